@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The three operations the rest of the program uses on the player control.
+// Each one may throw EOleException (player/EOleException.h).
+class PlayerControl {
+public:
+    virtual ~PlayerControl() = default;
+    virtual void stop() = 0;
+    // mode 1 inserts; position 0 is the head of the play queue.
+    virtual void addTarget(const QString &address, const QStringList &options, int mode, int position) = 0;
+    // Plays the target most recently inserted by addTarget.
+    virtual void play() = 0;
+};
