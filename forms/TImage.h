@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPointer>
 
-class QMovie;
+#include <QMovie>
 
 // The skin's image component: a picture with a click, and no window of its own in spirit
 // (a press on it counts as a press on the form, see the shaping component's hook).
