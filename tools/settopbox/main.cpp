@@ -1,0 +1,2 @@
+// Placeholder until the simulated box exists.
+int main() { return 1; }
