@@ -58,3 +58,8 @@ void TImage::mouseReleaseEvent(QMouseEvent *event) {
     if (click)
         emit clicked();
 }
+
+void TImage::mouseMoveEvent(QMouseEvent *event) {
+    QLabel::mouseMoveEvent(event);
+    emit mouseMoved(event->position().toPoint());
+}

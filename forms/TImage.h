@@ -11,6 +11,9 @@
 // The picture is either a bitmap or another kind of graphic (an animation).
 class TImage : public QLabel {
     Q_OBJECT
+    // Read by components that must not depend on this class (the shaped-window component).
+    Q_PROPERTY(QImage bitmap READ bitmap NOTIFY pictureChanged)
+    Q_PROPERTY(bool hasGraphic READ hasGraphic NOTIFY pictureChanged)
 public:
     explicit TImage(QWidget *parent = nullptr);
 
@@ -25,6 +28,8 @@ public:
     const QImage &bitmap() const { return m_bitmap; }
     // Gives an empty picture a blank bitmap of the image's own size so it can be read.
     QImage &editableBitmap();
+    // The same for callers without this header; null when the picture is not a bitmap.
+    Q_INVOKABLE QImage canvasBitmap() { return editableBitmap(); }
 
     void setAutoSize(bool on);
     bool autoSize() const { return m_autoSize; }
@@ -33,11 +38,13 @@ public:
 
 signals:
     void clicked();
+    void mouseMoved(const QPoint &pos);
     void pictureChanged();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     QImage m_bitmap;
