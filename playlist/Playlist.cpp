@@ -1,0 +1,65 @@
+#include "playlist/Playlist.h"
+
+#include "playlist/ChannelText.h"
+#include "playlist/PlaylistErrors.h"
+#include "playlist/PlaylistFile.h"
+
+#include <QIODevice>
+
+namespace {
+
+QByteArrayView nameOfEntry(const QByteArray &line) {
+    const qsizetype comma = line.indexOf(',');
+    return comma < 0 ? QByteArrayView(line) : QByteArrayView(line).sliced(comma + 1);
+}
+
+} // namespace
+
+bool isChannelEntryLine(const QByteArray &line) {
+    return line.startsWith("#EXTINF");
+}
+
+Playlist::Playlist(PlaylistLines lines) : m_lines(std::move(lines)) {
+    for (qsizetype i = 0; i < m_lines.count(); ++i) {
+        if (isChannelEntryLine(m_lines.at(i)))
+            m_entryLines.append(i);
+    }
+}
+
+Playlist Playlist::read(QIODevice &device) {
+    return Playlist(PlaylistLines(device.readAll()));
+}
+
+void Playlist::loadFile(const QString &fileName) {
+    *this = Playlist();
+    *this = Playlist(PlaylistLines(PlaylistFile::readAll(fileName)));
+}
+
+QByteArray Playlist::rowName(int row) const {
+    return nameOfEntry(m_lines.at(m_entryLines.at(row))).toByteArray();
+}
+
+QString Playlist::displayName(int row) const {
+    return decodeChannelName(nameOfEntry(m_lines.at(m_entryLines.at(row))));
+}
+
+QStringList Playlist::displayNames() const {
+    QStringList names;
+    names.reserve(m_entryLines.size());
+    for (const qsizetype line : m_entryLines)
+        names.append(decodeChannelName(nameOfEntry(m_lines.at(line))));
+    return names;
+}
+
+QByteArray Playlist::addressOfRow(int row) const {
+    if (row < 0 || row >= rowCount())
+        throw EListError(-1);
+    const qsizetype first = m_entryLines.at(row) + 1;
+    const qsizetype stop = row + 1 < rowCount() ? m_entryLines.at(row + 1) : m_lines.count();
+    for (qsizetype i = first; i < stop; ++i) {
+        const QByteArray &line = m_lines.at(i);
+        if (!line.isEmpty() && !line.startsWith('#'))
+            return line;
+    }
+    throw EListError(first);
+}
