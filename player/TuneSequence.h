@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+class PlayerControl;
+
+// The one way to tune the player: stop first for a channel change (not at start-up or to record),
+// then queue the address with its options at the head of the queue, then play it.
+// Exceptions from the control propagate unchanged, leaving the later calls unmade.
+void runTuneSequence(PlayerControl &control, const QByteArray &address, const QList<QByteArray> &options,
+                     bool stopFirst);
