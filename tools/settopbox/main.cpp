@@ -1,2 +1,115 @@
-// Placeholder until the simulated box exists.
-int main() { return 1; }
+// The simulated set-top box: serves live test channels over RTSP at /orvantv/<number>.
+#include "settopbox/BoxOptions.h"
+#include "settopbox/BoxServer.h"
+#include "settopbox/PlaylistText.h"
+
+#include <glib-unix.h>
+#include <gst/gst.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+using namespace halcyon::settopbox;
+
+namespace {
+
+struct Box {
+    GMainLoop *loop = nullptr;
+    BoxServer server;
+};
+
+// Answers on stdout so a test knows the command has taken effect before it goes on.
+void runCommand(Box &box, const std::string &line) {
+    std::istringstream in(line);
+    std::string verb;
+    int channel = 0;
+    in >> verb >> channel;
+    bool ok = true;
+    if (verb == "freeze")
+        ok = box.server.setFrozen(channel, true);
+    else if (verb == "resume")
+        ok = box.server.setFrozen(channel, false);
+    else if (verb == "stop-serving")
+        box.server.stopServing();
+    else if (verb == "serve")
+        box.server.serve();
+    else if (verb == "quit")
+        g_main_loop_quit(box.loop);
+    else if (verb.empty())
+        return;
+    else
+        ok = false;
+    std::printf("%s %s\n", ok ? "OK" : "ERROR", line.c_str());
+    std::fflush(stdout);
+}
+
+gboolean onStdin(GIOChannel *channel, GIOCondition, gpointer data) {
+    auto &box = *static_cast<Box *>(data);
+    gchar *line = nullptr;
+    gsize terminator = 0;
+    GIOStatus status = g_io_channel_read_line(channel, &line, nullptr, &terminator, nullptr);
+    if (status == G_IO_STATUS_AGAIN)
+        return G_SOURCE_CONTINUE;
+    if (status != G_IO_STATUS_NORMAL) {
+        // The box started in the background with no stdin goes on serving until a signal.
+        return G_SOURCE_REMOVE;
+    }
+    std::string text(line, terminator);
+    g_free(line);
+    runCommand(box, text);
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean onSignal(gpointer loop) {
+    g_main_loop_quit(static_cast<GMainLoop *>(loop));
+    return G_SOURCE_CONTINUE;
+}
+
+bool writePlaylist(const BoxOptions &options, int port) {
+    std::vector<int> all = options.channels;
+    all.insert(all.end(), options.unserved.begin(), options.unserved.end());
+    const std::string text = playlistText(options.host, port, all);
+    FILE *file = std::fopen(options.playlistPath.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    gst_init(&argc, &argv);
+    BoxOptions options;
+    std::string error;
+    if (!parseBoxOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+
+    Box box;
+    box.loop = g_main_loop_new(nullptr, FALSE);
+    if (!box.server.start(options.bindAddress, options.port, options.channels, &error)) {
+        std::fprintf(stderr, "halcyon-settopbox: %s\n", error.c_str());
+        return 1;
+    }
+    const int port = box.server.port();
+    if (!options.playlistPath.empty() && !writePlaylist(options, port)) {
+        std::fprintf(stderr, "halcyon-settopbox: cannot write %s\n", options.playlistPath.c_str());
+        return 1;
+    }
+
+    GIOChannel *input = g_io_channel_unix_new(0);
+    g_io_add_watch(input, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), &onStdin, &box);
+    g_unix_signal_add(SIGINT, &onSignal, box.loop);
+    g_unix_signal_add(SIGTERM, &onSignal, box.loop);
+
+    std::printf("READY port=%d\n", port);
+    std::fflush(stdout);
+    g_main_loop_run(box.loop);
+
+    g_io_channel_unref(input);
+    g_main_loop_unref(box.loop);
+    return 0;
+}
