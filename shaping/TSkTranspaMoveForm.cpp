@@ -1,0 +1,153 @@
+#include "shaping/TSkTranspaMoveForm.h"
+
+#include "shaping/Colour.h"
+#include "shaping/ImageCanvas.h"
+#include "shaping/SkinRegion.h"
+#include "shaping/WindowDrag.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
+
+TSkTranspaMoveForm::TSkTranspaMoveForm(QWidget *owner, Creation creation)
+    : QObject(owner), m_xy([this](TCoord *sender) { OnXYChange(sender); }),
+      m_rgv([this](TRGV *sender) { OnRGVChange(sender); }), m_form(owner),
+      m_loading(creation == Creation::FromDescription) {
+    s_hooks.append(this);
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
+
+TSkTranspaMoveForm::~TSkTranspaMoveForm() {
+    s_hooks.removeOne(this);
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->removeEventFilter(this);
+    disconnect(m_imageRemoval);
+}
+
+void TSkTranspaMoveForm::setImageLinked(QWidget *image) {
+    disconnect(m_imageRemoval);
+    m_imageLinked = image;
+    if (!image)
+        return;
+    m_imageRemoval = connect(image, &QObject::destroyed, this, [this] { setImageLinked(nullptr); });
+    if (m_loading)
+        return;
+
+    const qint32 colour = ImageCanvas::pixel(image, 0, 0);
+    m_transparentColor = colour;
+    m_xy.setY(TCoord::kUnset);
+    if (FLoaded)
+        FUpdating = true;
+    writeComponents(colour);
+    if (FLoaded) {
+        FUpdating = false;
+        RebuildRegion();
+    }
+}
+
+void TSkTranspaMoveForm::setTransparentColor(qint32 colour) {
+    m_transparentColor = colour;
+    if (FUpdating)
+        return;
+    m_xy.setY(TCoord::kUnset);
+    FUpdating = true;
+    writeComponents(colour);
+    FUpdating = false;
+    RebuildRegion();
+}
+
+void TSkTranspaMoveForm::Loaded() {
+    m_loading = false;
+    RebuildRegion();
+    FUpdating = false;
+    FLoaded = true;
+}
+
+void TSkTranspaMoveForm::OnRGVChange(TRGV *) {
+    if (FUpdating)
+        return;
+    m_xy.setY(TCoord::kUnset);
+    m_transparentColor = Colour::fromRgb(m_rgv.R(), m_rgv.G(), m_rgv.B());
+    RebuildRegion();
+}
+
+void TSkTranspaMoveForm::OnXYChange(TCoord *) {
+    if (m_xy.X() == TCoord::kUnset || m_xy.Y() == TCoord::kUnset || FUpdating || !m_imageLinked)
+        return;
+    // Read before anything changes, so a picture that cannot be read leaves the key alone.
+    const qint32 colour = ImageCanvas::pixel(m_imageLinked, m_xy.X(), m_xy.Y());
+    m_transparentColor = colour;
+    FUpdating = true;
+    writeComponents(colour);
+    FUpdating = false;
+    RebuildRegion();
+}
+
+void TSkTranspaMoveForm::writeComponents(qint32 colour) {
+    m_rgv.setR(Colour::red(colour));
+    m_rgv.setG(Colour::green(colour));
+    m_rgv.setB(Colour::blue(colour));
+}
+
+QPoint TSkTranspaMoveForm::imagePosition() const {
+    return m_form->isAncestorOf(m_imageLinked) ? m_imageLinked->mapTo(m_form, QPoint(0, 0))
+                                               : m_imageLinked->pos();
+}
+
+void TSkTranspaMoveForm::RebuildRegion() {
+    if (!m_transparent || !m_imageLinked)
+        return;
+    const QPoint at = imagePosition();
+    m_form->resize(at.x() + m_imageLinked->width(), at.y() + m_imageLinked->height());
+
+    // A picture that is not a bitmap is shaped as an empty one; it is left as it is.
+    const QRegion shape = SkinRegion::build(ImageCanvas::bitmap(m_imageLinked), m_transparentColor, at);
+    // An empty shape would leave a window nobody can see, move or close: show all of it.
+    if (shape.isEmpty())
+        m_form->clearMask();
+    else
+        m_form->setMask(shape);
+    m_form->raise();
+    emit regionRebuilt();
+}
+
+bool TSkTranspaMoveForm::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() != QEvent::MouseButtonPress || s_hooks.isEmpty() || s_hooks.last() != this)
+        return false;
+    return MessageHook(watched, static_cast<QMouseEvent *>(event));
+}
+
+bool TSkTranspaMoveForm::MessageHook(QObject *receiver, QMouseEvent *event) {
+    if (!m_deplacement || event->button() != Qt::LeftButton || !isPressOnForm(receiver))
+        return false;
+    auto *widget = static_cast<QWidget *>(receiver);
+    if (isOnOtherImage(widget->mapTo(m_form, event->position().toPoint())))
+        return false;
+    WindowDrag::start(m_form, event->globalPosition().toPoint());
+    return true;
+}
+
+// The form itself, or a label or image on it: those have no window of their own in spirit.
+bool TSkTranspaMoveForm::isPressOnForm(QObject *receiver) const {
+    if (receiver == m_form)
+        return true;
+    return receiver->isWidgetType() && receiver->inherits("QLabel") &&
+           static_cast<QWidget *>(receiver)->parentWidget() == m_form;
+}
+
+// Images are told apart from the linked one by name; hidden ones still cover their area,
+// so the presses meant for them are never taken for a drag.
+bool TSkTranspaMoveForm::isOnOtherImage(const QPoint &formPos) const {
+    const QObjectList &children = m_form->children();
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        QObject *child = *it;
+        if (!child->isWidgetType() || !child->inherits("TImage"))
+            continue;
+        if (m_imageLinked && child->objectName() == m_imageLinked->objectName())
+            continue;
+        if (static_cast<QWidget *>(child)->geometry().contains(formPos))
+            return true;
+    }
+    return false;
+}
