@@ -5,7 +5,9 @@
 
 EFolderCreationError::EFolderCreationError() : std::runtime_error("Impossible de créer le répertoire") {}
 
-bool folderExists(const QString &path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+bool folderExists(const QString &path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
 
 void createFolderWithParents(const QString &path) {
     if (path.isEmpty())
