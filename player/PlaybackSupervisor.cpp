@@ -1,0 +1,121 @@
+#include "player/PlaybackSupervisor.h"
+
+#include <QUrl>
+
+PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
+    : QObject(parent), m_engine(engine) {
+    m_frameWatchdog.setSingleShot(true);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_engine, &PlayerEngine::frameReady, this, &PlaybackSupervisor::onFrame);
+    connect(&m_engine, &PlayerEngine::failed, this, &PlaybackSupervisor::onFailed);
+    connect(&m_engine, &PlayerEngine::endOfStream, this, &PlaybackSupervisor::onEndOfStream);
+    connect(&m_frameWatchdog, &QTimer::timeout, this, [this] {
+        if (m_state == State::Playing)
+            fail(failureText(PlayerFailure::StreamInterrupted, QString()));
+        else if (m_state == State::Connecting)
+            fail(failureText(PlayerFailure::NoAnswer, QString()));
+    });
+    connect(&m_retryTimer, &QTimer::timeout, this, [this] {
+        if (m_state == State::WaitingToRetry)
+            startAttempt();
+    });
+}
+
+QString PlaybackSupervisor::connectingText() {
+    return QStringLiteral("Connexion en cours…");
+}
+
+QString PlaybackSupervisor::failureText(PlayerFailure failure, const QString &detail) {
+    switch (failure) {
+    case PlayerFailure::BoxUnreachable:
+        return detail.isEmpty() ? QStringLiteral("Décodeur injoignable")
+                                : QStringLiteral("Décodeur injoignable (%1)").arg(detail);
+    case PlayerFailure::HostUnknown:
+        return QStringLiteral("Nom d'hôte inconnu : %1").arg(detail);
+    case PlayerFailure::ChannelNotFound:
+        return QStringLiteral("Chaîne introuvable sur le décodeur");
+    case PlayerFailure::NoAnswer:
+        return QStringLiteral("Le décodeur ne répond pas");
+    case PlayerFailure::StreamInterrupted:
+        return QStringLiteral("Flux interrompu");
+    case PlayerFailure::Unplayable:
+        return QStringLiteral("Lecture impossible : %1").arg(detail);
+    }
+    return QString();
+}
+
+void PlaybackSupervisor::play(const PlayTarget &target) {
+    m_target = target;
+    emit pictureCleared();
+    setStatus(connectingText());
+    startAttempt();
+}
+
+void PlaybackSupervisor::stop() {
+    m_frameWatchdog.stop();
+    m_retryTimer.stop();
+    if (m_state != State::Idle)
+        m_engine.stop();
+    m_state = State::Idle;
+    emit pictureCleared();
+    setStatus(QString());
+}
+
+void PlaybackSupervisor::startAttempt() {
+    // A retry keeps the failure on screen until a picture comes back, rather than flashing
+    // "connecting" every few seconds over a box that stays down.
+    m_state = State::Connecting;
+    m_retryTimer.stop();
+    m_frameWatchdog.start(m_timing.firstFrameTimeoutMs);
+    m_engine.play(*m_target);
+}
+
+void PlaybackSupervisor::onFrame(const QImage &frame, qreal pixelAspectRatio) {
+    if (m_state != State::Connecting && m_state != State::Playing)
+        return;
+    m_state = State::Playing;
+    m_frameWatchdog.start(m_timing.frameTimeoutMs);
+    setStatus(QString());
+    emit frameReady(frame, pixelAspectRatio);
+}
+
+void PlaybackSupervisor::onFailed(PlayerFailure failure, const QString &detail) {
+    if (m_state != State::Connecting && m_state != State::Playing)
+        return;
+    fail(failureText(failure, detail));
+}
+
+void PlaybackSupervisor::onEndOfStream() {
+    if (m_state != State::Connecting && m_state != State::Playing)
+        return;
+    if (m_autoLoop) {
+        startAttempt();
+    } else if (targetIsLive()) {
+        // A live broadcast has no end: the box dropped it.
+        fail(failureText(PlayerFailure::StreamInterrupted, QString()));
+    } else {
+        stop();
+    }
+}
+
+void PlaybackSupervisor::fail(const QString &text) {
+    m_frameWatchdog.stop();
+    m_engine.stop();
+    m_state = State::WaitingToRetry;
+    emit pictureCleared();
+    setStatus(text);
+    m_retryTimer.start(m_timing.retryIntervalMs);
+}
+
+void PlaybackSupervisor::setStatus(const QString &text) {
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit statusChanged(m_status);
+}
+
+bool PlaybackSupervisor::targetIsLive() const {
+    const QString scheme = QUrl(m_target->address).scheme().toLower();
+    return scheme.startsWith(QLatin1String("rtsp")) || scheme == QLatin1String("udp") ||
+           scheme == QLatin1String("rtp") || scheme.startsWith(QLatin1String("http"));
+}

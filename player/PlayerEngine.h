@@ -1,0 +1,38 @@
+#pragma once
+
+#include "player/PlayTarget.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+// Why a stream stopped or never started, as the user is told.
+enum class PlayerFailure {
+    BoxUnreachable,    // nothing answers at the box's address
+    HostUnknown,       // the box's host name does not resolve
+    ChannelNotFound,   // the box answers but has no such stream
+    NoAnswer,          // connected, but no picture ever came
+    StreamInterrupted, // the picture was playing and stopped
+    Unplayable,        // the stream came but cannot be decoded or shown
+};
+
+// The media backend behind the player control. Calls return at once; what follows arrives
+// through the signals, on the thread that owns the engine, for the stream played last only.
+class PlayerEngine : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Stops whatever plays and starts the target.
+    virtual void play(const PlayTarget &target) = 0;
+    virtual void stop() = 0;
+    // 0 to 200; 100 leaves the stream's own level.
+    virtual void setVolume(int volume) = 0;
+
+signals:
+    // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
+    void frameReady(const QImage &frame, qreal pixelAspectRatio);
+    // Reported once per play; detail names what failed (a host, GStreamer's own text).
+    void failed(PlayerFailure failure, const QString &detail);
+    void endOfStream();
+};

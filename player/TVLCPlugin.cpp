@@ -1,0 +1,125 @@
+#include "player/TVLCPlugin.h"
+
+#include "player/EOleException.h"
+#include "player/GstPlayerEngine.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+const QString kSource = QStringLiteral("TVLCPlugin");
+constexpr int kMaximumVolume = 200;
+} // namespace
+
+TVLCPlugin::TVLCPlugin(QWidget *parent) : TVLCPlugin(std::make_unique<GstPlayerEngine>(), parent) {}
+
+TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
+    : QWidget(parent), m_engine(std::move(engine)), m_supervisor(*m_engine) {
+    // Every pixel is painted here: no background fill, no system flicker between frames.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_engine->setVolume(m_volume);
+    m_supervisor.setAutoLoop(m_autoLoop);
+    connect(&m_supervisor, &PlaybackSupervisor::frameReady, this, &TVLCPlugin::showFrame);
+    connect(&m_supervisor, &PlaybackSupervisor::pictureCleared, this, &TVLCPlugin::clearPicture);
+    connect(&m_supervisor, &PlaybackSupervisor::statusChanged, this, [this](const QString &text) {
+        update();
+        emit statusChanged(text);
+    });
+}
+
+// The supervisor, declared after the engine, goes first: nothing it holds outlives the engine.
+TVLCPlugin::~TVLCPlugin() = default;
+
+void TVLCPlugin::stop() {
+    m_supervisor.stop();
+}
+
+void TVLCPlugin::addTarget(const QString &address, const QStringList &options, int mode, int position) {
+    if (address.trimmed().isEmpty())
+        throw EOleException(EOleException::kInvalidArgument, QStringLiteral("Adresse du flux vide"), kSource);
+    PlayTarget target{address, {}};
+    try {
+        target.options = PlayerOptions::parse(options);
+    } catch (const PlayerOptionError &e) {
+        throw EOleException(EOleException::kInvalidArgument, QString::fromUtf8(e.what()), kSource);
+    }
+    if (target.options.sout)
+        throw EOleException(EOleException::kNotImplemented,
+                            QStringLiteral("L'enregistrement n'est pas disponible dans ce lecteur"), kSource);
+    m_queue.insert(target, mode, position);
+}
+
+void TVLCPlugin::play() {
+    if (const std::optional<PlayTarget> target = m_queue.mostRecent())
+        m_supervisor.play(*target);
+}
+
+void TVLCPlugin::setAutoLoop(bool autoLoop) {
+    m_autoLoop = autoLoop;
+    m_supervisor.setAutoLoop(autoLoop);
+}
+
+void TVLCPlugin::setVolume(int volume) {
+    m_volume = std::clamp(volume, 0, kMaximumVolume);
+    m_engine->setVolume(m_volume);
+}
+
+void TVLCPlugin::setMrl(const QString &mrl) {
+    m_mrl = mrl;
+    if (m_autoPlay && !m_mrl.isEmpty()) {
+        addTarget(m_mrl, {}, PlayQueue::kInsertMode, 0);
+        play();
+    }
+}
+
+void TVLCPlugin::showFrame(const QImage &frame, qreal pixelAspectRatio) {
+    m_frame = frame;
+    m_pixelAspectRatio = pixelAspectRatio > 0 ? pixelAspectRatio : 1.0;
+    update();
+}
+
+void TVLCPlugin::clearPicture() {
+    m_frame = QImage();
+    update();
+}
+
+QRect TVLCPlugin::pictureRect() const {
+    const QSizeF shown(m_frame.width() * m_pixelAspectRatio, m_frame.height());
+    QSize fitted = shown.scaled(QSizeF(size()), Qt::KeepAspectRatio).toSize();
+    fitted = fitted.boundedTo(size());
+    const QPoint topLeft((width() - fitted.width()) / 2, (height() - fitted.height()) / 2);
+    return QRect(topLeft, fitted);
+}
+
+void TVLCPlugin::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    const bool hasPicture = !m_frame.isNull();
+    if (hasPicture) {
+        const QRect target = pictureRect();
+        // Fill only the bars: the picture covers the rest.
+        QRegion bars(rect());
+        bars -= target;
+        for (const QRect &bar : bars)
+            painter.fillRect(bar, Qt::black);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, m_frame);
+    } else {
+        painter.fillRect(rect(), Qt::black);
+    }
+
+    const QString status = statusText();
+    if (!status.isEmpty()) {
+        QFont font = painter.font();
+        font.setPixelSize(16);
+        font.setBold(true);
+        painter.setFont(font);
+        const QRect textRect = rect().adjusted(8, 8, -8, -8);
+        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        painter.setPen(Qt::black);
+        painter.drawText(textRect.translated(1, 1), flags, status);
+        painter.setPen(Qt::white);
+        painter.drawText(textRect, flags, status);
+    }
+    if (hasPicture)
+        emit framePainted();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "player/PlayQueue.h"
+#include "player/PlaybackSupervisor.h"
+#include "player/PlayerControl.h"
+#include "player/PlayerEngine.h"
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+// The player control: a window that plays the queued stream inside its rectangle, the picture
+// scaled with its shape kept and black bars around it, and a line of text in French while it
+// connects or when the stream fails.
+class TVLCPlugin : public QWidget, public PlayerControl {
+    Q_OBJECT
+    Q_PROPERTY(bool AutoPlay READ autoPlay WRITE setAutoPlay)
+    Q_PROPERTY(bool AutoLoop READ autoLoop WRITE setAutoLoop)
+    Q_PROPERTY(int Volume READ volume WRITE setVolume)
+    Q_PROPERTY(QString MRL READ mrl WRITE setMrl)
+    Q_PROPERTY(bool Visible READ isVisible WRITE setVisible)
+public:
+    // Plays through GStreamer; throws EOleException when GStreamer or a plugin it needs is missing.
+    explicit TVLCPlugin(QWidget *parent = nullptr);
+    TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent = nullptr);
+    ~TVLCPlugin() override;
+
+    void stop() override;
+    void addTarget(const QString &address, const QStringList &options, int mode, int position) override;
+    void play() override;
+
+    bool autoPlay() const { return m_autoPlay; }
+    void setAutoPlay(bool autoPlay) { m_autoPlay = autoPlay; }
+    bool autoLoop() const { return m_autoLoop; }
+    void setAutoLoop(bool autoLoop);
+    int volume() const { return m_volume; }
+    void setVolume(int volume);
+    QString mrl() const { return m_mrl; }
+    // With AutoPlay on, a non-empty MRL is queued and played at once.
+    void setMrl(const QString &mrl);
+
+    // The line shown over the picture; empty while a picture plays or when stopped.
+    QString statusText() const { return m_supervisor.statusText(); }
+    const PlayQueue &queue() const { return m_queue; }
+    void setSupervisionTiming(const PlaybackSupervisor::Timing &timing) { m_supervisor.setTiming(timing); }
+
+signals:
+    // A paint put a picture of the stream on screen.
+    void framePainted();
+    void statusChanged(const QString &text);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void showFrame(const QImage &frame, qreal pixelAspectRatio);
+    void clearPicture();
+    QRect pictureRect() const;
+
+    std::unique_ptr<PlayerEngine> m_engine;
+    PlaybackSupervisor m_supervisor;
+    PlayQueue m_queue;
+    QImage m_frame;
+    qreal m_pixelAspectRatio = 1.0;
+    bool m_autoPlay = true;
+    bool m_autoLoop = false;
+    int m_volume = 50;
+    QString m_mrl;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "player/PlayerEngine.h"
+
+#include <QStringList>
+
+// An engine that records what it was asked ("play <address>", "stop", "volume 50") and lets the
+// test play the part of the stream: frames, failures, the end.
+class FakePlayerEngine : public PlayerEngine {
+    Q_OBJECT
+public:
+    QStringList calls;
+    PlayTarget lastTarget;
+
+    void play(const PlayTarget &target) override {
+        lastTarget = target;
+        calls.append(QStringLiteral("play ") + target.address);
+    }
+    void stop() override { calls.append(QStringLiteral("stop")); }
+    void setVolume(int volume) override { calls.append(QStringLiteral("volume %1").arg(volume)); }
+
+    void sendFrame(QColor colour, QSize size = QSize(720, 576), qreal pixelAspectRatio = 1.0) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(colour);
+        emit frameReady(frame, pixelAspectRatio);
+    }
+    void sendFailure(PlayerFailure failure, const QString &detail = QString()) {
+        emit failed(failure, detail);
+    }
+    void sendEndOfStream() { emit endOfStream(); }
+    int playCount() const { return calls.filter(QStringLiteral("play ")).size(); }
+};
