@@ -8,20 +8,20 @@
 
 namespace {
 
-QByteArrayView nameOfEntry(const QByteArray &line) {
+QByteArrayView nameOfEntry(QByteArrayView line) {
     const qsizetype comma = line.indexOf(',');
-    return comma < 0 ? QByteArrayView(line) : QByteArrayView(line).sliced(comma + 1);
+    return comma < 0 ? line : line.sliced(comma + 1);
 }
 
 } // namespace
 
-bool isChannelEntryLine(const QByteArray &line) {
+bool isChannelEntryLine(QByteArrayView line) {
     return line.startsWith("#EXTINF");
 }
 
 Playlist::Playlist(PlaylistLines lines) : m_lines(std::move(lines)) {
     for (qsizetype i = 0; i < m_lines.count(); ++i) {
-        if (isChannelEntryLine(m_lines.at(i)))
+        if (isChannelEntryLine(m_lines.view(i)))
             m_entryLines.append(i);
     }
 }
@@ -36,18 +36,18 @@ void Playlist::loadFile(const QString &fileName) {
 }
 
 QByteArray Playlist::rowName(int row) const {
-    return nameOfEntry(m_lines.at(m_entryLines.at(row))).toByteArray();
+    return nameOfEntry(m_lines.view(m_entryLines.at(row))).toByteArray();
 }
 
 QString Playlist::displayName(int row) const {
-    return decodeChannelName(nameOfEntry(m_lines.at(m_entryLines.at(row))));
+    return decodeChannelName(nameOfEntry(m_lines.view(m_entryLines.at(row))));
 }
 
 QStringList Playlist::displayNames() const {
     QStringList names;
     names.reserve(m_entryLines.size());
     for (const qsizetype line : m_entryLines)
-        names.append(decodeChannelName(nameOfEntry(m_lines.at(line))));
+        names.append(decodeChannelName(nameOfEntry(m_lines.view(line))));
     return names;
 }
 
@@ -57,9 +57,9 @@ QByteArray Playlist::addressOfRow(int row) const {
     const qsizetype first = m_entryLines.at(row) + 1;
     const qsizetype stop = row + 1 < rowCount() ? m_entryLines.at(row + 1) : m_lines.count();
     for (qsizetype i = first; i < stop; ++i) {
-        const QByteArray &line = m_lines.at(i);
+        const QByteArrayView line = m_lines.view(i);
         if (!line.isEmpty() && !line.startsWith('#'))
-            return line;
+            return line.toByteArray();
     }
     throw EListError(first);
 }

@@ -48,4 +48,4 @@ private:
     QList<qsizetype> m_entryLines;
 };
 
-bool isChannelEntryLine(const QByteArray &line);
+bool isChannelEntryLine(QByteArrayView line);

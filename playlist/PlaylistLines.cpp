@@ -2,14 +2,14 @@
 
 #include <cstring>
 
-PlaylistLines::PlaylistLines(QByteArrayView text) {
-    const char *const begin = text.data();
-    const char *end = begin + text.size();
-    if (const void *zero = std::memchr(begin, '\0', size_t(text.size())))
-        end = static_cast<const char *>(zero);
+PlaylistLines::PlaylistLines(QByteArray text) : m_text(std::move(text)) {
+    if (const void *zero = std::memchr(m_text.constData(), '\0', size_t(m_text.size())))
+        m_text.truncate(static_cast<const char *>(zero) - m_text.constData());
 
+    const char *const begin = m_text.constData();
+    const char *const end = begin + m_text.size();
     // A playlist is mostly short lines: a rough guess saves the list's regrowth on large files.
-    m_lines.reserve((end - begin) / 32 + 1);
+    m_spans.reserve(m_text.size() / 32 + 1);
     const char *start = begin;
     const char *p = begin;
     while (p != end) {
@@ -18,13 +18,21 @@ PlaylistLines::PlaylistLines(QByteArrayView text) {
             ++p;
             continue;
         }
-        m_lines.append(QByteArray(start, p - start));
+        m_spans.append(Span{start - begin, p - start});
         ++p;
         if (c == '\r' && p != end && *p == '\n')
             ++p;
         start = p;
     }
     if (start != end)
-        m_lines.append(QByteArray(start, end - start));
-    m_lines.squeeze();
+        m_spans.append(Span{start - begin, end - start});
+    m_spans.squeeze();
+}
+
+QList<QByteArray> PlaylistLines::lines() const {
+    QList<QByteArray> out;
+    out.reserve(count());
+    for (qsizetype i = 0; i < count(); ++i)
+        out.append(at(i));
+    return out;
 }
