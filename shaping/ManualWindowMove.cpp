@@ -6,15 +6,9 @@
 
 ManualWindowMove::ManualWindowMove(QWidget *window, const QPoint &globalPressPos)
     : QObject(window), m_window(window), m_pressPos(globalPressPos), m_windowPos(window->pos()) {
+    // The press's implicit grab keeps the moves coming to this window however fast the
+    // pointer leaves it, so watching the application's events is enough.
     QCoreApplication::instance()->installEventFilter(this);
-    // Keeps the moves coming to this window however fast the pointer leaves it.
-    if (window->isVisible())
-        window->grabMouse();
-}
-
-ManualWindowMove::~ManualWindowMove() {
-    if (m_window && QWidget::mouseGrabber() == m_window)
-        m_window->releaseMouse();
 }
 
 bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
@@ -25,10 +19,6 @@ bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
     // act on the widget's copy only, whose delivery also keeps Qt's own press state right.
     if (!watched->isWidgetType())
         return false;
-    if (!m_window) {
-        finish();
-        return false;
-    }
     auto *mouse = static_cast<QMouseEvent *>(event);
     if (type == QEvent::MouseButtonRelease) {
         if (mouse->button() == Qt::LeftButton)
@@ -46,7 +36,5 @@ bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
 void ManualWindowMove::finish() {
     m_finished = true;
     QCoreApplication::instance()->removeEventFilter(this);
-    if (m_window && QWidget::mouseGrabber() == m_window)
-        m_window->releaseMouse();
     deleteLater();
 }

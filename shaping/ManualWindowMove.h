@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QPoint>
-#include <QPointer>
 
 class QWidget;
 
@@ -12,7 +11,6 @@ class ManualWindowMove : public QObject {
     Q_OBJECT
 public:
     ManualWindowMove(QWidget *window, const QPoint &globalPressPos);
-    ~ManualWindowMove() override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -20,7 +18,7 @@ protected:
 private:
     void finish();
 
-    QPointer<QWidget> m_window;
+    QWidget *m_window;
     QPoint m_pressPos;
     QPoint m_windowPos;
     bool m_finished = false;

@@ -121,8 +121,8 @@ bool TSkTranspaMoveForm::eventFilter(QObject *watched, QEvent *event) {
 bool TSkTranspaMoveForm::MessageHook(QObject *receiver, QMouseEvent *event) {
     if (!m_deplacement || event->button() != Qt::LeftButton || !isPressOnForm(receiver))
         return false;
-    auto *widget = static_cast<QWidget *>(receiver);
-    if (isOnOtherImage(widget->mapTo(m_form, event->position().toPoint())))
+    const QPoint formPos = static_cast<QWidget *>(receiver)->mapTo(m_form, event->position().toPoint());
+    if (!isGraphicControlAt(formPos) || isOnOtherImage(formPos))
         return false;
     WindowDrag::start(m_form, event->globalPosition().toPoint());
     return true;
@@ -134,6 +134,13 @@ bool TSkTranspaMoveForm::isPressOnForm(QObject *receiver) const {
         return true;
     return receiver->isWidgetType() && receiver->inherits("QLabel") &&
            static_cast<QWidget *>(receiver)->parentWidget() == m_form;
+}
+
+// A press that a windowed child (the player) ignored travels on to the form: it is still that
+// child's press, so look at what lies under the pointer rather than at who receives it.
+bool TSkTranspaMoveForm::isGraphicControlAt(const QPoint &formPos) const {
+    QWidget *under = m_form->childAt(formPos);
+    return !under || (under->inherits("QLabel") && under->parentWidget() == m_form);
 }
 
 // Images are told apart from the linked one by name; hidden ones still cover their area,

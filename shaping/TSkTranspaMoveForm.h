@@ -57,6 +57,7 @@ private:
     void OnXYChange(TCoord *sender);
     bool MessageHook(QObject *receiver, QMouseEvent *event);
     bool isPressOnForm(QObject *receiver) const;
+    bool isGraphicControlAt(const QPoint &formPos) const;
     bool isOnOtherImage(const QPoint &formPos) const;
     void writeComponents(qint32 colour);
     QPoint imagePosition() const;
