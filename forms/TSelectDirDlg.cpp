@@ -1,12 +1,11 @@
 #include "forms/TSelectDirDlg.h"
 
 #include "forms/FolderCreation.h"
+#include "forms/FolderTree.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileSystemModel>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,7 +13,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStorageInfo>
-#include <QTreeView>
 
 namespace {
 
@@ -52,15 +50,20 @@ QString volumeRootOf(const QString &folder, const QStringList &roots) {
 
 } // namespace
 
-TSelectDirDlg::TSelectDirDlg(const QString &startFolder, QWidget *parent) : QDialog(parent) {
+TSelectDirDlg::TSelectDirDlg(const QString &startFolder, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("SelectDirDlg"));
     setWindowTitle(QStringLiteral("Sélection du répertoire"));
     setModal(true);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
     setFixedSize(kClientSize);
     createComponents();
     fillDriveList();
-    openFolder(folderExists(startFolder) ? startFolder : QDir::rootPath());
-    DirEdit->setText(QDir::toNativeSeparators(m_currentFolder));
+    if (!DirList->openFolder(startFolder))
+        DirList->openFolder(QDir::rootPath());
 }
 
 void TSelectDirDlg::createComponents() {
@@ -68,18 +71,10 @@ void TSelectDirDlg::createComponents() {
     DirEdit->setObjectName(QStringLiteral("DirEdit"));
     DirEdit->setGeometry(8, 24, 320, 21);
 
-    m_folders = new QFileSystemModel(this);
-    m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    m_folders->setRootPath(QDir::rootPath());
-    DirList = new QTreeView(this);
+    DirList = new FolderTree(this);
     DirList->setObjectName(QStringLiteral("DirList"));
-    DirList->setModel(m_folders);
-    for (int column = 1; column < m_folders->columnCount(); ++column)
-        DirList->hideColumn(column);
-    DirList->setHeaderHidden(true);
     DirList->setGeometry(8, 72, 200, 175);
-    connect(DirList->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &TSelectDirDlg::folderChosenInTree);
+    connect(DirList, &FolderTree::folderChosen, this, &TSelectDirDlg::folderChosenInTree);
 
     FileList = new QListWidget(this);
     FileList->setObjectName(QStringLiteral("FileList"));
@@ -134,30 +129,15 @@ QString TSelectDirDlg::directory() const {
     return DirEdit->text();
 }
 
-void TSelectDirDlg::openFolder(const QString &folder) {
-    const QModelIndex index = m_folders->index(QDir::cleanPath(folder));
-    if (!index.isValid())
-        return;
-    DirList->setCurrentIndex(index);
-    DirList->expand(index);
-    DirList->scrollTo(index);
-    // The tree reports the change itself, except for the folder it already shows.
-    if (m_currentFolder != m_folders->filePath(index))
-        folderChosenInTree();
-}
-
-void TSelectDirDlg::folderChosenInTree() {
-    const QModelIndex index = DirList->currentIndex();
-    if (!index.isValid())
-        return;
-    m_currentFolder = m_folders->filePath(index);
-    DirEdit->setText(QDir::toNativeSeparators(m_currentFolder));
+void TSelectDirDlg::folderChosenInTree(const QString &folder) {
+    m_currentFolder = folder;
+    DirEdit->setText(QDir::toNativeSeparators(folder));
     fillFileList();
-    selectDriveOf(m_currentFolder);
+    selectDriveOf(folder);
 }
 
 void TSelectDirDlg::driveChosen(int index) {
-    openFolder(DriveList->itemData(index).toString());
+    DirList->openFolder(DriveList->itemData(index).toString());
 }
 
 void TSelectDirDlg::fillFileList() {
@@ -196,6 +176,8 @@ bool TSelectDirDlg::confirmCreation() {
 void TSelectDirDlg::showEvent(QShowEvent *event) {
     centreOnScreen();
     QDialog::showEvent(event);
+    // The tree knows how tall it is only once shown.
+    DirList->scrollToItem(DirList->currentItem(), QAbstractItemView::PositionAtCenter);
 }
 
 void TSelectDirDlg::centreOnScreen() {

@@ -2,13 +2,13 @@
 
 #include <QDialog>
 
+class FolderTree;
+
 class QComboBox;
-class QFileSystemModel;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QTreeView;
 
 // The folder picker: a folder tree with the chosen folder's files greyed beside it, the mounted
 // volumes as drives, and a name field the user may also type a folder that does not exist into.
@@ -26,7 +26,7 @@ public:
     QLabel *DirNameLabel;
     QLineEdit *DirEdit;
     QLabel *DirListLabel;
-    QTreeView *DirList;
+    FolderTree *DirList;
     QLabel *FileListLabel;
     QListWidget *FileList;
     QLabel *DriveListLabel;
@@ -44,14 +44,12 @@ protected:
 private:
     void createComponents();
     void fillDriveList();
-    void openFolder(const QString &folder);
-    void folderChosenInTree();
+    void folderChosenInTree(const QString &folder);
     void driveChosen(int index);
     void fillFileList();
     void selectDriveOf(const QString &folder);
     bool confirmCreation();
     void centreOnScreen();
 
-    QFileSystemModel *m_folders;
     QString m_currentFolder;
 };

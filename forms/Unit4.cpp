@@ -23,7 +23,9 @@ QString defaultDestination() {
 
 } // namespace
 
-TForm4::TForm4(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+TForm4::TForm4(QWidget *parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Déstination"));
     setAttribute(Qt::WA_QuitOnClose, false);
