@@ -1,7 +1,55 @@
-// Main block: placeholder until the windows exist.
-#include <QApplication>
+// Main block: creates the five windows in order, shows the player window and runs the loop.
+#include "app/TApplication.h"
+#include "forms/Unit1.h"
+#include "forms/Unit2.h"
+#include "forms/Unit3.h"
+#include "forms/Unit4.h"
+#include "forms/Unit5.h"
+
+#include <memory>
+
+namespace {
+
+// A window whose description cannot be loaded ends start-up (the caller reports it); an error in
+// its creation handler is shown and start-up goes on with the next window.
+template <typename Form> std::unique_ptr<Form> createForm(TApplication &app) {
+    auto form = std::make_unique<Form>();
+    if constexpr (requires { form->FormCreate(); }) {
+        try {
+            form->FormCreate();
+        } catch (const std::exception &error) {
+            app.showException(error);
+        }
+    }
+    return form;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
-    QApplication app(argc, argv);
-    return 0;
+    TApplication app(argc, argv);
+
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm2> form2;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm4> form4;
+    std::unique_ptr<TForm5> form5;
+    try {
+        form1 = createForm<TForm1>(app);
+        form2 = createForm<TForm2>(app);
+        form3 = createForm<TForm3>(app);
+        form4 = createForm<TForm4>(app);
+        form5 = createForm<TForm5>(app);
+    } catch (const std::exception &error) {
+        return app.fatalStartupError(error);
+    }
+    form1->show();
+    const int status = app.exec();
+    // Windows go in the reverse order of their creation, the player last.
+    form5.reset();
+    form4.reset();
+    form3.reset();
+    form2.reset();
+    form1.reset();
+    return status;
 }

@@ -1,0 +1,49 @@
+#include "forms/RecordCommand.h"
+
+#include "app/Constants.h"
+#include "forms/ChannelListBox.h"
+#include "forms/Unit2.h"
+#include "forms/Unit4.h"
+#include "player/TuneSequence.h"
+#include "playlist/ChannelText.h"
+
+#include <QDir>
+
+namespace RecordCommand {
+
+QString fileName(const QString &channelNumber, const QByteArray &address, const QDateTime &when) {
+    QString channel = channelNumber.trimmed();
+    if (channel.isEmpty()) {
+        const QByteArray path = address.mid(address.lastIndexOf('/') + 1);
+        channel = QString::fromLocal8Bit(path);
+    }
+    // Keep the name a plain file name whatever the row's text holds.
+    for (QChar &c : channel) {
+        if (c == QLatin1Char('/') || c == QLatin1Char(',') || c == QLatin1Char('}') || c.isSpace())
+            c = QLatin1Char('_');
+    }
+    if (channel.isEmpty())
+        channel = QStringLiteral("chaine");
+    return QStringLiteral("%1-%2.mpg").arg(channel, when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+}
+
+QList<QByteArray> options(const QString &path) {
+    const QByteArray chain =
+        ":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=" + path.toLocal8Bit() +
+        ",access=file}";
+    return {chain, QByteArrayLiteral("ttl=1")};
+}
+
+void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination) {
+    QByteArray address = halcyon::RecordFallbackStream();
+    QString number;
+    if (list && list->ListBox1->currentRow() >= 0) {
+        address = list->addressOfSelectedRow();
+        number = channelNumber(list->ListBox1->currentItem()->text());
+    }
+    const QString folder = destination ? destination->destinationFolder() : QDir::homePath();
+    const QString path = QDir(folder).filePath(fileName(number, address, QDateTime::currentDateTime()));
+    runTuneSequence(vlc, address, options(path), false);
+}
+
+} // namespace RecordCommand

@@ -1,0 +1,286 @@
+#include "forms/Unit1.h"
+
+#include "app/Constants.h"
+#include "forms/ChannelListBox.h"
+#include "forms/KeyStateTracker.h"
+#include "forms/RecordCommand.h"
+#include "forms/TImage.h"
+#include "forms/Unit2.h"
+#include "forms/Unit3.h"
+#include "forms/Unit4.h"
+#include "forms/Unit5.h"
+#include "player/TVLCPlugin.h"
+#include "player/TuneSequence.h"
+#include "shaping/TSkTranspaMoveForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+
+TForm1 *Form1 = nullptr;
+
+namespace {
+
+QImage asset(const char *name) {
+    return QImage(QStringLiteral(":/assets/%1").arg(QLatin1String(name)));
+}
+
+QFont sansSerif(int pixels) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    if (!Form1)
+        Form1 = this;
+    setupDescription();
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::setupDescription() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Halcyon"));
+    setFont(sansSerif(11));
+    setWindowIcon(QIcon(QStringLiteral(":/assets/mainicon.png")));
+    move(310, 342);
+    resize(685, 431);
+
+    Image1 = new TImage(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 685, 431);
+    Image1->setAutoSize(true);
+    Image1->setBitmap(asset("skin.png"));
+    Image1->setMouseTracking(true);
+    Image1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Image1, &TImage::mouseMoved, this, &TForm1::Image1MouseMove);
+    connect(Image1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(Image1->mapToGlobal(pos)); });
+
+    Image2 = addButtonImage("Image2", QRect(104, 360, 25, 23), "previous.png",
+                            QStringLiteral("Chaine Precedente"));
+    connect(Image2, &TImage::clicked, this, &TForm1::Image2Click);
+    Image3 = addButtonImage("Image3", QRect(72, 360, 25, 23), "next.png", QStringLiteral("Chaine Suivante"));
+    connect(Image3, &TImage::clicked, this, &TForm1::Image3Click);
+    Image4 =
+        addButtonImage("Image4", QRect(589, 360, 25, 23), "power.png", QStringLiteral("Arreter la Tele"));
+    connect(Image4, &TImage::clicked, this, &TForm1::Image4Click);
+
+    Label1 = new QLabel(QStringLiteral("2"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(307, 364);
+    QFont numberFont = sansSerif(19);
+    numberFont.setBold(true);
+    Label1->setFont(numberFont);
+    Label1->setStyleSheet(QStringLiteral("color: #00ff00; background: transparent;"));
+    Label1->adjustSize();
+
+    Label2 = new QLabel(QStringLiteral("Halcyon TV"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(104, 16);
+    QFont titleFont = sansSerif(13);
+    titleFont.setItalic(true);
+    Label2->setFont(titleFont);
+    Label2->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    Label2->adjustSize();
+
+    Image5 = addButtonImage("Image5", QRect(643, 16, 39, 28), "list.png",
+                            QStringLiteral("Afficher/Cacher la liste"));
+    Image5->setTag(0);
+    connect(Image5, &TImage::clicked, this, &TForm1::Image5Click);
+    Image6 =
+        addButtonImage("Image6", QRect(568, 364, 15, 15), "record.png", QStringLiteral("Enregistrement"));
+    Image6->setVisible(false);
+    connect(Image6, &TImage::clicked, this, &TForm1::Image6Click);
+
+    vlc = new TVLCPlugin(this);
+    vlc->setObjectName(QStringLiteral("vlc"));
+    vlc->setGeometry(72, 32, 537, 329);
+    vlc->setFocusPolicy(Qt::StrongFocus);
+
+    // The stored settings of the shaping component; Loaded() shapes the window once with them.
+    SkTranspaMoveForm1 = new TSkTranspaMoveForm(this, TSkTranspaMoveForm::Creation::FromDescription);
+    SkTranspaMoveForm1->setObjectName(QStringLiteral("SkTranspaMoveForm1"));
+    SkTranspaMoveForm1->setImageLinked(Image1);
+    SkTranspaMoveForm1->setTransparent(true);
+    SkTranspaMoveForm1->setTransparentColor(8421504);
+    SkTranspaMoveForm1->RGVTransparentColor()->setR(128);
+    SkTranspaMoveForm1->RGVTransparentColor()->setG(128);
+    SkTranspaMoveForm1->RGVTransparentColor()->setB(128);
+    SkTranspaMoveForm1->XYTransparentColor()->setX(-1);
+    SkTranspaMoveForm1->XYTransparentColor()->setY(-1);
+    SkTranspaMoveForm1->setDeplacement(true);
+
+    // The arrow keys are polled on the timer: the tracker remembers which ones the program's
+    // windows saw go down and not yet up.
+    m_keys = new KeyStateTracker(this);
+    qApp->installEventFilter(m_keys);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->start();
+
+    setupMenu();
+    SkTranspaMoveForm1->Loaded();
+}
+
+TImage *TForm1::addButtonImage(const char *name, const QRect &place, const char *bitmap,
+                               const QString &hint) {
+    auto *image = new TImage(this);
+    image->setObjectName(QLatin1String(name));
+    image->setGeometry(place);
+    image->setBitmap(asset(bitmap));
+    image->setToolTip(hint);
+    image->setCursor(Qt::PointingHandCursor);
+    return image;
+}
+
+void TForm1::setupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto item = [this](const char *name, const QString &caption, void (TForm1::*handler)()) {
+        QAction *action = PopupMenu1->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    ListeDesChaines1 =
+        item("ListeDesChaines1", QStringLiteral("Liste Des Chaines"), &TForm1::ListeDesChaines1Click);
+    ChaineSuivante1 =
+        item("ChaineSuivante1", QStringLiteral("Chaine Suivante"), &TForm1::ChaineSuivante1Click);
+    ChainePrecedente1 =
+        item("ChainePrecedente1", QStringLiteral("Chaine Precedente"), &TForm1::ChainePrecedente1Click);
+    ProgrammeTV1 = item("ProgrammeTV1", QStringLiteral("Programme TV"), &TForm1::ProgrammeTV1Click);
+    APropos1 = item("APropos1", QStringLiteral("A Propos"), &TForm1::APropos1Click);
+    Enregistrer1 = item("Enregistrer1", QStringLiteral("Enregistrer"), &TForm1::Enregistrer1Click);
+    optiondenregistrement1 = item("optiondenregistrement1", QStringLiteral("Option d'enregistrement"),
+                                  &TForm1::optiondenregistrement1Click);
+    Exit1 = item("Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
+}
+
+void TForm1::FormCreate() {
+    SkTranspaMoveForm1->setTransparentColor(255);
+    runTuneSequence(*vlc, halcyon::StartupStream(), {QByteArrayLiteral("nooverlay")}, false);
+}
+
+void TForm1::setChannelNumber(const QString &number) {
+    Label1->setText(number);
+    Label1->adjustSize();
+}
+
+void TForm1::Image3Click() {
+    if (Form2)
+        Form2->Button1Click();
+}
+
+void TForm1::Image2Click() {
+    if (Form2)
+        Form2->Button2Click();
+}
+
+void TForm1::Image4Click() {
+    close();
+}
+
+void TForm1::Image5Click() {
+    if (!Form2)
+        return;
+    if (Image5->tag() == 1) {
+        Form2->hide();
+    } else {
+        Form2->show();
+        Form2->raise();
+        Form2->activateWindow();
+        Form2->ListBox1->setFocus();
+    }
+}
+
+void TForm1::Image1MouseMove(const QPoint &pos) {
+    // Within ten pixels of the screen's right edge the list slides in, as the list button shows it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!Form2 || !screen)
+        return;
+    if (Image1->mapToGlobal(pos).x() > screen->geometry().width() - 10 && !Form2->isVisible()) {
+        Form2->show();
+        Form2->raise();
+    }
+}
+
+void TForm1::Timer1Timer() {
+    UtilisationGetKeyState();
+}
+
+void TForm1::UtilisationGetKeyState() {
+    // Nothing to step before the list exists; and no stepping behind an open box, or a held key
+    // would stack a new error box on every tick.
+    if (!Form2 || qApp->property("errorBoxOpen").toBool() || QApplication::activeModalWidget())
+        return;
+    if (Form2->ListBox1->count() == 0)
+        return;
+    if (m_keys->isDown(Qt::Key_Down))
+        Form2->Button2Click();
+    if (m_keys->isDown(Qt::Key_Up))
+        Image3Click();
+}
+
+void TForm1::ListeDesChaines1Click() {
+    Image5Click();
+}
+void TForm1::ChaineSuivante1Click() {
+    Image3Click();
+}
+void TForm1::ChainePrecedente1Click() {
+    Image2Click();
+}
+
+void TForm1::ProgrammeTV1Click() {
+    if (Form5) {
+        Form5->show();
+        Form5->raise();
+        Form5->activateWindow();
+    }
+}
+
+void TForm1::APropos1Click() {
+    if (Form3) {
+        Form3->show();
+        Form3->raise();
+        Form3->activateWindow();
+    }
+}
+
+void TForm1::Image6Click() {
+    RecordCommand::run(*vlc, Form2, Form4);
+}
+void TForm1::Enregistrer1Click() {
+    Image6Click();
+}
+
+void TForm1::optiondenregistrement1Click() {
+    if (Form4) {
+        Form4->show();
+        Form4->raise();
+        Form4->activateWindow();
+    }
+}
+
+void TForm1::Exit1Click() {
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent *event) {
+    // The player window is the main window: closing it ends the program, whatever else is open.
+    event->accept();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QMenu;
+class QAction;
+class QTimer;
+class TImage;
+class TVLCPlugin;
+class TSkTranspaMoveForm;
+class KeyStateTracker;
+
+// The player window: the skin, its buttons, the picture and the right-click menu.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Run by the main block once the window's description is in place.
+    void FormCreate();
+
+    TImage *Image1 = nullptr;
+    TImage *Image2 = nullptr;
+    TImage *Image3 = nullptr;
+    TImage *Image4 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    TImage *Image5 = nullptr;
+    TImage *Image6 = nullptr;
+    TVLCPlugin *vlc = nullptr;
+    TSkTranspaMoveForm *SkTranspaMoveForm1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *ListeDesChaines1 = nullptr;
+    QAction *ChaineSuivante1 = nullptr;
+    QAction *ChainePrecedente1 = nullptr;
+    QAction *ProgrammeTV1 = nullptr;
+    QAction *APropos1 = nullptr;
+    QAction *Enregistrer1 = nullptr;
+    QAction *optiondenregistrement1 = nullptr;
+    QAction *Exit1 = nullptr;
+
+    // Sets the channel number under the picture; the label grows to the right.
+    void setChannelNumber(const QString &number);
+
+public slots:
+    void Image2Click();
+    void Image3Click();
+    void Image4Click();
+    void Image5Click();
+    void Image6Click();
+    void Image1MouseMove(const QPoint &pos);
+    void Timer1Timer();
+    void UtilisationGetKeyState();
+    void ListeDesChaines1Click();
+    void ChaineSuivante1Click();
+    void ChainePrecedente1Click();
+    void ProgrammeTV1Click();
+    void APropos1Click();
+    void Enregistrer1Click();
+    void optiondenregistrement1Click();
+    void Exit1Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void setupDescription();
+    void setupMenu();
+    KeyStateTracker *m_keys = nullptr;
+    TImage *addButtonImage(const char *name, const QRect &place, const char *bitmap, const QString &hint);
+};
+
+extern TForm1 *Form1;

@@ -1,0 +1,182 @@
+#include "forms/Unit2.h"
+
+#include "forms/ChannelListBox.h"
+#include "forms/TImage.h"
+#include "forms/Unit1.h"
+#include "player/TVLCPlugin.h"
+#include "player/TuneSequence.h"
+#include "playlist/ChannelText.h"
+#include "shaping/WindowDrag.h"
+
+#include <QBitmap>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+TForm2 *Form2 = nullptr;
+
+TForm2::TForm2(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    if (!Form2)
+        Form2 = this;
+    setupDescription();
+}
+
+TForm2::~TForm2() {
+    if (Form2 == this)
+        Form2 = nullptr;
+}
+
+void TForm2::setupDescription() {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Form2"));
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+    // Black is the key colour: whatever stays black is cut out of the window.
+    setStyleSheet(QStringLiteral("TForm2 { background: black; }"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    move(986, 307);
+    resize(225, 348);
+
+    auto label = [this](const char *name, int left, int top) {
+        auto *l = new QLabel(QLatin1String(name), this);
+        l->setObjectName(QLatin1String(name));
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    Label1 = label("Label1", 224, 32);
+    Label2 = label("Label2", 232, 72);
+    Label3 = label("Label3", 272, 152);
+
+    ListBox1 = new ChannelListBox(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(8, 0, 209, 325);
+    ListBox1->setFrameShape(QFrame::NoFrame);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont listFont(QStringLiteral("Arial"));
+    listFont.setPixelSize(13);
+    listFont.setBold(true);
+    // Without anti-aliasing no dark fringe is left around the letters once black is keyed out.
+    listFont.setStyleStrategy(QFont::NoAntialias);
+    ListBox1->setFont(listFont);
+    ListBox1->setStyleSheet(
+        QStringLiteral("QListWidget { background: black; color: white; border: none; outline: none; }"
+                       "QListWidget::item { color: white; background: black; border: none; padding: 0px; }"
+                       "QListWidget::item:selected { color: white; background: #1c3f94; }"));
+    ListBox1->viewport()->setCursor(Qt::PointingHandCursor);
+    connect(ListBox1, &ChannelListBox::selectionChangedByUser, this, &TForm2::ListBox1Click);
+    connect(ListBox1, &ChannelListBox::painted, this, &TForm2::scheduleMaskUpdate);
+
+    auto button = [this](const char *name, const QString &caption, const QRect &place) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(place);
+        b->setCursor(Qt::PointingHandCursor);
+        b->setVisible(false);
+        return b;
+    };
+    Button1 = button("Button1", QStringLiteral("chaine +"), QRect(104, 288, 75, 25));
+    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    Button2 = button("Button2", QStringLiteral("chaine -"), QRect(24, 288, 75, 25));
+    connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
+}
+
+void TForm2::FormCreate() {
+    m_playlist.loadFromWorkingFolder();
+    ListBox1->addItems(m_playlist.displayNames());
+}
+
+QByteArray TForm2::addressOfSelectedRow() const {
+    return m_playlist.addressOfRow(ListBox1->currentRow());
+}
+
+void TForm2::ListBox1Click() {
+    const int row = ListBox1->currentRow();
+    // The lookup comes first: when it fails, neither the label nor the playback changes.
+    const QByteArray address = m_playlist.addressOfRow(row);
+    if (Form1) {
+        Form1->setChannelNumber(channelNumber(ListBox1->item(row)->text()));
+        runTuneSequence(*Form1->vlc, address, {QByteArrayLiteral("nooverlay")}, true);
+    }
+}
+
+void TForm2::Button1Click() {
+    Button2->setEnabled(true);
+    if (ListBox1->currentRow() < ListBox1->count() - 1) {
+        ListBox1->selectRowFromCode(ListBox1->currentRow() + 1);
+        ListBox1Click();
+    } else {
+        Button1->setEnabled(false);
+    }
+}
+
+void TForm2::Button2Click() {
+    Button1->setEnabled(true);
+    if (ListBox1->currentRow() != 0) {
+        // With no row selected this asks for row -2, which the list refuses; the lookup then fails.
+        ListBox1->selectRowFromCode(ListBox1->currentRow() - 1);
+        ListBox1Click();
+    } else {
+        Button2->setEnabled(false);
+    }
+}
+
+void TForm2::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TForm2::hideEvent(QHideEvent *event) {
+    QWidget::hideEvent(event);
+    FormHide();
+}
+
+void TForm2::mousePressEvent(QMouseEvent *event) {
+    FormMouseDown(event);
+}
+
+void TForm2::FormShow() {
+    if (Form1) {
+        move(Form1->x() + 392, Form1->y() + 35);
+        Form1->Image5->setTag(1);
+    }
+    scheduleMaskUpdate();
+}
+
+void TForm2::FormHide() {
+    if (Form1)
+        Form1->Image5->setTag(0);
+}
+
+void TForm2::FormMouseDown(QMouseEvent *event) {
+    WindowDrag::start(this, event->globalPosition().toPoint());
+}
+
+void TForm2::scheduleMaskUpdate() {
+    if (m_maskPending || m_grabbing)
+        return;
+    m_maskPending = true;
+    QTimer::singleShot(0, this, &TForm2::updateMask);
+}
+
+void TForm2::updateMask() {
+    m_maskPending = false;
+    if (!isVisible())
+        return;
+    // Cut the window to what was painted in any colour but black: the names and the selection.
+    m_grabbing = true;
+    const QImage painted = grab().toImage().convertToFormat(QImage::Format_RGB32);
+    m_grabbing = false;
+    QRegion shown(QBitmap::fromImage(painted.createMaskFromColor(qRgb(0, 0, 0), Qt::MaskInColor)));
+    // An empty mask would show the whole window; keep one pixel instead.
+    if (shown.isEmpty())
+        shown = QRegion(0, 0, 1, 1);
+    setMask(shown);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "playlist/Playlist.h"
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class ChannelListBox;
+
+// The floating, see-through channel list. Its selection is the only record of the current
+// channel; it owns the step operations every other way of changing channel goes through.
+class TForm2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget *parent = nullptr);
+    ~TForm2() override;
+
+    // Reads the playlist from the working folder and fills the list.
+    void FormCreate();
+
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    ChannelListBox *ListBox1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+
+    const Playlist &PlaylistLines() const { return m_playlist; }
+    // The selected row's stream address; throws when there is none (see Playlist::addressOfRow).
+    QByteArray addressOfSelectedRow() const;
+
+public slots:
+    void ListBox1Click();
+    void Button1Click();
+    void Button2Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    void FormShow();
+    void FormHide();
+    void FormMouseDown(QMouseEvent *event);
+    void setupDescription();
+    void scheduleMaskUpdate();
+    void updateMask();
+
+    Playlist m_playlist;
+    bool m_maskPending = false;
+    bool m_grabbing = false;
+};
+
+extern TForm2 *Form2;
