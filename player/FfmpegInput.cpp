@@ -1,0 +1,105 @@
+#include "player/FfmpegInput.h"
+
+#include "player/FfmpegError.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Long enough for a box that is slow to answer, short enough that a dead one is noticed.
+constexpr auto kOpenTimeout = 10s;
+// The box sends a packet every few milliseconds: this much silence means it froze.
+constexpr auto kSilenceTimeout = 5s;
+// Time left to say goodbye to the box once the file is finished.
+constexpr auto kCloseTimeout = 200ms;
+
+} // namespace
+
+FfmpegInput::FfmpegInput(const std::atomic<bool> &stopRequested) : m_stopRequested(stopRequested) {}
+
+FfmpegInput::~FfmpegInput() {
+    if (!m_context)
+        return;
+    m_closing = true;
+    m_deadline = Clock::now() + kCloseTimeout;
+    avformat_close_input(&m_context);
+}
+
+int FfmpegInput::interrupted(void *self) {
+    auto *input = static_cast<FfmpegInput *>(self);
+    if (input->m_stopRequested.load() && !input->m_closing)
+        return 1;
+    if (Clock::now() < input->m_deadline)
+        return 0;
+    input->m_timedOut = true;
+    return 1;
+}
+
+bool FfmpegInput::open(const QString &url) {
+    // Joined mid-way, the decoders complain about every picture before the first key frame; the
+    // recorder's own messages say what matters to the user.
+    av_log_set_level(AV_LOG_FATAL);
+    m_context = avformat_alloc_context();
+    if (!m_context)
+        throw FfmpegError(QStringLiteral("Mémoire insuffisante pour lire le flux"));
+    m_context->interrupt_callback = {&FfmpegInput::interrupted, this};
+    m_deadline = Clock::now() + kOpenTimeout;
+
+    AVDictionary *options = nullptr;
+    // Over TCP no packet is lost to a busy network, which a file would keep for good.
+    av_dict_set(&options, "rtsp_transport", "tcp", 0);
+    av_dict_set(&options, "timeout", "5000000", 0); // microseconds, per socket operation
+    const QByteArray address = url.toUtf8();
+    int result = avformat_open_input(&m_context, address.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (result >= 0) {
+        // The box repeats its parameters with every key frame, twice a second: a second and a
+        // half finds them all. What is read meanwhile comes out again from read().
+        m_context->max_analyze_duration = 1'500'000;
+        // Not twenty pictures to guess the frame rate: the stream states it, and every picture
+        // held back here would reach the file late, all at once.
+        m_context->fps_probe_size = 0;
+        result = avformat_find_stream_info(m_context, nullptr);
+    }
+    if (m_stopRequested.load() && !m_timedOut)
+        return false;
+    if (result < 0) {
+        const QString reason = m_timedOut ? QStringLiteral("pas de réponse") : ffmpegErrorText(result);
+        throw FfmpegError(QStringLiteral("Impossible de recevoir le flux « %1 » (%2)").arg(url, reason));
+    }
+
+    const int video = av_find_best_stream(m_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video < 0)
+        throw FfmpegError(QStringLiteral("Le flux « %1 » ne contient pas d'image").arg(url));
+    m_video = m_context->streams[video];
+    const int audio = av_find_best_stream(m_context, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
+    m_audio = audio >= 0 ? m_context->streams[audio] : nullptr;
+    for (unsigned i = 0; i < m_context->nb_streams; ++i) {
+        if (m_context->streams[i] != m_video && m_context->streams[i] != m_audio)
+            m_context->streams[i]->discard = AVDISCARD_ALL;
+    }
+    return true;
+}
+
+FfmpegInput::Read FfmpegInput::read(AVPacket *packet) {
+    for (;;) {
+        m_deadline = Clock::now() + kSilenceTimeout;
+        const int result = av_read_frame(m_context, packet);
+        if (m_stopRequested.load())
+            return result >= 0 ? Read::Packet : Read::Stopped;
+        if (result < 0) {
+            m_lostReason = m_timedOut ? QStringLiteral("plus rien reçu depuis %1 s")
+                                            .arg(std::chrono::seconds(kSilenceTimeout).count())
+                                      : ffmpegErrorText(result);
+            return Read::Lost;
+        }
+        const AVStream *stream = m_context->streams[packet->stream_index];
+        if (stream == m_video || stream == m_audio)
+            return Read::Packet;
+        av_packet_unref(packet);
+    }
+}

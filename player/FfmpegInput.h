@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+
+struct AVFormatContext;
+struct AVPacket;
+struct AVStream;
+
+// The stream being recorded, read with libavformat. Every blocking read gives up at once when the
+// recording is asked to stop, and after a few seconds without data: a box that froze or vanished
+// must not hold the recording open forever.
+class FfmpegInput {
+public:
+    enum class Read { Packet, Stopped, Lost };
+
+    explicit FfmpegInput(const std::atomic<bool> &stopRequested);
+    ~FfmpegInput();
+    FfmpegInput(const FfmpegInput &) = delete;
+    FfmpegInput &operator=(const FfmpegInput &) = delete;
+
+    // Connects and finds the streams; throws FfmpegError. Returns false when stopped meanwhile.
+    bool open(const QString &url);
+    AVStream *videoStream() const { return m_video; }
+    AVStream *audioStream() const { return m_audio; } // null when the stream has no sound
+    AVFormatContext *context() const { return m_context; }
+
+    Read read(AVPacket *packet);
+    QString lostReason() const { return m_lostReason; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static int interrupted(void *self);
+
+    const std::atomic<bool> &m_stopRequested;
+    AVFormatContext *m_context = nullptr;
+    AVStream *m_video = nullptr;
+    AVStream *m_audio = nullptr;
+    Clock::time_point m_deadline;
+    bool m_closing = false;
+    bool m_timedOut = false;
+    QString m_lostReason;
+};

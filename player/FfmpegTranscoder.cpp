@@ -1,0 +1,214 @@
+#include "player/FfmpegTranscoder.h"
+
+#include "player/FfmpegAudioEncoder.h"
+#include "player/FfmpegDecoder.h"
+#include "player/FfmpegError.h"
+#include "player/FfmpegInput.h"
+#include "player/FfmpegOutput.h"
+#include "player/FfmpegVideoEncoder.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kProgressInterval = 250ms;
+// A picture this far from the previous one means the source's clock jumped (the box restarted
+// its stream, or the clock wrapped): the recording carries on straight after the last picture.
+constexpr int64_t kClockJumpSeconds = 5;
+
+// MPEG-2 video belongs in an MPEG-2 program stream, which the "vob" muxer writes.
+const char *muxerName(const QString &mux) {
+    return mux == u"ts" ? "mpegts" : "vob";
+}
+
+QString errorText(const FfmpegError &error) {
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+FfmpegTranscoder::FfmpegTranscoder(const QString &inputUrl, const SoutChain &chain,
+                                   const std::atomic<bool> &stopRequested, Progress progress)
+    : m_inputUrl(inputUrl), m_chain(chain), m_stopRequested(stopRequested), m_progress(std::move(progress)) {}
+
+// The input goes last, after the file is closed: saying goodbye to the box may take a moment.
+FfmpegTranscoder::~FfmpegTranscoder() = default;
+
+FfmpegTranscoder::Outcome FfmpegTranscoder::run() {
+    QString failure;
+    QString lostReason;
+    try {
+        m_output = std::make_unique<FfmpegOutput>(m_chain.url, muxerName(m_chain.mux));
+        lostReason = record();
+    } catch (const FfmpegError &error) {
+        failure = errorText(error);
+    }
+    try {
+        finishFile();
+    } catch (const FfmpegError &error) {
+        if (failure.isEmpty())
+            failure = errorText(error);
+    }
+
+    const bool written = m_output && m_output->headerWritten();
+    if (written)
+        reportProgress(true);
+    if (!failure.isEmpty())
+        return {false, failure};
+    if (!lostReason.isEmpty() && written)
+        return {false,
+                QStringLiteral("Réception du flux interrompue (%1) : l'enregistrement « %2 » s'arrête là")
+                    .arg(lostReason, m_chain.url)};
+    if (!lostReason.isEmpty())
+        return {false, QStringLiteral("Réception du flux « %1 » interrompue avant la première image (%2) : "
+                                      "aucun fichier écrit")
+                           .arg(m_inputUrl, lostReason)};
+    if (!written)
+        return {true, QStringLiteral("Enregistrement arrêté avant la première image : aucun fichier écrit")};
+    return {true, QStringLiteral("Enregistrement terminé : « %1 »").arg(m_chain.url)};
+}
+
+QString FfmpegTranscoder::record() {
+    m_input = std::make_unique<FfmpegInput>(m_stopRequested);
+    if (!m_input->open(m_inputUrl))
+        return {};
+    m_videoDecoder = std::make_unique<FfmpegDecoder>(m_input->videoStream());
+    if (m_input->audioStream())
+        m_audioDecoder = std::make_unique<FfmpegDecoder>(m_input->audioStream());
+
+    const AvPacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw FfmpegError(QStringLiteral("Mémoire insuffisante pour lire le flux"));
+    for (;;) {
+        switch (m_input->read(packet.get())) {
+        case FfmpegInput::Read::Stopped:
+            return {};
+        case FfmpegInput::Read::Lost:
+            return m_input->lostReason();
+        case FfmpegInput::Read::Packet:
+            break;
+        }
+        handlePacket(packet.get());
+        av_packet_unref(packet.get());
+        reportProgress(false);
+    }
+}
+
+void FfmpegTranscoder::handlePacket(AVPacket *packet) {
+    const AVStream *stream = m_input->context()->streams[packet->stream_index];
+    if (stream == m_input->videoStream()) {
+        // Joining mid-way, everything before the first key frame refers to pictures never received.
+        if (!m_seenKeyFrame && !(packet->flags & AV_PKT_FLAG_KEY))
+            return;
+        m_seenKeyFrame = true;
+        m_videoDecoder->decode(packet, [this](AVFrame *picture) { writeVideo(picture); });
+    } else if (m_audioDecoder) {
+        m_audioDecoder->decode(packet, [this](AVFrame *sound) { writeAudio(sound); });
+    }
+}
+
+void FfmpegTranscoder::startFile(const AVFrame *firstPicture) {
+    const bool globalHeader = m_output->needsGlobalHeader();
+    const AVRational frameRate = av_guess_frame_rate(m_input->context(), m_input->videoStream(), nullptr);
+    m_videoEncoder =
+        std::make_unique<FfmpegVideoEncoder>(firstPicture, frameRate, m_chain.videoBitrateKbps, globalHeader);
+    m_videoIndex = m_output->addStream(m_videoEncoder->context());
+    if (m_audioDecoder) {
+        m_audioEncoder = std::make_unique<FfmpegAudioEncoder>(m_audioDecoder->context()->sample_rate,
+                                                              m_chain.audioBitrateKbps, globalHeader);
+        m_audioIndex = m_output->addStream(m_audioEncoder->context());
+    }
+    m_output->writeHeader();
+}
+
+void FfmpegTranscoder::writeVideo(AVFrame *picture) {
+    const int64_t time = picture->best_effort_timestamp;
+    if (!m_output->headerWritten()) {
+        if (time == AV_NOPTS_VALUE)
+            return;
+        startFile(picture);
+        m_startTime = time;
+    }
+    const AVRational sourceBase = m_input->videoStream()->time_base;
+    const AVRational frameBase = m_videoEncoder->context()->time_base;
+    int64_t pts = time == AV_NOPTS_VALUE
+                      ? m_lastVideoPts + 1
+                      : av_rescale_q_rnd(time - m_startTime, sourceBase, frameBase,
+                                         AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    const int64_t maxJump = kClockJumpSeconds * frameBase.den / frameBase.num;
+    if (m_lastVideoPts >= 0 && (pts < m_lastVideoPts - maxJump || pts > m_lastVideoPts + maxJump)) {
+        pts = m_lastVideoPts + 1;
+        m_startTime = time - av_rescale_q(pts, frameBase, sourceBase);
+    }
+    if (pts <= m_lastVideoPts)
+        return; // the same instant twice
+    m_lastVideoPts = pts;
+    m_videoEncoder->encode(picture, pts, [this, frameBase](AVPacket *packet) {
+        m_output->write(packet, m_videoIndex, frameBase);
+    });
+}
+
+void FfmpegTranscoder::writeAudio(AVFrame *sound) {
+    if (!m_audioEncoder || !m_output->headerWritten())
+        return; // sound from before the first picture
+    const AVRational sampleBase{1, m_audioEncoder->context()->sample_rate};
+    if (m_firstAudioPts < 0) {
+        const int64_t time = sound->best_effort_timestamp;
+        if (time == AV_NOPTS_VALUE || time < m_startTime)
+            return;
+        m_firstAudioPts = av_rescale_q(time - m_startTime, m_input->audioStream()->time_base, sampleBase);
+    }
+    m_audioEncoder->encode(sound, m_firstAudioPts, [this, sampleBase](AVPacket *packet) {
+        m_output->write(packet, m_audioIndex, sampleBase);
+    });
+}
+
+void FfmpegTranscoder::finishFile() {
+    if (!m_output)
+        return;
+    if (!m_output->headerWritten()) {
+        m_output->discard();
+        return;
+    }
+    QString failure;
+    try {
+        // What the decoders and encoders still hold was received before the stop: it belongs in the file.
+        m_videoDecoder->decode(nullptr, [this](AVFrame *picture) { writeVideo(picture); });
+        if (m_audioDecoder)
+            m_audioDecoder->decode(nullptr, [this](AVFrame *sound) { writeAudio(sound); });
+        const AVRational frameBase = m_videoEncoder->context()->time_base;
+        m_videoEncoder->flush(
+            [this, frameBase](AVPacket *packet) { m_output->write(packet, m_videoIndex, frameBase); });
+        if (m_audioEncoder) {
+            const AVRational sampleBase{1, m_audioEncoder->context()->sample_rate};
+            m_audioEncoder->flush(
+                [this, sampleBase](AVPacket *packet) { m_output->write(packet, m_audioIndex, sampleBase); });
+        }
+    } catch (const FfmpegError &error) {
+        failure = errorText(error);
+    }
+    // Whatever went wrong above, the trailer still closes what was written.
+    m_output->finish();
+    if (!failure.isEmpty())
+        throw FfmpegError(failure);
+}
+
+void FfmpegTranscoder::reportProgress(bool now) {
+    if (!m_progress || !m_output || !m_output->headerWritten())
+        return;
+    const auto time = std::chrono::steady_clock::now();
+    if (!now && time - m_lastReport < kProgressInterval)
+        return;
+    m_lastReport = time;
+    m_progress(elapsedMs(), m_output->bytesWritten());
+}
+
+qint64 FfmpegTranscoder::elapsedMs() const {
+    if (m_lastVideoPts < 0)
+        return 0;
+    return av_rescale_q(m_lastVideoPts + 1, m_videoEncoder->context()->time_base, {1, 1000});
+}

@@ -1,0 +1,300 @@
+#include "player/StreamRecorder.h"
+
+#include "support/ChildProcess.h"
+#include "support/Screen.h"
+#include "support/SetTopBox.h"
+#include "support/Wait.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr int kFirstPictureDeadlineMs = 20000;
+constexpr int kFinishDeadlineMs = 15000;
+
+// What ffprobe reads in a file: the format and the first video and audio streams.
+struct Probe {
+    bool readable = false;
+    QString format;
+    double duration = 0;
+    QJsonObject video;
+    QJsonObject audio;
+};
+
+Probe probe(const QString &path) {
+    bool ok = false;
+    const QByteArray json = childprocess::runToEnd(
+        {"ffprobe", "-v", "error", "-show_format", "-show_streams", "-of", "json", path}, 20000, &ok);
+    const QJsonObject root = QJsonDocument::fromJson(json).object();
+    Probe result;
+    result.readable = ok && root.contains("format");
+    result.format = root["format"]["format_name"].toString();
+    result.duration = root["format"]["duration"].toString().toDouble();
+    for (const QJsonValue &stream : root["streams"].toArray()) {
+        const QJsonObject s = stream.toObject();
+        if (s["codec_type"] == "video" && result.video.isEmpty())
+            result.video = s;
+        if (s["codec_type"] == "audio" && result.audio.isEmpty())
+            result.audio = s;
+    }
+    return result;
+}
+
+// The first picture at or after a time from the file's start, decoded from the start: seeking
+// near the end of a program stream is the tool's weak point, not the file's.
+QImage pictureAt(const QString &path, double seconds) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath("picture.png");
+    childprocess::runToEnd({"ffmpeg", "-v", "error", "-i", path, "-vf",
+                            QStringLiteral("select=gte(t\\,%1)").arg(seconds), "-frames:v", "1", "-y", png},
+                           20000);
+    return QImage(png);
+}
+
+// The channel's background fills the picture's corners; its number sits in the middle.
+QRgb backgroundOf(const QImage &picture) {
+    return averageColour(picture, QRect(16, 16, 96, 96));
+}
+
+// The rate the video really takes in the file, in bit/s.
+double videoRate(const QString &path, double duration) {
+    const QByteArray sizes = childprocess::runToEnd({"ffprobe", "-v", "error", "-select_streams", "v",
+                                                     "-show_entries", "packet=size", "-of", "csv=p=0", path},
+                                                    20000);
+    qint64 total = 0;
+    for (const QByteArray &line : sizes.split('\n'))
+        total += line.trimmed().toLongLong();
+    return duration > 0 ? total * 8 / duration : 0;
+}
+
+SoutChain chainTo(const QString &path, const QString &mux = "ps") {
+    return SoutChain::parse(
+        QStringLiteral(":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=%1,url=\"%2\","
+                       "access=file}")
+            .arg(mux, path));
+}
+
+// A recorder and everything it said.
+class Recording {
+public:
+    Recording() : m_recorder(std::make_unique<StreamRecorder>()) {
+        QObject::connect(m_recorder.get(), &StreamRecorder::progress, [this](qint64 ms, qint64 bytes) {
+            if (!m_firstProgress.isValid())
+                m_firstProgress.start();
+            m_elapsedMs = ms;
+            m_bytes = bytes;
+        });
+        QObject::connect(m_recorder.get(), &StreamRecorder::finished,
+                         [this](bool ok, const QString &message) {
+                             ++m_finishedCount;
+                             m_ok = ok;
+                             m_message = message;
+                         });
+    }
+
+    StreamRecorder &recorder() { return *m_recorder; }
+    void destroyRecorder() { m_recorder.reset(); }
+
+    bool waitForRecorded(qint64 ms) {
+        return waitUntil([&] { return m_elapsedMs >= ms || m_finishedCount > 0; },
+                         kFirstPictureDeadlineMs + int(ms)) &&
+               m_finishedCount == 0;
+    }
+    bool waitForFinished() {
+        return waitUntil([&] { return m_finishedCount > 0; }, kFinishDeadlineMs);
+    }
+
+    // Wall time since the first picture was written.
+    qint64 sinceFirstPicture() const { return m_firstProgress.isValid() ? m_firstProgress.elapsed() : -1; }
+    qint64 elapsedMs() const { return m_elapsedMs; }
+    qint64 bytes() const { return m_bytes; }
+    int finishedCount() const { return m_finishedCount; }
+    bool ok() const { return m_ok; }
+    std::string message() const { return m_message.toStdString(); }
+
+private:
+    std::unique_ptr<StreamRecorder> m_recorder;
+    QElapsedTimer m_firstProgress;
+    qint64 m_elapsedMs = -1;
+    qint64 m_bytes = -1;
+    int m_finishedCount = 0;
+    bool m_ok = false;
+    QString m_message;
+};
+
+class RecorderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        SetTopBox::Options options;
+        options.channels = {201, 202};
+        options.unserved = {299};
+        ASSERT_TRUE(m_box.start(options)) << m_box.error().toStdString();
+    }
+
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+    SetTopBox m_box;
+};
+
+TEST_F(RecorderTest, RecordsAProgramStreamOfTheChannelUpToTheStop) {
+    const QString path = file("202.mpg");
+    Recording recording;
+    recording.recorder().start(m_box.address(202), chainTo(path));
+    EXPECT_TRUE(recording.recorder().isRecording());
+    EXPECT_EQ(recording.recorder().outputPath(), path);
+
+    ASSERT_TRUE(recording.waitForRecorded(5000)) << recording.message();
+    const double recordedSeconds = recording.sinceFirstPicture() / 1000.0;
+    recording.recorder().stop();
+    ASSERT_TRUE(recording.waitForFinished());
+    EXPECT_TRUE(recording.ok()) << recording.message();
+    EXPECT_FALSE(recording.recorder().isRecording());
+    EXPECT_EQ(recording.bytes(), QFileInfo(path).size());
+
+    const Probe p = probe(path);
+    ASSERT_TRUE(p.readable);
+    EXPECT_EQ(p.format, "mpeg");
+    EXPECT_EQ(p.video["codec_name"], "mpeg2video");
+    EXPECT_EQ(p.video["width"].toInt(), 720);
+    EXPECT_EQ(p.video["height"].toInt(), 576);
+    EXPECT_EQ(p.video["r_frame_rate"], "25/1");
+    EXPECT_EQ(p.video["bit_rate"].toString().toInt(), 3072000);
+    EXPECT_EQ(p.audio["codec_name"], "mp2");
+    EXPECT_EQ(p.audio["bit_rate"].toString().toInt(), 192000);
+    EXPECT_NEAR(p.duration, recordedSeconds, 0.5);
+    EXPECT_NEAR(p.duration, recording.elapsedMs() / 1000.0, 0.5);
+    EXPECT_NEAR(videoRate(path, p.duration), 3072000, 3072000 * 0.1);
+
+    for (double at : {0.0, p.duration / 2, p.duration - 0.2}) {
+        const QImage picture = pictureAt(path, at);
+        ASSERT_FALSE(picture.isNull()) << "no picture at " << at << " s";
+        EXPECT_TRUE(looksLikeChannel(backgroundOf(picture), 202)) << "at " << at << " s";
+    }
+}
+
+TEST_F(RecorderTest, MultiplexesAsTransportStreamWhenAsked) {
+    const QString path = file("201.ts");
+    Recording recording;
+    recording.recorder().start(m_box.address(201), chainTo(path, "ts"));
+    ASSERT_TRUE(recording.waitForRecorded(1000)) << recording.message();
+    recording.recorder().stop();
+    ASSERT_TRUE(recording.waitForFinished());
+    EXPECT_TRUE(recording.ok()) << recording.message();
+
+    const Probe p = probe(path);
+    EXPECT_EQ(p.format, "mpegts");
+    EXPECT_EQ(p.video["codec_name"], "mpeg2video");
+    EXPECT_EQ(p.audio["codec_name"], "mp2");
+    EXPECT_TRUE(looksLikeChannel(backgroundOf(pictureAt(path, 0.5)), 201));
+}
+
+TEST_F(RecorderTest, DestroyingTheRecorderFinishesTheFile) {
+    const QString path = file("201.mpg");
+    Recording recording;
+    recording.recorder().start(m_box.address(201), chainTo(path));
+    ASSERT_TRUE(recording.waitForRecorded(1500)) << recording.message();
+    const qint64 recordedMs = recording.elapsedMs();
+    recording.destroyRecorder();
+
+    // The muxer holds the last half second until the trailer is written.
+    const Probe p = probe(path);
+    EXPECT_EQ(p.video["codec_name"], "mpeg2video");
+    EXPECT_GE(p.duration, recordedMs / 1000.0 - 0.05);
+}
+
+TEST_F(RecorderTest, AFolderThatCannotBeWrittenFailsBeforeTheStreamIsAsked) {
+    QFile plain(file("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    // Whoever runs the tests (root included) cannot write into a missing folder or under a plain file.
+    for (const QString &path : {file("missing/201.mpg"), file("plain/201.mpg"), m_dir.path()}) {
+        Recording recording;
+        // A port nobody listens on: only the file can be the reason given.
+        recording.recorder().start("rtsp://127.0.0.1:1/orvantv/201", chainTo(path));
+        ASSERT_TRUE(recording.waitForFinished()) << path.toStdString();
+        EXPECT_FALSE(recording.ok());
+        EXPECT_NE(recording.message().find("Impossible de créer le fichier"), std::string::npos)
+            << recording.message();
+        EXPECT_NE(recording.message().find(path.toStdString()), std::string::npos) << recording.message();
+    }
+}
+
+TEST_F(RecorderTest, AFullDiskStopsTheRecordingWithItsReason) {
+    Recording recording;
+    recording.recorder().start(m_box.address(201), chainTo("/dev/full"));
+    ASSERT_TRUE(recording.waitForFinished());
+    EXPECT_FALSE(recording.ok());
+    EXPECT_NE(recording.message().find("Disque plein"), std::string::npos) << recording.message();
+}
+
+TEST_F(RecorderTest, NothingRecordedLeavesNoFile) {
+    struct Case {
+        QByteArray address;
+        bool stopAtOnce;
+        bool ok;
+        const char *messagePart;
+    };
+    const Case cases[] = {
+        {"rtsp://127.0.0.1:1/orvantv/201", false, false, "Impossible de recevoir le flux"},
+        {m_box.address(299), false, false, "Impossible de recevoir le flux"},
+        {m_box.address(201), true, true, "aucun fichier"},
+    };
+    for (const Case &c : cases) {
+        const QString path = file("nothing.mpg");
+        Recording recording;
+        recording.recorder().start(c.address, chainTo(path));
+        if (c.stopAtOnce)
+            recording.recorder().stop();
+        ASSERT_TRUE(recording.waitForFinished()) << c.address.constData();
+        EXPECT_EQ(recording.ok(), c.ok) << recording.message();
+        EXPECT_NE(recording.message().find(c.messagePart), std::string::npos) << recording.message();
+        EXPECT_FALSE(QFileInfo::exists(path)) << c.address.constData();
+    }
+}
+
+// The box vanishing or freezing mid-recording ends the recording with a reason and a playable file.
+class RecorderLosingTheBox : public RecorderTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RecorderLosingTheBox, LeavesAValidFileOfWhatWasReceived) {
+    const bool freeze = GetParam();
+    const QString path = file("201.mpg");
+    Recording recording;
+    recording.recorder().start(m_box.address(201), chainTo(path));
+    ASSERT_TRUE(recording.waitForRecorded(2000)) << recording.message();
+    if (freeze)
+        ASSERT_TRUE(m_box.freeze());
+    else
+        m_box.stop();
+    const qint64 recordedMs = recording.elapsedMs();
+
+    ASSERT_TRUE(recording.waitForFinished());
+    EXPECT_FALSE(recording.ok());
+    EXPECT_NE(recording.message().find("interrompue"), std::string::npos) << recording.message();
+    EXPECT_NE(recording.message().find(path.toStdString()), std::string::npos) << recording.message();
+
+    const Probe p = probe(path);
+    EXPECT_EQ(p.format, "mpeg");
+    EXPECT_EQ(p.video["codec_name"], "mpeg2video");
+    EXPECT_EQ(p.audio["codec_name"], "mp2");
+    EXPECT_GE(p.duration, recordedMs / 1000.0 - 0.05);
+    EXPECT_TRUE(looksLikeChannel(backgroundOf(pictureAt(path, 1.0)), 201));
+}
+
+INSTANTIATE_TEST_SUITE_P(Box, RecorderLosingTheBox, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Frozen" : "Killed"; });
+
+} // namespace
