@@ -1,0 +1,139 @@
+#include "support/ChildProcess.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace childprocess {
+
+namespace {
+
+// Asks the kernel to kill the child when the thread that started it ends, whatever the reason.
+void dieWithParent(pid_t parent) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+        _exit(127);
+}
+
+} // namespace
+
+// A PID with its start time, so that a later process given the same PID is not taken for it.
+void record(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray fields = stat.readAll();
+    const QList<QByteArray> afterName = fields.mid(fields.lastIndexOf(')') + 2).split(' ');
+    const QByteArray startTime = afterName.value(19);
+    const QString dir = QStringLiteral(HALCYON_BUILD_DIR "/x-sessions");
+    QDir().mkpath(dir);
+    QFile file(dir + QStringLiteral("/%1.pids").arg(getpid()));
+    if (file.open(QIODevice::Append))
+        file.write(QByteArray::number(pid) + ' ' + startTime + '\n');
+}
+
+pid_t spawn(const QStringList &argv, const SpawnOptions &options) {
+    QList<QByteArray> args;
+    for (const QString &a : argv)
+        args.append(a.toLocal8Bit());
+    std::vector<char *> raw;
+    for (QByteArray &a : args)
+        raw.push_back(a.data());
+    raw.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dieWithParent(parent);
+        if (options.fd3 == 3)
+            fcntl(3, F_SETFD, 0);
+        else if (options.fd3 >= 0)
+            dup2(options.fd3, 3);
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            if (options.quiet) {
+                dup2(null, STDOUT_FILENO);
+                dup2(null, STDERR_FILENO);
+            }
+        }
+        if (options.stdoutFd >= 0)
+            dup2(options.stdoutFd, STDOUT_FILENO);
+        execvp(raw[0], raw.data());
+        _exit(127);
+    }
+    if (pid > 0 && options.record)
+        record(pid);
+    return pid;
+}
+
+bool stop(pid_t pid, int graceMs) {
+    if (pid <= 0)
+        return true;
+    kill(pid, SIGTERM);
+    QDeadlineTimer deadline(graceMs);
+    while (!deadline.hasExpired()) {
+        const pid_t r = waitpid(pid, nullptr, WNOHANG);
+        if (r == pid || (r < 0 && errno == ECHILD))
+            return true;
+        QThread::msleep(10);
+    }
+    kill(pid, SIGKILL);
+    return waitpid(pid, nullptr, 0) == pid;
+}
+
+void tieToTestProgram(QProcess &process) {
+    const pid_t parent = getpid();
+    process.setChildProcessModifier([parent] { dieWithParent(parent); });
+    QObject::connect(&process, &QProcess::started, &process, [&process] { record(process.processId()); });
+}
+
+QByteArray runToEnd(const QStringList &argv, int timeoutMs, bool *ok) {
+    // Plain fork and pipe rather than QProcess: this also runs before the QApplication exists.
+    if (ok)
+        *ok = false;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return {};
+    const pid_t pid = spawn(argv, {.stdoutFd = fds[1], .record = false, .quiet = true});
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return {};
+    }
+    QByteArray out;
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+        if (ready <= 0)
+            break;
+        char buffer[4096];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, n);
+    }
+    close(fds[0]);
+    int status = 0;
+    if (deadline.hasExpired()) {
+        stop(pid, 0);
+        return {};
+    }
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return {};
+    if (ok)
+        *ok = true;
+    return out;
+}
+
+} // namespace childprocess

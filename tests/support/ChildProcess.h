@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <sys/types.h>
+
+class QProcess;
+
+// Helper processes of the tests (X server, window manager, box, program under test) die with the
+// test program even when it crashes, and are recorded so that the suite can check none outlives it.
+namespace childprocess {
+
+struct SpawnOptions {
+    int stdoutFd = -1;  // inherited when -1
+    int fd3 = -1;       // handed to the child as its descriptor 3
+    bool record = true; // long-lived helpers are recorded; see record()
+    bool quiet = false; // standard error to /dev/null
+};
+
+// Starts a program found on PATH, with /dev/null as its input. Returns -1 when it cannot start.
+pid_t spawn(const QStringList &argv, const SpawnOptions &options = {});
+
+// SIGTERM, then SIGKILL once graceMs has passed; reaps the child. True when it is gone.
+bool stop(pid_t pid, int graceMs = 3000);
+
+// Makes a QProcess's child die with this process and records its PID once started.
+void tieToTestProgram(QProcess &process);
+// Notes the PID in <build>/x-sessions/<test program PID>.pids for check-no-leftovers.sh.
+void record(qint64 pid);
+
+// Runs a short command to completion with a deadline; its standard output, or empty on failure.
+QByteArray runToEnd(const QStringList &argv, int timeoutMs = 10000, bool *ok = nullptr);
+
+} // namespace childprocess

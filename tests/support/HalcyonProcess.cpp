@@ -1,0 +1,63 @@
+#include "support/HalcyonProcess.h"
+
+#include "support/ChildProcess.h"
+#include "support/Wait.h"
+
+#include <QFile>
+
+HalcyonProcess::HalcyonProcess() {
+    m_process.setWorkingDirectory(m_dir.path());
+    childprocess::tieToTestProgram(m_process);
+}
+
+HalcyonProcess::~HalcyonProcess() {
+    kill();
+}
+
+bool HalcyonProcess::setPlaylist(const QByteArray &content) {
+    QFile file(m_dir.filePath(QStringLiteral("playlist.m3u")));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+bool HalcyonProcess::start() {
+    m_process.start(QStringLiteral(HALCYON_TV_BINARY), {});
+    return m_process.waitForStarted(10000);
+}
+
+xdo::WindowId HalcyonProcess::waitForWindow(const QString &title, int timeoutMs) {
+    xdo::WindowId window = 0;
+    waitUntil(
+        [&] {
+            window = xdo::waitForWindow(title, 0);
+            return window != 0 || !isRunning();
+        },
+        timeoutMs, 100);
+    return window;
+}
+
+bool HalcyonProcess::waitForExit(int timeoutMs) {
+    return waitUntil([&] { return !isRunning(); }, timeoutMs);
+}
+
+int HalcyonProcess::exitCode() const {
+    if (isRunning() || m_process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return m_process.exitCode();
+}
+
+void HalcyonProcess::kill() {
+    if (!isRunning())
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QByteArray HalcyonProcess::standardOutput() {
+    m_out += m_process.readAllStandardOutput();
+    return m_out;
+}
+
+QByteArray HalcyonProcess::standardError() {
+    m_err += m_process.readAllStandardError();
+    return m_err;
+}

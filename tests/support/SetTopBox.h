@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+
+// The simulated set-top box in a child process, on a free port unless told otherwise.
+class SetTopBox {
+public:
+    struct Options {
+        // Built by appending: GCC 12 warns falsely about an initializer list here.
+        QList<int> channels = QList<int>() << 201 << 202 << 203;
+        QList<int> unserved;
+        int port = 0;
+    };
+
+    SetTopBox() = default;
+    ~SetTopBox();
+    SetTopBox(const SetTopBox &) = delete;
+    SetTopBox &operator=(const SetTopBox &) = delete;
+
+    // Returns once the box serves, or false (reason in error()) after a deadline.
+    bool start(const Options &options);
+    bool start() { return start(Options()); }
+    void stop();
+
+    int port() const { return m_port; }
+    QByteArray address(int channel) const;
+    // The playlist the box lists (served and unserved channels): entry, address, entry, address...
+    QByteArray playlist() const;
+    bool writePlaylist(const QString &path) const;
+
+    // Each returns once the box has acknowledged the command. Channel 0 means every channel.
+    bool freeze(int channel = 0);
+    bool resume(int channel = 0);
+    bool stopServing();
+    bool serve();
+
+    QString error() const { return m_error; }
+    qint64 pid() const { return m_process.processId(); }
+
+    // The port of the start-up stream this build's program plays, for tests that serve it.
+    static int startupPort();
+
+private:
+    bool command(const QByteArray &line);
+    QByteArray waitForLine(const QList<QByteArray> &prefixes, int timeoutMs);
+
+    QProcess m_process;
+    QByteArray m_pending;
+    Options m_options;
+    int m_port = -1;
+    QString m_error;
+};

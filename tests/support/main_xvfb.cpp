@@ -1,0 +1,27 @@
+// Window and end-to-end tests run on their own X server and window manager, started here and
+// stopped when the tests end; if this program dies, they die with it.
+#include "support/XSession.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+
+    XSession session;
+    if (!session.start()) {
+        std::fprintf(stderr, "cannot start the test display: %s\n", qPrintable(session.error()));
+        return 1;
+    }
+    int result = 1;
+    {
+        QApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    session.stop();
+    return result;
+}
