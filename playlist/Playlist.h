@@ -40,9 +40,6 @@ public:
     // the row does not exist (-1 is "no selection").
     QByteArray addressOfRow(int row) const;
 
-    // Line number of a row's entry line.
-    qsizetype entryLine(int row) const { return m_entryLines.at(row); }
-
 private:
     PlaylistLines m_lines;
     QList<qsizetype> m_entryLines;
