@@ -1,0 +1,81 @@
+#pragma once
+
+// The real player and channel-list windows, created in this test program as the main block
+// creates them, in a fresh working folder, against the simulated box serving the start-up stream.
+
+#include "forms/ChannelListBox.h"
+#include "forms/TImage.h"
+#include "forms/Unit1.h"
+#include "forms/Unit2.h"
+#include "player/TVLCPlugin.h"
+#include "support/Screen.h"
+#include "support/SetTopBox.h"
+#include "support/Wait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class PlayerWindowFixture : public ::testing::Test {
+protected:
+    // Rows of the playlist: these channels, in this order, all served by the box.
+    virtual QList<int> playlistChannels() const { return {201, 202, 203}; }
+
+    void SetUp() override {
+        SetTopBox::Options options;
+        options.port = SetTopBox::startupPort();
+        ASSERT_TRUE(m_box.start(options)) << qPrintable(m_box.error());
+        ASSERT_TRUE(m_dir.isValid());
+        QByteArray playlist;
+        for (int channel : playlistChannels())
+            playlist += "#EXTINF:-1," + QByteArray::number(channel) + " - Chaine " + QByteArray::number(channel) +
+                        "\n" + m_box.address(channel) + "\n";
+        QFile file(m_dir.filePath(QStringLiteral("playlist.m3u")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(playlist);
+        file.close();
+        m_oldDir = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+
+        form1 = std::make_unique<TForm1>();
+        form1->FormCreate();
+        form2 = std::make_unique<TForm2>();
+        form2->FormCreate();
+        form1->show();
+        ASSERT_TRUE(waitUntil([&] { return form1->windowHandle() && form1->windowHandle()->isExposed(); }, 10000));
+    }
+
+    void TearDown() override {
+        form2.reset();
+        form1.reset();
+        QDir::setCurrent(m_oldDir);
+    }
+
+    // Average colour of the middle of the picture, as the player painted it.
+    QRgb pictureColour() const {
+        const QImage picture = grabWidget(form1->vlc);
+        return averageColour(picture, QRect(picture.width() / 2 + 60, picture.height() / 2 + 40, 60, 40));
+    }
+
+    bool waitForChannel(int channel, int timeoutMs = 15000) const {
+        return waitUntil([&] { return looksLikeChannel(pictureColour(), channel); }, timeoutMs, 50);
+    }
+
+    // Centre of a widget, on the screen.
+    static QPoint screenCentre(const QWidget *widget) {
+        return widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
+    }
+
+    SetTopBox m_box;
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm2> form2;
+};

@@ -1,0 +1,156 @@
+// The player window with the real player: start-up, stepping by its buttons, menu and keys.
+
+#include "PlayerWindowFixture.h"
+#include "playlist/PlaylistErrors.h"
+#include "support/Xdo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+
+class PlayerWindowTest : public PlayerWindowFixture {};
+
+// Enough rows that half a second of a held key cannot reach the end of the list.
+class LongListTest : public PlayerWindowFixture {
+protected:
+    QList<int> playlistChannels() const override {
+        QList<int> rows;
+        for (int i = 0; i < 30; ++i)
+            rows << 201 + i % 3;
+        return rows;
+    }
+};
+
+void clickOn(const QWidget *widget) {
+    const QPoint centre = widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2));
+    ASSERT_TRUE(xdo::mouseMove(centre.x(), centre.y()));
+    ASSERT_TRUE(xdo::click());
+}
+
+TEST_F(PlayerWindowTest, StartsOnTheStartupStreamWithNoChannelChosen) {
+    EXPECT_TRUE(waitForChannel(201)) << "the picture never showed channel 201";
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("2"));
+    EXPECT_EQ(form2->ListBox1->currentRow(), -1);
+    EXPECT_FALSE(form2->isVisible());
+    EXPECT_EQ(form1->Timer1->interval(), 100);
+    EXPECT_TRUE(form1->Timer1->isActive());
+    EXPECT_FALSE(form1->Image6->isVisible());
+}
+
+TEST_F(PlayerWindowTest, SkinButtonsStepThroughTheChannels) {
+    ASSERT_TRUE(waitForChannel(201));
+    clickOn(form1->Image3);
+    ASSERT_TRUE(waitUntil([&] { return form2->ListBox1->currentRow() == 0; }, 5000));
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("201 "));
+
+    clickOn(form1->Image3);
+    ASSERT_TRUE(waitUntil([&] { return form2->ListBox1->currentRow() == 1; }, 5000));
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("202 "));
+    EXPECT_TRUE(waitForChannel(202));
+
+    clickOn(form1->Image2);
+    ASSERT_TRUE(waitUntil([&] { return form2->ListBox1->currentRow() == 0; }, 5000));
+    EXPECT_TRUE(waitForChannel(201));
+    EXPECT_EQ(form1->pos(), QPoint(310, 342)) << "a press on a button must not drag the window";
+}
+
+TEST_F(PlayerWindowTest, MenuItemsStepAndToggleTheList) {
+    form1->ChaineSuivante1->trigger();
+    form1->ChaineSuivante1->trigger();
+    EXPECT_EQ(form2->ListBox1->currentRow(), 1);
+    form1->ChainePrecedente1->trigger();
+    EXPECT_EQ(form2->ListBox1->currentRow(), 0);
+
+    const QStringList captions = [&] {
+        QStringList list;
+        for (QAction *action : form1->PopupMenu1->actions())
+            list << action->text();
+        return list;
+    }();
+    EXPECT_EQ(captions, (QStringList{"Liste Des Chaines", "Chaine Suivante", "Chaine Precedente", "Programme TV",
+                                     "A Propos", "Enregistrer", "Option d'enregistrement", "Exit"}));
+
+    form1->ListeDesChaines1->trigger();
+    ASSERT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));
+    EXPECT_EQ(form1->Image5->tag(), 1);
+    form1->ListeDesChaines1->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !form2->isVisible(); }, 5000));
+    EXPECT_EQ(form1->Image5->tag(), 0);
+}
+
+TEST_F(PlayerWindowTest, ListButtonShowsTheListAtItsOffsetThenHidesIt) {
+    form1->move(200, 150);
+    ASSERT_TRUE(waitUntil([&] { return form1->pos() == QPoint(200, 150); }, 5000));
+    clickOn(form1->Image5);
+    ASSERT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return form2->pos() == form1->pos() + QPoint(392, 35); }, 5000))
+        << "list at " << form2->x() << "," << form2->y();
+    EXPECT_EQ(form1->Image5->tag(), 1);
+
+    // Moving the player afterwards leaves the list where it is.
+    const QPoint listPos = form2->pos();
+    form1->move(260, 180);
+    ASSERT_TRUE(waitUntil([&] { return form1->pos() == QPoint(260, 180); }, 5000));
+    EXPECT_EQ(form2->pos(), listPos);
+
+    clickOn(form1->Image5);
+    ASSERT_TRUE(waitUntil([&] { return !form2->isVisible(); }, 5000));
+    EXPECT_EQ(form1->Image5->tag(), 0);
+}
+
+TEST_F(LongListTest, HeldUpKeyStepsSeveralChannelsAndStopsOnRelease) {
+    ASSERT_TRUE(waitForChannel(201));
+    form1->activateWindow();
+    form1->vlc->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == form1.get(); }, 5000));
+
+    ASSERT_TRUE(xdo::keyDown(QStringLiteral("Up")));
+    QTest::qWait(550);
+    ASSERT_TRUE(xdo::keyUp(QStringLiteral("Up")));
+    QTest::qWait(150);
+    const int reached = form2->ListBox1->currentRow();
+    EXPECT_GE(reached, 2) << "half a second of Up should step several rows";
+    EXPECT_LE(reached, 9);
+    QTest::qWait(400);
+    EXPECT_EQ(form2->ListBox1->currentRow(), reached) << "stepping went on after the key was released";
+}
+
+TEST_F(PlayerWindowTest, DownBeforeAnyChoiceFailsWithTheListIndexError) {
+    try {
+        form2->Button2Click();
+        FAIL() << "stepping back with no selection must fail";
+    } catch (const EListError &error) {
+        EXPECT_STREQ(error.what(), "Indice de liste hors limites (-1)");
+    }
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("2"));
+    EXPECT_TRUE(form2->Button1->isEnabled());
+}
+
+TEST_F(PlayerWindowTest, HeldKeyDoesNotStepWhileAnErrorBoxIsOpen) {
+    // Down with nothing selected fails on every tick; behind an open box it must not step at all.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(form1->vlc, &press);
+    qApp->setProperty("errorBoxOpen", true);
+    EXPECT_NO_THROW(form1->UtilisationGetKeyState());
+    qApp->setProperty("errorBoxOpen", false);
+    EXPECT_THROW(form1->UtilisationGetKeyState(), EListError);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(form1->vlc, &release);
+    EXPECT_NO_THROW(form1->UtilisationGetKeyState());
+}
+
+TEST_F(PlayerWindowTest, ChoosingARowTunesItAndShowsItsNumber) {
+    form1->Image5Click();
+    ASSERT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));
+    const QRect row = form2->ListBox1->visualItemRect(form2->ListBox1->item(2));
+    QTest::mouseClick(form2->ListBox1->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    EXPECT_EQ(form2->ListBox1->currentRow(), 2);
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("203 "));
+    EXPECT_TRUE(waitForChannel(203));
+}
+
+} // namespace
