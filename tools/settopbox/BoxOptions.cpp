@@ -7,6 +7,7 @@ namespace halcyon::settopbox {
 const char *const kBoxUsage =
     "usage: halcyon-settopbox [--port N] [--channels 201,202,...] [--unserved 299,...]\n"
     "                         [--playlist PATH] [--host NAME] [--bind ADDRESS]\n"
+    "       halcyon-settopbox --print-colour N\n"
     "  --port 0 picks a free port. Prints \"READY port=N\" when serving.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stop-serving, serve, quit.\n";
 
@@ -59,6 +60,8 @@ bool parseBoxOptions(int argc, char **argv, BoxOptions *options, std::string *er
             options->playlistPath = value;
         else if (name == "--host")
             options->host = value;
+        else if (name == "--print-colour")
+            ok = parseInt(value, &options->printColour) && options->printColour > 0;
         else if (name == "--bind")
             options->bindAddress = value;
         else {

@@ -12,6 +12,8 @@ struct BoxOptions {
     std::vector<int> channels{201, 202, 203};
     std::vector<int> unserved;
     std::string playlistPath;
+    // When set, the box only prints that channel's background colour as "R G B" for scripts.
+    int printColour = 0;
 };
 
 // Reads the command line; on a mistake returns false with a message for the user.

@@ -1,6 +1,7 @@
 // The simulated set-top box: serves live test channels over RTSP at /orvantv/<number>.
 #include "settopbox/BoxOptions.h"
 #include "settopbox/BoxServer.h"
+#include "settopbox/ChannelColors.h"
 #include "settopbox/PlaylistText.h"
 
 #include <glib-unix.h>
@@ -86,6 +87,12 @@ int main(int argc, char **argv) {
     if (!parseBoxOptions(argc, argv, &options, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
+    }
+
+    if (options.printColour > 0) {
+        const ChannelColour c = channelColour(options.printColour);
+        std::printf("%d %d %d\n", c.r, c.g, c.b);
+        return 0;
     }
 
     Box box;
