@@ -13,7 +13,7 @@ namespace {
 class GstPlayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(box.start({.channels = {201, 202}, .unserved = {299}})) << box.error();
+        ASSERT_TRUE(box.start({.channels = {201, 202}, .unserved = {299}, .port = 0})) << box.error();
         control = std::make_unique<TVLCPlugin>();
         control->resize(537, 329);
         control->show();
