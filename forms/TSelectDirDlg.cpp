@@ -117,7 +117,7 @@ void TSelectDirDlg::createComponents() {
 
 void TSelectDirDlg::fillDriveList() {
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || !volume.isReady())
+        if (!volume.isValid() || !volume.isReady() || !folderExists(volume.rootPath()))
             continue;
         const QString root = volume.rootPath();
         const QString name = volume.displayName();
