@@ -13,7 +13,8 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
         if (m_state == State::Playing)
             fail(failureText(PlayerFailure::StreamInterrupted, QString()));
         else if (m_state == State::Connecting)
-            fail(failureText(PlayerFailure::NoAnswer, QString()));
+            // A retry that stays silent says nothing new: the cause that started the retries stays.
+            fail(m_retrying ? m_status : failureText(PlayerFailure::NoAnswer, QString()));
     });
     connect(&m_retryTimer, &QTimer::timeout, this, [this] {
         if (m_state == State::WaitingToRetry)
@@ -46,6 +47,7 @@ QString PlaybackSupervisor::failureText(PlayerFailure failure, const QString &de
 
 void PlaybackSupervisor::play(const PlayTarget &target) {
     m_target = target;
+    m_retrying = false;
     emit pictureCleared();
     setStatus(connectingText());
     startAttempt();
@@ -57,6 +59,7 @@ void PlaybackSupervisor::stop() {
     if (m_state != State::Idle)
         m_engine.stop();
     m_state = State::Idle;
+    m_retrying = false;
     emit pictureCleared();
     setStatus(QString());
 }
@@ -74,6 +77,7 @@ void PlaybackSupervisor::onFrame(const QImage &frame, qreal pixelAspectRatio) {
     if (m_state != State::Connecting && m_state != State::Playing)
         return;
     m_state = State::Playing;
+    m_retrying = false;
     m_frameWatchdog.start(m_timing.frameTimeoutMs);
     setStatus(QString());
     emit frameReady(frame, pixelAspectRatio);
@@ -102,6 +106,7 @@ void PlaybackSupervisor::fail(const QString &text) {
     m_frameWatchdog.stop();
     m_engine.stop();
     m_state = State::WaitingToRetry;
+    m_retrying = true;
     emit pictureCleared();
     setStatus(text);
     m_retryTimer.start(m_timing.retryIntervalMs);

@@ -53,6 +53,7 @@ private:
     Timing m_timing;
     bool m_autoLoop = false;
     State m_state = State::Idle;
+    bool m_retrying = false;
     std::optional<PlayTarget> m_target;
     QString m_status;
     QTimer m_frameWatchdog;

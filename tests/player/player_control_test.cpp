@@ -182,9 +182,16 @@ TEST_F(PlayerControl, AStreamThatStopsSendingPicturesIsNoticedAndRetried) {
     EXPECT_EQ(pixelAt(268, 164), qRgb(0, 0, 255));
 }
 
-TEST_F(PlayerControl, AStreamThatNeverShowsAPictureIsReported) {
+TEST_F(PlayerControl, AStreamThatNeverShowsAPictureIsReportedButASilentRetryKeepsTheFirstCause) {
     tune(kChannel);
     ASSERT_TRUE(waitUntil([&] { return control->statusText() == "Le décodeur ne répond pas"; }, 5000));
+
+    tune(kChannel);
+    fake->sendFrame(Qt::green);
+    ASSERT_TRUE(waitUntil([&] { return control->statusText() == "Flux interrompu"; }, 5000));
+    // Retries against a box that accepts the call but sends nothing.
+    ASSERT_TRUE(waitUntil([&] { return fake->playCount() >= 4; }, 10000));
+    EXPECT_EQ(control->statusText(), "Flux interrompu");
 }
 
 TEST_F(PlayerControl, TheEndOfALiveStreamIsAnInterruptionUnlessLooping) {
