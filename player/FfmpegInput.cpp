@@ -12,7 +12,7 @@ using namespace std::chrono_literals;
 
 // Long enough for a box that is slow to answer, short enough that a dead one is noticed.
 constexpr auto kOpenTimeout = 10s;
-// The box sends a packet every few milliseconds: this much silence means it froze.
+// The box sends 25 pictures a second: this long without one means it froze.
 constexpr auto kSilenceTimeout = 5s;
 // Time left to say goodbye to the box once the file is finished.
 constexpr auto kCloseTimeout = 200ms;
@@ -52,7 +52,9 @@ bool FfmpegInput::open(const QString &url) {
     AVDictionary *options = nullptr;
     // Over TCP no packet is lost to a busy network, which a file would keep for good.
     av_dict_set(&options, "rtsp_transport", "tcp", 0);
-    av_dict_set(&options, "timeout", "5000000", 0); // microseconds, per socket operation
+    // A silent socket is given up too, but only after our own watchdog: FFmpeg gets over a socket
+    // timeout by handing out the last picture it held, which looks like the stream going on.
+    av_dict_set(&options, "timeout", "10000000", 0); // microseconds
     const QByteArray address = url.toUtf8();
     int result = avformat_open_input(&m_context, address.constData(), nullptr, &options);
     av_dict_free(&options);
@@ -76,6 +78,7 @@ bool FfmpegInput::open(const QString &url) {
     if (video < 0)
         throw FfmpegError(QStringLiteral("Le flux « %1 » ne contient pas d'image").arg(url));
     m_video = m_context->streams[video];
+    m_deadline = Clock::now() + kSilenceTimeout;
     const int audio = av_find_best_stream(m_context, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
     m_audio = audio >= 0 ? m_context->streams[audio] : nullptr;
     for (unsigned i = 0; i < m_context->nb_streams; ++i) {
@@ -87,17 +90,19 @@ bool FfmpegInput::open(const QString &url) {
 
 FfmpegInput::Read FfmpegInput::read(AVPacket *packet) {
     for (;;) {
-        m_deadline = Clock::now() + kSilenceTimeout;
         const int result = av_read_frame(m_context, packet);
         if (m_stopRequested.load())
             return result >= 0 ? Read::Packet : Read::Stopped;
         if (result < 0) {
-            m_lostReason = m_timedOut ? QStringLiteral("plus rien reçu depuis %1 s")
+            m_lostReason = m_timedOut ? QStringLiteral("plus aucune image depuis %1 s")
                                             .arg(std::chrono::seconds(kSilenceTimeout).count())
                                       : ffmpegErrorText(result);
             return Read::Lost;
         }
         const AVStream *stream = m_context->streams[packet->stream_index];
+        // Only pictures keep the recording alive: a box whose picture froze may still send sound.
+        if (stream == m_video)
+            m_deadline = Clock::now() + kSilenceTimeout;
         if (stream == m_video || stream == m_audio)
             return Read::Packet;
         av_packet_unref(packet);

@@ -2,7 +2,29 @@
 
 #include "player/FfmpegTranscoder.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMetaObject>
+
+namespace {
+
+// An earlier recording under the same name (the same channel within the same second) is never
+// overwritten: the new one takes the first free name "name-2.mpg", "name-3.mpg"... Only plain
+// files count, so a device or a folder still gets its own error.
+QString freePath(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return path;
+    const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
+    for (int n = 2;; ++n) {
+        const QString candidate =
+            info.dir().filePath(QStringLiteral("%1-%2%3").arg(info.completeBaseName()).arg(n).arg(suffix));
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+} // namespace
 
 StreamRecorder::StreamRecorder(QObject *parent) : QObject(parent) {}
 
@@ -16,11 +38,12 @@ void StreamRecorder::start(const QString &inputUrl, const SoutChain &chain) {
     join();
     m_stopRequested = false;
     m_recording = true;
-    m_outputPath = chain.url;
+    SoutChain destination = chain;
+    destination.url = m_outputPath = freePath(chain.url);
     const quint64 generation = ++m_generation;
 
-    m_thread = std::thread([this, inputUrl, chain, generation] {
-        FfmpegTranscoder transcoder(inputUrl, chain, m_stopRequested,
+    m_thread = std::thread([this, inputUrl, destination, generation] {
+        FfmpegTranscoder transcoder(inputUrl, destination, m_stopRequested,
                                     [this, generation](qint64 ms, qint64 bytes) {
                                         QMetaObject::invokeMethod(
                                             this,

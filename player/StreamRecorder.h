@@ -24,6 +24,7 @@ public:
     void stop();
 
     bool isRecording() const { return m_recording; }
+    // The file being written: the chain's, or a free name beside it when that one already exists.
     QString outputPath() const { return m_outputPath; }
 
 signals:
