@@ -13,6 +13,8 @@ TForm3 *Form3 = nullptr;
 TForm3::TForm3(QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    if (!Form3)
+        Form3 = this;
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("A Propos"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -46,6 +48,11 @@ TForm3::TForm3(QWidget *parent)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(104, 80, 75, 25);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+}
+
+TForm3::~TForm3() {
+    if (Form3 == this)
+        Form3 = nullptr;
 }
 
 void TForm3::Label2Click() {

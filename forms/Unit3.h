@@ -10,6 +10,7 @@ class TForm3 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm3(QWidget *parent = nullptr);
+    ~TForm3() override;
 
     QLabel *Label1;
     QLabel *Label2;

@@ -26,6 +26,8 @@ QString defaultDestination() {
 TForm4::TForm4(QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    if (!Form4)
+        Form4 = this;
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Déstination"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -56,6 +58,11 @@ TForm4::TForm4(QWidget *parent)
 
     setTabOrder(Button1, Edit1);
     setTabOrder(Edit1, Button2);
+}
+
+TForm4::~TForm4() {
+    if (Form4 == this)
+        Form4 = nullptr;
 }
 
 QString TForm4::destinationFolder() const {

@@ -11,6 +11,7 @@ class TForm4 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm4(QWidget *parent = nullptr);
+    ~TForm4() override;
 
     // The folder the record command writes into, as Edit1 holds it.
     QString destinationFolder() const;

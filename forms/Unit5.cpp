@@ -19,6 +19,8 @@ constexpr QSize kOuterSize(715, 640);
 } // namespace
 
 TForm5::TForm5(const QString &guidePage, QWidget *parent) : QWidget(parent), m_guidePage(guidePage) {
+    if (!Form5)
+        Form5 = this;
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Programme TV"));
     setWindowIcon(guideWindowIcon());
@@ -35,11 +37,11 @@ TForm5::TForm5(const QString &guidePage, QWidget *parent) : QWidget(parent), m_g
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(WebBrowser1);
+}
 
-    // The first load starts the web engine, which blocks this thread for 0.1 to 0.2 s: let the
-    // event loop start (and the player window appear) first. The page is still requested at
-    // start-up, hidden, and a failure reaches the application's error box from the timer.
-    QTimer::singleShot(0, this, &TForm5::FormCreate);
+TForm5::~TForm5() {
+    if (Form5 == this)
+        Form5 = nullptr;
 }
 
 void TForm5::FormCreate() {
@@ -52,7 +54,9 @@ void TForm5::Navigate(const QString &address) {
         throw EOleException(EOleException::kInvalidArgument,
                             QStringLiteral("Adresse de page non valide : « %1 »").arg(address),
                             QStringLiteral("WebBrowser1"));
-    WebBrowser1->load(url);
+    // The first load starts the web engine, which holds this thread for 0.1 to 0.2 s: at start-up
+    // that waits until the event loop runs, so the player window is not held back by it.
+    QTimer::singleShot(0, WebBrowser1, [this, url] { WebBrowser1->load(url); });
 }
 
 bool TForm5::event(QEvent *event) {

@@ -15,10 +15,13 @@ public:
     explicit TForm5(const QString &guidePage = QString::fromUtf8(halcyon::GuidePageUrl),
                     QWidget *parent = nullptr);
 
+    ~TForm5() override;
+
     QWebEngineView *WebBrowser1;
 
-    // Requests the listings page. Throws EOleException when the address cannot be navigated to.
+    // Requests the listings page; the window stays hidden.
     void FormCreate();
+    // Starts loading address. Throws EOleException when it is no address to navigate to.
     void Navigate(const QString &address);
 
 protected:

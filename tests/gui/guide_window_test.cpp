@@ -83,6 +83,9 @@ protected:
     ListingsServer server;
     std::unique_ptr<TForm5> form = std::make_unique<TForm5>(server.url(QStringLiteral("/programtv.php")));
 
+    // As at start-up: the window is created, then its creation handler runs.
+    void SetUp() override { form->FormCreate(); }
+
     bool pageLoaded() {
         return server.requests(QStringLiteral("/programtv.php")) == 1 &&
                evaluate(form->WebBrowser1, QStringLiteral("window.pageLoads")).toInt() == 1;
@@ -166,6 +169,7 @@ TEST(GuideNavigate, AnUnreachablePageShowsInsideTheBrowser) {
     const quint16 port = closed.serverPort();
     closed.close();
     TForm5 form(QStringLiteral("http://127.0.0.1:%1/programtv.php").arg(port));
+    form.FormCreate();
     bool finished = false, ok = true;
     QObject::connect(form.WebBrowser1, &QWebEngineView::loadFinished, [&](bool success) {
         finished = true;
