@@ -212,6 +212,8 @@ struct GstPlayerEngine::Bridge {
         return GST_FLOW_OK;
     }
 
+    // Only errors and the end matter to the window. Warnings are not failures: with no sound
+    // device the audio sink warns and falls back to a silent one while the picture plays on.
     static GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data) {
         const GstMessageType type = GST_MESSAGE_TYPE(message);
         if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_EOS) {
