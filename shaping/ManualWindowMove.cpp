@@ -3,6 +3,12 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
+
+namespace {
+// Pixels the pointer travels before a press becomes a drag; small, so the window keeps up.
+constexpr int kStartDistance = 3;
+} // namespace
 
 ManualWindowMove::ManualWindowMove(QWidget *window, const QPoint &globalPressPos)
     : QObject(window), m_window(window), m_pressPos(globalPressPos), m_windowPos(window->pos()) {
@@ -29,7 +35,20 @@ bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
         finish();
         return false;
     }
-    m_window->move(m_windowPos + mouse->globalPosition().toPoint() - m_pressPos);
+    const QPoint offset = mouse->globalPosition().toPoint() - m_pressPos;
+    if (!m_moving) {
+        if (offset.manhattanLength() < kStartDistance)
+            return true;
+        m_moving = true;
+        // Catch up with the pointer first: the window manager carries on from where it is now.
+        m_window->move(m_windowPos + offset);
+        // Without a window manager the platform refuses the system move.
+        if (QWindow *handle = m_window->windowHandle(); handle && handle->startSystemMove()) {
+            finish();
+            return true;
+        }
+    }
+    m_window->move(m_windowPos + offset);
     return true;
 }
 

@@ -5,8 +5,10 @@
 
 class QWidget;
 
-// Moves a window with the pointer until the left button is released, for when no window
-// manager takes the move over. Owned by the window; deletes itself when the drag ends.
+// Moves a window with the pointer until the left button is released. Once the pointer has moved
+// a few pixels the window manager is asked to take the move over; where there is none, the
+// window follows the pointer by hand. A press released in place moves nothing. Owned by the
+// window; deletes itself when the drag ends.
 class ManualWindowMove : public QObject {
     Q_OBJECT
 public:
@@ -22,4 +24,5 @@ private:
     QPoint m_pressPos;
     QPoint m_windowPos;
     bool m_finished = false;
+    bool m_moving = false;
 };

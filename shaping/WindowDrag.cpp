@@ -3,12 +3,10 @@
 #include "shaping/ManualWindowMove.h"
 
 #include <QWidget>
-#include <QWindow>
 
 void WindowDrag::start(QWidget *window, const QPoint &globalPressPos) {
-    QWidget *topLevel = window->window();
-    // Without a window manager the platform refuses the system move.
-    if (QWindow *handle = topLevel->windowHandle(); handle && handle->startSystemMove())
-        return;
-    new ManualWindowMove(topLevel, globalPressPos);
+    // The move begins once the pointer has really moved with the button held: a window manager
+    // handed the move on a quick click gets the release before it grabs the pointer, and then
+    // drags the window about until the next click.
+    new ManualWindowMove(window->window(), globalPressPos);
 }
