@@ -35,7 +35,7 @@ FfmpegTranscoder::FfmpegTranscoder(const QString &inputUrl, const SoutChain &cha
                                    const std::atomic<bool> &stopRequested, Progress progress)
     : m_inputUrl(inputUrl), m_chain(chain), m_stopRequested(stopRequested), m_progress(std::move(progress)) {}
 
-// The input goes last, after the file is closed: saying goodbye to the box may take a moment.
+// The box is left only here, once run() has given its outcome: saying goodbye may take a moment.
 FfmpegTranscoder::~FfmpegTranscoder() = default;
 
 FfmpegTranscoder::Outcome FfmpegTranscoder::run() {

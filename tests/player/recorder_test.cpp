@@ -175,6 +175,9 @@ TEST_F(RecorderTest, RecordsAProgramStreamOfTheChannelUpToTheStop) {
     EXPECT_EQ(p.video["bit_rate"].toString().toInt(), 3072000);
     EXPECT_EQ(p.audio["codec_name"], "mp2");
     EXPECT_EQ(p.audio["bit_rate"].toString().toInt(), 192000);
+    // Sound and picture start together, as they were received.
+    EXPECT_NEAR(p.audio["start_time"].toString().toDouble(), p.video["start_time"].toString().toDouble(),
+                0.1);
     EXPECT_NEAR(p.duration, recordedSeconds, 0.5);
     EXPECT_NEAR(p.duration, recording.elapsedMs() / 1000.0, 0.5);
     EXPECT_NEAR(videoRate(path, p.duration), 3072000, 3072000 * 0.1);
