@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,17 @@ QImage pictureAt(const QString &path, double seconds) {
                             QStringLiteral("select=gte(t\\,%1)").arg(seconds), "-frames:v", "1", "-y", png},
                            20000);
     return QImage(png);
+}
+
+// The sound's mean level in dB, from ffmpeg's volume detector; -91 and below is silence.
+double meanVolume(const QString &path) {
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "info", "-i", path, "-vn", "-af", "volumedetect", "-f", "null", "-"});
+    if (!ffmpeg.waitForFinished(20000))
+        return -200;
+    const QString log = QString::fromUtf8(ffmpeg.readAllStandardError());
+    const qsizetype at = log.indexOf("mean_volume:");
+    return at < 0 ? -200 : log.mid(at + 12).section(' ', 1, 1).toDouble();
 }
 
 // The channel's background fills the picture's corners; its number sits in the middle.
@@ -181,6 +193,7 @@ TEST_F(RecorderTest, RecordsAProgramStreamOfTheChannelUpToTheStop) {
     EXPECT_NEAR(p.duration, recordedSeconds, 0.5);
     EXPECT_NEAR(p.duration, recording.elapsedMs() / 1000.0, 0.5);
     EXPECT_NEAR(videoRate(path, p.duration), 3072000, 3072000 * 0.1);
+    EXPECT_GT(meanVolume(path), -40.0); // the box's tone, not silence
 
     for (double at : {0.0, p.duration / 2, p.duration - 0.2}) {
         const QImage picture = pictureAt(path, at);
