@@ -11,6 +11,10 @@ constexpr const char *kViewerPipeline =
 } // namespace
 
 BoxServer::~BoxServer() {
+    if (m_server)
+        stopServing();
+    for (auto &[number, encoder] : m_encoders)
+        encoder->stop();
     if (m_cleanupId)
         g_source_remove(m_cleanupId);
     if (m_sourceId)
@@ -28,14 +32,15 @@ std::string BoxServer::mountPath(int channel) {
 bool BoxServer::start(const std::string &bindAddress, int port, const std::vector<int> &channels,
                       std::string *error) {
     for (int number : channels) {
-        auto encoder = std::make_unique<ChannelEncoder>(number);
+        auto encoder = std::make_shared<ChannelEncoder>(number);
+        m_encoders[number] = encoder;
         if (!encoder->start(error))
             return false;
         GstRTSPMediaFactory *factory = gst_rtsp_media_factory_new();
         gst_rtsp_media_factory_set_launch(factory, kViewerPipeline);
-        g_signal_connect(factory, "media-configure", G_CALLBACK(&BoxServer::onMediaConfigure), encoder.get());
+        g_signal_connect_data(factory, "media-configure", G_CALLBACK(&BoxServer::onMediaConfigure),
+                              shareEncoder(encoder), &BoxServer::releaseEncoder, GConnectFlags(0));
         m_factories[number] = factory;
-        m_encoders[number] = std::move(encoder);
     }
 
     m_server = gst_rtsp_server_new();
@@ -94,7 +99,16 @@ void BoxServer::stopServing() {
     m_serving = false;
 }
 
-void BoxServer::onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer encoder) {
+gpointer BoxServer::shareEncoder(const std::shared_ptr<ChannelEncoder> &encoder) {
+    return new std::shared_ptr<ChannelEncoder>(encoder);
+}
+
+void BoxServer::releaseEncoder(gpointer shared, GClosure *) {
+    delete static_cast<std::shared_ptr<ChannelEncoder> *>(shared);
+}
+
+void BoxServer::onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer shared) {
+    const auto &encoder = *static_cast<std::shared_ptr<ChannelEncoder> *>(shared);
     GstElement *bin = gst_rtsp_media_get_element(media);
     GstElement *src = gst_bin_get_by_name(GST_BIN(bin), "src");
     gst_object_unref(bin);
@@ -106,14 +120,15 @@ void BoxServer::onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpo
     gst_app_src_set_max_bytes(viewer, 512 * 1024);
     gst_app_src_set_leaky_type(viewer, GST_APP_LEAKY_TYPE_DOWNSTREAM);
     g_object_set_data_full(G_OBJECT(media), "viewer", src, gst_object_unref);
-    static_cast<ChannelEncoder *>(encoder)->attach(viewer);
-    g_signal_connect(media, "unprepared", G_CALLBACK(&BoxServer::onMediaUnprepared), encoder);
+    encoder->attach(viewer);
+    g_signal_connect_data(media, "unprepared", G_CALLBACK(&BoxServer::onMediaUnprepared),
+                          shareEncoder(encoder), &BoxServer::releaseEncoder, GConnectFlags(0));
 }
 
-void BoxServer::onMediaUnprepared(GstRTSPMedia *media, gpointer encoder) {
+void BoxServer::onMediaUnprepared(GstRTSPMedia *media, gpointer shared) {
     auto *viewer = static_cast<GstAppSrc *>(g_object_get_data(G_OBJECT(media), "viewer"));
     if (viewer)
-        static_cast<ChannelEncoder *>(encoder)->detach(viewer);
+        (*static_cast<std::shared_ptr<ChannelEncoder> *>(shared))->detach(viewer);
 }
 
 gboolean BoxServer::cleanupSessions(gpointer server) {

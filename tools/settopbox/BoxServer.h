@@ -33,6 +33,9 @@ public:
 private:
     static void onMediaConfigure(GstRTSPMediaFactory *factory, GstRTSPMedia *media, gpointer encoder);
     static void onMediaUnprepared(GstRTSPMedia *media, gpointer encoder);
+    // Signal handlers share the encoder: a viewer's media may be torn down after the server.
+    static gpointer shareEncoder(const std::shared_ptr<ChannelEncoder> &encoder);
+    static void releaseEncoder(gpointer shared, GClosure *);
     static gboolean cleanupSessions(gpointer server);
     static GstRTSPFilterResult dropClient(GstRTSPServer *, GstRTSPClient *, gpointer);
     static GstRTSPFilterResult dropSession(GstRTSPSessionPool *, GstRTSPSession *, gpointer);
@@ -42,7 +45,7 @@ private:
     guint m_sourceId = 0;
     guint m_cleanupId = 0;
     bool m_serving = false;
-    std::map<int, std::unique_ptr<ChannelEncoder>> m_encoders;
+    std::map<int, std::shared_ptr<ChannelEncoder>> m_encoders;
     std::map<int, GstRTSPMediaFactory *> m_factories;
 };
 

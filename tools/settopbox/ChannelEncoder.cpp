@@ -39,9 +39,17 @@ std::string launchLine(int number) {
 ChannelEncoder::ChannelEncoder(int number) : m_number(number) {}
 
 ChannelEncoder::~ChannelEncoder() {
+    stop();
+    for (GstAppSrc *viewer : m_viewers)
+        gst_object_unref(viewer);
+}
+
+void ChannelEncoder::stop() {
     if (m_pipeline) {
+        // Returns once the streaming threads have left deliver().
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
         gst_object_unref(m_pipeline);
+        m_pipeline = nullptr;
     }
 }
 

@@ -22,6 +22,8 @@ public:
     ChannelEncoder &operator=(const ChannelEncoder &) = delete;
 
     bool start(std::string *error);
+    // Stops encoding; viewers still attached get nothing more. Safe to call twice.
+    void stop();
     int number() const { return m_number; }
 
     void attach(GstAppSrc *viewer);

@@ -17,6 +17,7 @@ namespace {
 
 struct Box {
     GMainLoop *loop = nullptr;
+    guint inputWatch = 0;
     BoxServer server;
 };
 
@@ -54,6 +55,7 @@ gboolean onStdin(GIOChannel *channel, GIOCondition, gpointer data) {
         return G_SOURCE_CONTINUE;
     if (status != G_IO_STATUS_NORMAL) {
         // The box started in the background with no stdin goes on serving until a signal.
+        box.inputWatch = 0;
         return G_SOURCE_REMOVE;
     }
     std::string text(line, terminator);
@@ -108,7 +110,7 @@ int main(int argc, char **argv) {
     }
 
     GIOChannel *input = g_io_channel_unix_new(0);
-    g_io_add_watch(input, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), &onStdin, &box);
+    box.inputWatch = g_io_add_watch(input, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), &onStdin, &box);
     g_unix_signal_add(SIGINT, &onSignal, box.loop);
     g_unix_signal_add(SIGTERM, &onSignal, box.loop);
 
@@ -116,6 +118,8 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     g_main_loop_run(box.loop);
 
+    if (box.inputWatch)
+        g_source_remove(box.inputWatch);
     g_io_channel_unref(input);
     g_main_loop_unref(box.loop);
     return 0;
