@@ -40,8 +40,6 @@ bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
         if (offset.manhattanLength() < kStartDistance)
             return true;
         m_moving = true;
-        // Catch up with the pointer first: the window manager carries on from where it is now.
-        m_window->move(m_windowPos + offset);
         // Without a window manager the platform refuses the system move.
         if (QWindow *handle = m_window->windowHandle(); handle && handle->startSystemMove()) {
             finish();

@@ -99,22 +99,26 @@ protected:
     // Where the X server has the window, as a person would find it.
     QPoint position() const { return xdo::windowGeometry(form->winId()).topLeft(); }
 
-    // Presses at a form position, moves the pointer by kOffset and releases. Motion is repeated
-    // until the window follows: the window manager may take the drag over after the first one.
+    // Presses at a form position, moves the pointer by kOffset and releases. The drag starts
+    // with a nudge of a few pixels, as a hand's does; the window follows from there, so it is
+    // expected to end up within the nudge of the pointer's offset. Motion is repeated until it
+    // does: the window manager may take the drag over after the first one.
     bool drag(QPoint formPos) {
         const QPoint from = position() + formPos;
         const QPoint target = from + kOffset;
-        const QPoint expected = position() + kOffset;
+        const QPoint start = position();
         const int pressesBefore = spy.presses;
         xdo::mouseMove(from.x(), from.y());
         xdo::mouseDown();
         if (!waitUntil([&] { return spy.presses > pressesBefore; }, 5000))
             return false;
+        xdo::mouseMove(from.x() + 4, from.y());
+        waitUntil([] { return false; }, 100);
         bool followed = false;
         for (int attempt = 0; attempt < 10 && !followed; ++attempt) {
             xdo::mouseMove(target.x() - 1, target.y());
             xdo::mouseMove(target.x(), target.y());
-            followed = waitUntil([&] { return position() == expected; }, 400);
+            followed = waitUntil([&] { return (position() - start - kOffset).manhattanLength() <= 6; }, 400);
         }
         xdo::mouseUp();
         return followed;
