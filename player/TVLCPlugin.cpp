@@ -1,6 +1,7 @@
 #include "player/TVLCPlugin.h"
 
 #include "player/EOleException.h"
+#include "player/FfmpegRecordingEngine.h"
 #include "player/GstPlayerEngine.h"
 
 #include <QPainter>
@@ -14,24 +15,32 @@ constexpr int kMaximumVolume = 200;
 TVLCPlugin::TVLCPlugin(QWidget *parent) : TVLCPlugin(std::make_unique<GstPlayerEngine>(), parent) {}
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
-    : QWidget(parent), m_engine(std::move(engine)), m_supervisor(*m_engine) {
+    : TVLCPlugin(
+          std::move(engine), [] { return std::make_unique<FfmpegRecordingEngine>(); }, parent) {}
+
+TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
+                       QWidget *parent)
+    : QWidget(parent), m_engine(std::move(engine)), m_supervisor(*m_engine),
+      m_recording(std::move(makeRecorder)) {
     // Every pixel is painted here: no background fill, no system flicker between frames.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_engine->setVolume(m_volume);
     m_supervisor.setAutoLoop(m_autoLoop);
     connect(&m_supervisor, &PlaybackSupervisor::frameReady, this, &TVLCPlugin::showFrame);
     connect(&m_supervisor, &PlaybackSupervisor::pictureCleared, this, &TVLCPlugin::clearPicture);
-    connect(&m_supervisor, &PlaybackSupervisor::statusChanged, this, [this](const QString &text) {
-        update();
-        emit statusChanged(text);
-    });
+    connect(&m_supervisor, &PlaybackSupervisor::statusChanged, this, &TVLCPlugin::onStatusChanged);
+    connect(&m_recording, &RecordingSession::statusChanged, this, &TVLCPlugin::onStatusChanged);
+    connect(&m_recording, &RecordingSession::progress, this, &TVLCPlugin::recordingProgress);
+    connect(&m_recording, &RecordingSession::finished, this, &TVLCPlugin::recordingFinished);
 }
 
 // The supervisor, declared after the engine, goes first: nothing it holds outlives the engine.
+// The recordings go before it, each finishing its file.
 TVLCPlugin::~TVLCPlugin() = default;
 
 void TVLCPlugin::stop() {
     m_supervisor.stop();
+    m_recording.stop();
 }
 
 void TVLCPlugin::addTarget(const QString &address, const QStringList &options, int mode, int position) {
@@ -43,15 +52,35 @@ void TVLCPlugin::addTarget(const QString &address, const QStringList &options, i
     } catch (const PlayerOptionError &e) {
         throw EOleException(EOleException::kInvalidArgument, QString::fromUtf8(e.what()), kSource);
     }
-    if (target.options.sout)
-        throw EOleException(EOleException::kNotImplemented,
-                            QStringLiteral("L'enregistrement n'est pas disponible dans ce lecteur"), kSource);
     m_queue.insert(target, mode, position);
 }
 
 void TVLCPlugin::play() {
-    if (const std::optional<PlayTarget> target = m_queue.mostRecent())
+    const std::optional<PlayTarget> target = m_queue.mostRecent();
+    if (!target)
+        return;
+    // One stream at a time: a recording under way gives way to whatever is played next.
+    m_recording.stop();
+    if (target->options.sout) {
+        m_supervisor.stop();
+        m_recording.start(target->address, *target->options.sout);
+    } else {
         m_supervisor.play(*target);
+    }
+}
+
+QString TVLCPlugin::statusText() const {
+    const QString recording = m_recording.statusText();
+    return recording.isEmpty() ? m_supervisor.statusText() : recording;
+}
+
+void TVLCPlugin::onStatusChanged() {
+    const QString text = statusText();
+    if (text == m_shownStatus)
+        return;
+    m_shownStatus = text;
+    update();
+    emit statusChanged(text);
 }
 
 void TVLCPlugin::setAutoLoop(bool autoLoop) {

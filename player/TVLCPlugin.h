@@ -4,6 +4,7 @@
 #include "player/PlaybackSupervisor.h"
 #include "player/PlayerControl.h"
 #include "player/PlayerEngine.h"
+#include "player/RecordingSession.h"
 
 #include <QImage>
 #include <QWidget>
@@ -11,7 +12,8 @@
 
 // The player control: a window that plays the queued stream inside its rectangle, the picture
 // scaled with its shape kept and black bars around it, and a line of text in French while it
-// connects or when the stream fails.
+// connects or when the stream fails. A stream queued with a recording chain is written to a file
+// instead of shown, the line saying how far the recording has got.
 class TVLCPlugin : public QWidget, public PlayerControl {
     Q_OBJECT
     Q_PROPERTY(bool AutoPlay READ autoPlay WRITE setAutoPlay)
@@ -23,6 +25,8 @@ public:
     // Plays through GStreamer; throws EOleException when GStreamer or a plugin it needs is missing.
     explicit TVLCPlugin(QWidget *parent = nullptr);
     TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent = nullptr);
+    TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
+               QWidget *parent = nullptr);
     ~TVLCPlugin() override;
 
     void stop() override;
@@ -40,7 +44,8 @@ public:
     void setMrl(const QString &mrl);
 
     // The line shown over the picture; empty while a picture plays or when stopped.
-    QString statusText() const { return m_supervisor.statusText(); }
+    QString statusText() const;
+    bool isRecording() const { return m_recording.isRecording(); }
     const PlayQueue &queue() const { return m_queue; }
     void setSupervisionTiming(const PlaybackSupervisor::Timing &timing) { m_supervisor.setTiming(timing); }
 
@@ -48,6 +53,10 @@ signals:
     // A paint put a picture of the stream on screen.
     void framePainted();
     void statusChanged(const QString &text);
+    // How far the recording under way has got: time as the file will play it, bytes on disk.
+    void recordingProgress(qint64 elapsedMs, qint64 bytesWritten);
+    // A recording's file is complete: stopped (ok) or ended by a failure, message saying why.
+    void recordingFinished(const QString &path, bool ok, const QString &message);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -56,9 +65,11 @@ private:
     void showFrame(const QImage &frame, qreal pixelAspectRatio);
     void clearPicture();
     QRect pictureRect() const;
+    void onStatusChanged();
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;
+    RecordingSession m_recording;
     PlayQueue m_queue;
     QImage m_frame;
     qreal m_pixelAspectRatio = 1.0;
@@ -66,4 +77,5 @@ private:
     bool m_autoLoop = false;
     int m_volume = 50;
     QString m_mrl;
+    QString m_shownStatus;
 };

@@ -79,10 +79,10 @@ TEST_F(PlayerControl, BadCallsRaiseTheAutomationExceptionAndQueueNothing) {
          "Option « network-caching=beaucoup » mal formée : « beaucoup » n'est pas un nombre entre 0 et "
          "60000"},
         {kChannel,
-         {"sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=/tmp/"
+         {"sout=#transcode{vcodec=h264,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=/tmp/"
           "x.mpg,access=file}"},
-         EOleException::kNotImplemented,
-         "L'enregistrement n'est pas disponible dans ce lecteur"},
+         EOleException::kInvalidArgument,
+         "Codec vidéo « h264 » non pris en charge (seul mp2v l'est)"},
     };
     for (const Case &c : cases) {
         try {

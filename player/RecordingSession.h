@@ -1,0 +1,59 @@
+#pragma once
+
+#include "player/RecordingEngine.h"
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The player control's recordings: at most one under way, and the ones stopped earlier until their
+// files are finished. Nothing here waits on the network or on a file: stopping only asks, and an
+// engine is let go on a thread of its own once it has finished.
+class RecordingSession : public QObject {
+    Q_OBJECT
+public:
+    using EngineFactory = std::function<std::unique_ptr<RecordingEngine>()>;
+
+    explicit RecordingSession(EngineFactory makeEngine, QObject *parent = nullptr);
+    // Finishes every file still open before returning: nothing recorded is lost on the way out.
+    ~RecordingSession() override;
+
+    // A recording under way is stopped first.
+    void start(const QString &address, const SoutChain &chain);
+    // Stops the recording under way, if any, and clears the line it showed.
+    void stop();
+    bool isRecording() const { return m_current != nullptr; }
+    // What the user is told: the recording under way, or why the last one failed; else empty.
+    QString statusText() const { return m_status; }
+
+    // "Enregistrement : 201-20261207-101500.mpg — 00:05 — 2,1 Mo"
+    static QString progressText(const QString &fileName, qint64 elapsedMs, qint64 bytesWritten);
+
+signals:
+    void statusChanged(const QString &text);
+    // How far the recording under way has got.
+    void progress(qint64 elapsedMs, qint64 bytesWritten);
+    // A recording's file is finished, whether it was stopped or failed; message is French.
+    void finished(const QString &path, bool ok, const QString &message);
+
+private:
+    void onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten);
+    void onFinished(RecordingEngine *engine, bool ok, const QString &message);
+    void releaseFinished();
+    void setStatus(const QString &text);
+
+    EngineFactory m_makeEngine;
+    std::unique_ptr<RecordingEngine> m_current;
+    QString m_currentName;
+    // Stopped, still flushing their encoders and writing their trailers.
+    std::vector<std::unique_ptr<RecordingEngine>> m_finishing;
+    // Done, waiting to be deleted off this thread.
+    std::vector<std::unique_ptr<RecordingEngine>> m_finished;
+    // Where finished engines are deleted: leaving the box can take a moment when it no longer answers.
+    QThread m_reaper;
+    QString m_status;
+};
