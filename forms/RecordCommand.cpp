@@ -27,9 +27,25 @@ QString fileName(const QString &channelNumber, const QByteArray &address, const 
     return QStringLiteral("%1-%2.mpg").arg(channel, when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }
 
+namespace {
+
+// A ',' or '}' in the path would end the chain's value early, and a quote at its start would be
+// read as one: such a path goes between quotes of a kind it does not hold.
+QByteArray urlValue(const QString &path) {
+    const QByteArray bytes = path.toLocal8Bit();
+    const bool plain =
+        !bytes.contains(',') && !bytes.contains('}') && !bytes.startsWith('"') && !bytes.startsWith('\'');
+    if (plain)
+        return bytes;
+    const char quote = bytes.contains('"') ? '\'' : '"';
+    return quote + bytes + quote;
+}
+
+} // namespace
+
 QList<QByteArray> options(const QString &path) {
     const QByteArray chain =
-        ":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=" + path.toLocal8Bit() +
+        ":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=" + urlValue(path) +
         ",access=file}";
     return {chain, QByteArrayLiteral("ttl=1")};
 }

@@ -27,10 +27,13 @@ class PlayerWindowFixture : public ::testing::Test {
 protected:
     // Rows of the playlist: these channels, in this order, all served by the box.
     virtual QList<int> playlistChannels() const { return {201, 202, 203}; }
+    // Channels the box serves: its usual ones unless a test needs more (the recording fallback).
+    virtual QList<int> boxChannels() const { return SetTopBox::Options().channels; }
 
     void SetUp() override {
         SetTopBox::Options options;
         options.port = SetTopBox::startupPort();
+        options.channels = boxChannels();
         ASSERT_TRUE(m_box.start(options)) << qPrintable(m_box.error());
         ASSERT_TRUE(m_dir.isValid());
         QByteArray playlist;
