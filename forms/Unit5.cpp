@@ -1,7 +1,9 @@
 #include "forms/Unit5.h"
 
 #include "forms/GuideIcon.h"
+#include "forms/Unit1.h"
 #include "player/EOleException.h"
+#include "player/TVLCPlugin.h"
 
 #include <QTimer>
 #include <QUrl>
@@ -15,6 +17,7 @@ namespace {
 
 // The window's outer size, border and caption included.
 constexpr QSize kOuterSize(715, 640);
+constexpr int kLongestWaitForPictureMs = 2000;
 
 } // namespace
 
@@ -54,12 +57,35 @@ void TForm5::Navigate(const QString &address) {
         throw EOleException(EOleException::kInvalidArgument,
                             QStringLiteral("Adresse de page non valide : « %1 »").arg(address),
                             QStringLiteral("WebBrowser1"));
-    // The first load starts the web engine, which holds this thread for 0.1 to 0.2 s: at start-up
-    // that waits until the event loop runs, so the player window is not held back by it.
-    QTimer::singleShot(0, WebBrowser1, [this, url] { WebBrowser1->load(url); });
+    if (m_engineStarted) {
+        WebBrowser1->load(url);
+        return;
+    }
+    m_firstPage = url;
+    if (m_engineDeferred)
+        return;
+    m_engineDeferred = true;
+    // Starting the web engine holds this thread for 0.1 to 0.2 s and loads the machine for a while
+    // more, which visibly delays the television's first picture: start it once that picture is on
+    // screen, or after a while at most. Without a player it starts as soon as the event loop runs.
+    TVLCPlugin *player = Form1 ? Form1->vlc : nullptr;
+    QTimer::singleShot(player ? kLongestWaitForPictureMs : 0, this, &TForm5::startEngine);
+    if (player)
+        connect(player, &TVLCPlugin::framePainted, this, &TForm5::startEngine,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
+void TForm5::startEngine() {
+    if (m_engineStarted)
+        return;
+    m_engineStarted = true;
+    WebBrowser1->load(m_firstPage);
 }
 
 bool TForm5::event(QEvent *event) {
+    // Shown before the engine started: the user wants the page now.
+    if (event->type() == QEvent::Show && m_engineDeferred)
+        startEngine();
     const bool handled = QWidget::event(event);
     // The frame's thickness is known once the window manager has framed the window, which it
     // reports with a move; until then (or without a window manager) the margins are empty.

@@ -3,6 +3,7 @@
 #include "app/Constants.h"
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 class QWebEngineView;
@@ -21,7 +22,8 @@ public:
 
     // Requests the listings page; the window stays hidden.
     void FormCreate();
-    // Starts loading address. Throws EOleException when it is no address to navigate to.
+    // Loads address; the first one once the television shows. Throws EOleException when it is no
+    // address to navigate to.
     void Navigate(const QString &address);
 
 protected:
@@ -29,8 +31,12 @@ protected:
 
 private:
     void fitOuterSize();
+    void startEngine();
 
     QString m_guidePage;
+    QUrl m_firstPage;
+    bool m_engineDeferred = false;
+    bool m_engineStarted = false;
     bool m_outerSizeFitted = false;
 };
 

@@ -1,0 +1,192 @@
+// Start-up speed and weight of the whole program against the simulated box.
+//   startup_bench [--runs N] [--verbose]
+// Prints: time from starting the program to channel 201's picture on the screen, beside the
+// player control's own zap time (tune call to first picture) measured in the same run, and the
+// program's memory once started (proportional set size of all its processes, web engine included).
+#include "support/HalcyonProcess.h"
+#include "support/Screen.h"
+#include "support/SetTopBox.h"
+#include "support/Wait.h"
+#include "support/XSession.h"
+
+#include "player/TVLCPlugin.h"
+#include "player/TuneSequence.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScreen>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kChannel = 201;
+// Where the player window puts the picture: its designed place plus the control's, and a band
+// of the picture's background above the channel number.
+const QRect kPictureBand(310 + 72 + 200, 342 + 32 + 20, 137, 40);
+
+double median(QList<double> values) {
+    if (values.isEmpty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The program and every process it started, by walking the parent links in /proc.
+QList<qint64> processTree(qint64 root) {
+    QList<qint64> tree{root};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            bool isPid = false;
+            const qint64 pid = entry.toLongLong(&isPid);
+            if (!isPid || tree.contains(pid))
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = stat.readAll();
+            // The parent follows the command name, which may hold blanks: count from its ')'.
+            const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && tree.contains(fields[1].toLongLong())) {
+                tree << pid;
+                grew = true;
+            }
+        }
+    }
+    return tree;
+}
+
+double pssMegabytes(const QList<qint64> &pids) {
+    double kilobytes = 0;
+    for (qint64 pid : pids) {
+        QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!rollup.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : rollup.readAll().split('\n')) {
+            if (line.startsWith("Pss:"))
+                kilobytes += line.simplified().split(' ').value(1).toDouble();
+        }
+    }
+    return kilobytes / 1024;
+}
+
+bool showsChannel(QScreen *screen) {
+    const QImage band =
+        screen->grabWindow(0, kPictureBand.x(), kPictureBand.y(), kPictureBand.width(), kPictureBand.height())
+            .toImage();
+    return !band.isNull() && looksLikeChannel(averageColour(band, band.rect()), kChannel);
+}
+
+struct ProgramRun {
+    double firstPictureMs = -1;
+    double pssMb = -1;
+    int processes = 0;
+    bool leftovers = false;
+};
+
+ProgramRun runProgram(const SetTopBox &box, QScreen *screen) {
+    ProgramRun run;
+    HalcyonProcess program;
+    program.setPlaylist(box.playlist());
+    QElapsedTimer clock;
+    clock.start();
+    if (!program.start())
+        return run;
+    if (waitUntil([&] { return showsChannel(screen) || !program.isRunning(); }, 20000, 2) &&
+        program.isRunning())
+        run.firstPictureMs = clock.nsecsElapsed() / 1e6;
+    // Let the web engine finish starting and the guide page load before weighing.
+    waitUntil([] { return false; }, 3000);
+    const QList<qint64> tree = processTree(program.pid());
+    run.processes = int(tree.size());
+    run.pssMb = pssMegabytes(tree);
+    program.kill();
+    run.leftovers = !waitUntil(
+        [&] {
+            return std::none_of(tree.begin(), tree.end(), [](qint64 pid) {
+                return QFile::exists(QStringLiteral("/proc/%1").arg(pid));
+            });
+        },
+        5000);
+    return run;
+}
+
+double controlZapMs(TVLCPlugin &control, const SetTopBox &box) {
+    bool painted = false;
+    const auto connection = QObject::connect(&control, &TVLCPlugin::framePainted, [&] { painted = true; });
+    QElapsedTimer clock;
+    clock.start();
+    runTuneSequence(control, box.address(kChannel), {"nooverlay"}, true);
+    const bool ok = waitUntil([&] { return painted; }, 20000, 1);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    QObject::disconnect(connection);
+    control.stop();
+    return ok ? ms : -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::unique_ptr<XSession> session;
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        session = std::make_unique<XSession>();
+        if (!session->start()) {
+            std::fprintf(stderr, "no display: %s\n", qPrintable(session->error()));
+            return 1;
+        }
+    }
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const qsizetype runsAt = arguments.indexOf("--runs");
+    const bool verbose = arguments.contains("--verbose");
+    const int runs = runsAt < 0 ? 5 : std::max(1, arguments.value(runsAt + 1).toInt());
+
+    SetTopBox box;
+    SetTopBox::Options options;
+    options.port = SetTopBox::startupPort();
+    if (!box.start(options)) {
+        std::fprintf(stderr, "the simulated box did not start on port %d: %s\n", options.port,
+                     qPrintable(box.error()));
+        return 1;
+    }
+
+    QList<double> starts, zaps, memory;
+    bool leftovers = false;
+    int processes = 0;
+    TVLCPlugin control;
+    // Away from the place where the program shows its picture.
+    control.setGeometry(700, 680, 537, 329);
+    control.show();
+    controlZapMs(control, box); // loads the plugins once, as the program's own start has to
+    for (int i = 0; i < runs; ++i) {
+        const ProgramRun run = runProgram(box, app.primaryScreen());
+        if (verbose)
+            std::printf("run %d: first picture %.0f ms, %.0f MB over %d processes\n", i + 1,
+                        run.firstPictureMs, run.pssMb, run.processes);
+        if (run.firstPictureMs >= 0)
+            starts << run.firstPictureMs;
+        memory << run.pssMb;
+        processes = std::max(processes, run.processes);
+        leftovers = leftovers || run.leftovers;
+        waitUntil([] { return false; }, 700); // a new moment in the box's 0.48 s GOP
+        const double zap = controlZapMs(control, box);
+        if (zap >= 0)
+            zaps << zap;
+        if (verbose)
+            std::printf("run %d: control zap %.0f ms\n", i + 1, zap);
+        waitUntil([] { return false; }, 700);
+    }
+
+    std::printf("program start to first picture, %lld of %d runs: median %.0f ms\n", qlonglong(starts.size()),
+                runs, median(starts));
+    std::printf("player control zap, %lld runs: median %.0f ms\n", qlonglong(zaps.size()), median(zaps));
+    std::printf("start / zap: %.2f (target at most 1.30)\n", median(starts) / median(zaps));
+    std::printf("memory after start-up: median %.0f MB PSS over %d processes%s\n", median(memory), processes,
+                leftovers ? "; some processes outlived the program" : "");
+    return starts.size() == runs ? 0 : 1;
+}
