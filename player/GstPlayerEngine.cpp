@@ -87,6 +87,12 @@ struct FrameMailbox {
 
 } // namespace
 
+namespace {
+std::atomic<int> s_livePipelines{0};
+} // namespace
+
+int GstPlayerEngine::livePipelines() { return s_livePipelines; }
+
 struct GstPlayerEngine::Message {
     std::shared_ptr<GstMessage> message;
 };
@@ -133,6 +139,8 @@ struct GstPlayerEngine::Bridge {
         gst_object_unref(bus);
 
         session->pipeline = playbin;
+        ++s_livePipelines;
+        g_object_weak_ref(G_OBJECT(playbin), [](gpointer, GObject *) { --s_livePipelines; }, nullptr);
         gst_element_set_state(playbin, GST_STATE_PLAYING);
     }
 
@@ -226,6 +234,9 @@ struct GstPlayerEngine::Bridge {
                 engine, [engine, generation, forwarded] { engine->handleMessage(generation, forwarded); },
                 Qt::QueuedConnection);
         }
+        // A dropped message is the handler's to free; each one holds its element, so a message
+        // left alive keeps the whole pipeline from ever being freed.
+        gst_message_unref(message);
         return GST_BUS_DROP;
     }
 };

@@ -22,6 +22,10 @@ public:
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();
 
+    // Pipelines created and not yet freed, in the whole process: a zapping player must not
+    // keep the ones it left.
+    static int livePipelines();
+
 private:
     struct Session;
     struct Bridge;

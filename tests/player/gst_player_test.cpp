@@ -3,6 +3,7 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
+#include "player/GstPlayerEngine.h"
 #include "player/TVLCPlugin.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,18 @@ TEST_F(GstPlayer, PlaysAChannelAndZapsToAnother) {
     ASSERT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
     // Black bars beside the 5:4 picture.
     EXPECT_TRUE(colourNear(control->grab().toImage().pixel(20, 164), qRgb(0, 0, 0), 8));
+}
+
+TEST_F(GstPlayer, PipelinesLeftByZappingAreFreed) {
+    for (int i = 0; i < 8; ++i) {
+        tune(box.address(201 + i % 2));
+        waitUntil([] { return false; }, 120);
+    }
+    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
+    control->stop();
+    control.reset();
+    EXPECT_TRUE(waitUntil([] { return GstPlayerEngine::livePipelines() == 0; }, 5000))
+        << GstPlayerEngine::livePipelines() << " pipelines were never freed";
 }
 
 TEST_F(GstPlayer, NamesTheCauseWhenTheChannelOrTheBoxIsMissing) {
