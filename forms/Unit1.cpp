@@ -28,6 +28,15 @@ QImage asset(const char *name) {
     return QImage(QStringLiteral(":/assets/%1").arg(QLatin1String(name)));
 }
 
+// The side windows are shown, not opened modally: one window however often it is asked for.
+void bringUp(QWidget *window) {
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 QFont sansSerif(int pixels) {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(pixels);
@@ -244,21 +253,9 @@ void TForm1::ChainePrecedente1Click() {
     Image2Click();
 }
 
-void TForm1::ProgrammeTV1Click() {
-    if (Form5) {
-        Form5->show();
-        Form5->raise();
-        Form5->activateWindow();
-    }
-}
+void TForm1::ProgrammeTV1Click() { bringUp(Form5); }
 
-void TForm1::APropos1Click() {
-    if (Form3) {
-        Form3->show();
-        Form3->raise();
-        Form3->activateWindow();
-    }
-}
+void TForm1::APropos1Click() { bringUp(Form3); }
 
 void TForm1::Image6Click() {
     RecordCommand::run(*vlc, Form2, Form4);
@@ -267,13 +264,7 @@ void TForm1::Enregistrer1Click() {
     Image6Click();
 }
 
-void TForm1::optiondenregistrement1Click() {
-    if (Form4) {
-        Form4->show();
-        Form4->raise();
-        Form4->activateWindow();
-    }
-}
+void TForm1::optiondenregistrement1Click() { bringUp(Form4); }
 
 void TForm1::Exit1Click() {
     close();
