@@ -1,23 +1,45 @@
 #include "forms/ChannelListBox.h"
 
 #include <QEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace {
 
 // Rows are 16 pixels high whatever the font says; uniform sizes keep huge lists fast.
-class FixedRowDelegate : public QStyledItemDelegate {
+// Names are drawn white with a thin outline just off black: black is keyed out of the window, the
+// outline is not, so a name stays readable over a bright picture and is easier to click.
+class ChannelRowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 16);
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        painter->save();
+        if (option.state & QStyle::State_Selected)
+            painter->fillRect(option.rect, QColor(28, 63, 148));
+        painter->setFont(option.font);
+        const QRect text = option.rect.adjusted(2, 0, -2, 0);
+        const QString name = index.data(Qt::DisplayRole).toString();
+        const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+        painter->setPen(QColor(8, 8, 8));
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (dx || dy)
+                    painter->drawText(text.translated(dx, dy), flags, name);
+        painter->setPen(Qt::white);
+        painter->drawText(text, flags, name);
+        painter->restore();
     }
 };
 
 } // namespace
 
 ChannelListBox::ChannelListBox(QWidget *parent) : QListWidget(parent) {
-    setItemDelegate(new FixedRowDelegate(this));
+    setItemDelegate(new ChannelRowDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::currentRowChanged, this, [this](int row) {

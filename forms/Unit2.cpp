@@ -178,5 +178,9 @@ void TForm2::updateMask() {
     // An empty mask would show the whole window; keep one pixel instead.
     if (shown.isEmpty())
         shown = QRegion(0, 0, 1, 1);
+    if ((shown ^ mask()).isEmpty())
+        return;
     setMask(shown);
+    // What was painted while still cut away is not on screen yet: paint the newly shown parts.
+    ListBox1->viewport()->update();
 }

@@ -91,6 +91,13 @@ TEST_F(ChannelListTest, OnlyTheNamesShowOverThePicture) {
         for (int x = firstRow.left(); x <= firstRow.right(); ++x)
             white += (shot.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
     EXPECT_GT(white, 30) << "the first channel name is not drawn in white";
+
+    // A row chosen afterwards shows its selection bar on screen, not a black hole.
+    QTest::keyClick(form2->ListBox1, Qt::Key_Down);
+    const QRect bar = form2->ListBox1->visualItemRect(form2->ListBox1->item(0));
+    const QPoint barEnd = form2->ListBox1->viewport()->mapToGlobal(QPoint(bar.right() - 4, bar.center().y()));
+    EXPECT_TRUE(waitUntil([&] { return (screenshotRoot().pixel(barEnd) & 0xFFFFFF) == 0x1C3F94; }, 5000))
+        << "the selection bar is not on screen";
 }
 
 TEST_F(ChannelListTest, PressOnTheBackgroundDragsTheList) {
