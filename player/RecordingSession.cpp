@@ -33,9 +33,10 @@ QString RecordingSession::progressText(const QString &fileName, qint64 elapsedMs
     const double megabytes = std::max<qint64>(bytesWritten, 0) / 1e6;
     // Past what one decimal of megabytes shows without a thousands separator, count in gigabytes.
     const QString size = megabytes < 999.95
-                             ? french.toString(megabytes, 'f', 1) + QStringLiteral(" Mo")
-                             : french.toString(megabytes / 1000, 'f', 2) + QStringLiteral(" Go");
-    return QStringLiteral("Enregistrement : %1 — %2 — %3").arg(fileName, time, size);
+                             ? french.toString(megabytes, 'f', 1) + QStringLiteral("\u00a0Mo")
+                             : french.toString(megabytes / 1000, 'f', 2) + QStringLiteral("\u00a0Go");
+    // No-break spaces keep time and size together when a long file name wraps the line.
+    return QStringLiteral("Enregistrement : %1 — %2\u00a0—\u00a0%3").arg(fileName, time, size);
 }
 
 void RecordingSession::start(const QString &address, const SoutChain &chain) {

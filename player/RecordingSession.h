@@ -30,7 +30,7 @@ public:
     // What the user is told: the recording under way, or why the last one failed; else empty.
     QString statusText() const { return m_status; }
 
-    // "Enregistrement : 201-20261207-101500.mpg — 00:05 — 2,1 Mo"
+    // "Enregistrement : 201-20261207-101500.mpg — 00:05 — 2,1 Mo", time and size held together
     static QString progressText(const QString &fileName, qint64 elapsedMs, qint64 bytesWritten);
 
 signals:

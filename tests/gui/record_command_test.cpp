@@ -91,7 +91,8 @@ TEST_F(RecordCommandTest, RecordsTheFirstRowIntoTheFolderUntilTheNextTune) {
     ASSERT_TRUE(recordFor(5000)) << qPrintable(m_finishedMessage);
     EXPECT_EQ(form1->Label1->text(), label) << "recording does not change the channel number";
     EXPECT_TRUE(form1->vlc->isRecording());
-    const QRegularExpression line("^Enregistrement : 202-\\d{8}-\\d{6}\\.mpg — 00:0[5-9] — \\d+,\\d Mo$");
+    const QRegularExpression line(
+        "^Enregistrement : 202-\\d{8}-\\d{6}\\.mpg — 00:0[5-9]\u00a0—\u00a0\\d+,\\d\u00a0Mo$");
     EXPECT_TRUE(line.match(status()).hasMatch()) << qPrintable(status());
 
     const double recorded = recordedSeconds();

@@ -97,7 +97,7 @@ TEST_F(RecordingControl, ARecordingTargetIsWrittenNotShown) {
     EXPECT_EQ(log->lastChain.mux, "ps");
     EXPECT_TRUE(control->isRecording());
     EXPECT_EQ(pixelAt(268, 200), qRgb(0, 0, 0)) << "the old channel's picture is left on screen";
-    EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:00 — 0,0 Mo");
+    EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:00\u00a0—\u00a00,0\u00a0Mo");
 
     // Whatever the old stream still sends is not shown over the recording's line.
     fake->sendFrame(Qt::green);
@@ -105,7 +105,7 @@ TEST_F(RecordingControl, ARecordingTargetIsWrittenNotShown) {
 
     QSignalSpy progress(control.get(), &TVLCPlugin::recordingProgress);
     emit recorder(0)->progress(5400, 2'149'000);
-    EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:05 — 2,1 Mo");
+    EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:05\u00a0—\u00a02,1\u00a0Mo");
     ASSERT_EQ(progress.size(), 1);
     EXPECT_EQ(progress.at(0).at(0).toLongLong(), 5400);
 }
@@ -144,15 +144,19 @@ TEST_F(RecordingControl, PlayingAnythingElseEndsTheRecordingEvenWithoutStop) {
     const QString second = kChain.section("201-", 0, 0) + "202-20261207-101600.mpg,access=file}";
     record(kOther, second);
     EXPECT_EQ(log->calls.mid(2), QStringList({"start " + kChannel, "stop /enr/" + kName, "start " + kOther}));
-    EXPECT_EQ(control->statusText(), "Enregistrement : 202-20261207-101600.mpg — 00:00 — 0,0 Mo");
+    EXPECT_EQ(control->statusText(),
+              "Enregistrement : 202-20261207-101600.mpg — 00:00\u00a0—\u00a00,0\u00a0Mo");
 }
 
 TEST_F(RecordingControl, AFailedRecordingIsToldInFrenchAndTheNextTunePlays) {
     const QString why = "Impossible d'écrire « /enr/" + kName + " » (Permission non accordée)";
     record(kChannel);
+    QSignalSpy finished(control.get(), &TVLCPlugin::recordingFinished);
     emit recorder(0)->finished(false, why);
     EXPECT_FALSE(control->isRecording());
     EXPECT_EQ(control->statusText(), why);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.at(0), QVariantList({"/enr/" + kName, false, why}));
 
     tune(kOther);
     EXPECT_EQ(control->statusText(), "Connexion en cours…");
@@ -172,7 +176,7 @@ TEST_F(RecordingControl, AFileThatFailsWhileBeingFinishedStillSaysSo) {
     control->stop();
     record(kOther);
     emit recorder(1)->finished(false, why);
-    EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:00 — 0,0 Mo");
+    EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:00\u00a0—\u00a00,0\u00a0Mo");
 }
 
 TEST_F(RecordingControl, FinishedRecordersAreLetGoAndTheLastOneIsFinishedOnTheWayOut) {
@@ -196,13 +200,13 @@ TEST(RecordingProgressText, CountsMinutesSecondsAndFrenchMegabytes) {
         QString shown;
     };
     const QList<Case> cases = {
-        {0, 0, "00:00 — 0,0 Mo"},
-        {-40, -1, "00:00 — 0,0 Mo"},
-        {59'999, 49'999, "00:59 — 0,0 Mo"},
-        {65'000, 2'150'001, "01:05 — 2,2 Mo"},
-        {3'599'000, 999'949'999, "59:59 — 999,9 Mo"},
-        {3'725'000, 999'950'000, "1:02:05 — 1,00 Go"},
-        {36'000'000, 14'755'000'000, "10:00:00 — 14,76 Go"},
+        {0, 0, "00:00\u00a0—\u00a00,0\u00a0Mo"},
+        {-40, -1, "00:00\u00a0—\u00a00,0\u00a0Mo"},
+        {59'999, 49'999, "00:59\u00a0—\u00a00,0\u00a0Mo"},
+        {65'000, 2'150'001, "01:05\u00a0—\u00a02,2\u00a0Mo"},
+        {3'599'000, 999'949'999, "59:59\u00a0—\u00a0999,9\u00a0Mo"},
+        {3'725'000, 999'950'000, "1:02:05\u00a0—\u00a01,00\u00a0Go"},
+        {36'000'000, 14'755'000'000, "10:00:00\u00a0—\u00a014,76\u00a0Go"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(RecordingSession::progressText("a.mpg", c.elapsedMs, c.bytes),
