@@ -201,7 +201,6 @@ TEST(RecordingProgressText, CountsMinutesSecondsAndFrenchMegabytes) {
     };
     const QList<Case> cases = {
         {0, 0, "00:00\u00a0—\u00a00,0\u00a0Mo"},
-        {-40, -1, "00:00\u00a0—\u00a00,0\u00a0Mo"},
         {59'999, 49'999, "00:59\u00a0—\u00a00,0\u00a0Mo"},
         {65'000, 2'150'001, "01:05\u00a0—\u00a02,2\u00a0Mo"},
         {3'599'000, 999'949'999, "59:59\u00a0—\u00a0999,9\u00a0Mo"},
