@@ -35,22 +35,16 @@ protected:
     void TearDown() override { QDesktopServices::unsetUrlHandler(author.scheme()); }
 };
 
-TEST_F(AboutWindow, ShowsWhoWroteItWithALinkLookingLikeOne) {
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("A Propos"));
+TEST_F(AboutWindow, SitsInItsPlaceWithALinkLookingLikeOne) {
     EXPECT_EQ(form.size(), QSize(284, 116));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     ASSERT_TRUE(waitUntil([&] { return form.frameGeometry().topLeft() == QPoint(829, 134); }, 5000))
         << form.frameGeometry().x() << "," << form.frameGeometry().y();
 
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Halcyon TV a ete creer par"));
-    EXPECT_EQ(form.Label1->pos(), QPoint(48, 24));
     EXPECT_EQ(form.Label2->text(), author.toString());
-    EXPECT_EQ(form.Label2->pos(), QPoint(80, 48));
     EXPECT_EQ(form.Label2->palette().color(QPalette::WindowText), QColor(Qt::blue));
     EXPECT_TRUE(form.Label2->font().underline());
     EXPECT_EQ(form.Label2->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(form.Button1->text(), QStringLiteral("Fermer"));
-    EXPECT_EQ(form.Button1->geometry(), QRect(104, 80, 75, 25));
 }
 
 TEST_F(AboutWindow, ClickingTheLinkOpensTheAuthorsPageAndKeepsTheWindowOpen) {

@@ -53,14 +53,7 @@ TEST_F(Picker, IsLaidOutAsAFolderPickerCentredOnTheScreen) {
         << picker.frameGeometry().width() << "x" << picker.frameGeometry().height() << " screen "
         << screenCentre.x() << "," << screenCentre.y();
 
-    EXPECT_EQ(picker.DirNameLabel->text(), QStringLiteral("&Nom de répertoire :"));
-    EXPECT_EQ(picker.DirListLabel->text(), QStringLiteral("&Répertoires :"));
-    EXPECT_EQ(picker.FileListLabel->text(), QStringLiteral("&Fichiers : (*.*)"));
-    EXPECT_EQ(picker.DriveListLabel->text(), QStringLiteral("&Lecteurs :"));
     EXPECT_TRUE(picker.OKButton->isDefault());
-    EXPECT_EQ(picker.OKButton->text(), QStringLiteral("OK"));
-    EXPECT_EQ(picker.CancelButton->text(), QStringLiteral("Annuler"));
-    EXPECT_EQ(picker.HelpButton->text(), QStringLiteral("&Aide"));
     EXPECT_FALSE(picker.NetButton->isVisible());
     const QRect client = picker.rect();
     for (QWidget *child : picker.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
