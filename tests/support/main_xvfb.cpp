@@ -1,5 +1,6 @@
 // Window and end-to-end tests run on their own X server and window manager, started here and
 // stopped when the tests end; if this program dies, they die with it.
+#include "support/SanitizerSettings.h"
 #include "support/XSession.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <cstdio>
 
 int main(int argc, char **argv) {
+    applySanitizerSettings(argv);
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
@@ -21,6 +23,7 @@ int main(int argc, char **argv) {
     {
         QApplication app(argc, argv);
         result = RUN_ALL_TESTS();
+        checkLeaksBeforeExit();
     }
     session.stop();
     return result;
