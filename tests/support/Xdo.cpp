@@ -102,8 +102,8 @@ bool activate(WindowId window) {
 bool mouseMove(int x, int y) {
     // "--sync" waits for the pointer to move, so it would hang when the pointer is there already.
     QByteArray out;
-    if (run({"getmouselocation", "--shell"}, &out) &&
-        out.contains("X=" + QByteArray::number(x) + "\n") && out.contains("Y=" + QByteArray::number(y) + "\n"))
+    if (run({"getmouselocation", "--shell"}, &out) && out.contains("X=" + QByteArray::number(x) + "\n") &&
+        out.contains("Y=" + QByteArray::number(y) + "\n"))
         return true;
     return run({"mousemove", "--sync", QString::number(x), QString::number(y)});
 }
