@@ -8,6 +8,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 // A window whose description cannot be loaded ends start-up (the caller reports it); an error in
@@ -27,6 +31,12 @@ template <typename Form> std::unique_ptr<Form> createForm(TApplication &app) {
 } // namespace
 
 int main(int argc, char **argv) {
+#ifdef Q_OS_UNIX
+    // As root the web engine will not start with its sandbox on, and it takes the whole program
+    // down when the guide page loads.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
     TApplication app(argc, argv);
 
     std::unique_ptr<TForm1> form1;

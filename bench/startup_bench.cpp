@@ -38,6 +38,9 @@ double median(QList<double> values) {
 
 // The program and every process it started, by walking the parent links in /proc.
 QList<qint64> processTree(qint64 root) {
+    // A program that already ended has no tree; pid 0 would take in the whole system.
+    if (root <= 0)
+        return {};
     QList<qint64> tree{root};
     for (bool grew = true; grew;) {
         grew = false;

@@ -93,6 +93,23 @@ std::atomic<int> s_livePipelines{0};
 
 int GstPlayerEngine::livePipelines() { return s_livePipelines; }
 
+namespace {
+
+void preloadPlugins() {
+    for (const char *name : {"rtpmp2tdepay", "tsdemux", "h264parse", "avdec_h264", "mpegaudioparse",
+                             "avdec_mp2float", "videoconvert", "videoscale", "audioconvert", "audioresample",
+                             "autoaudiosink", "rtpjitterbuffer", "multiqueue", "typefind"}) {
+        GstElementFactory *factory = gst_element_factory_find(name);
+        if (!factory)
+            continue;
+        if (GstPluginFeature *loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory)))
+            gst_object_unref(loaded);
+        gst_object_unref(factory);
+    }
+}
+
+} // namespace
+
 struct GstPlayerEngine::Message {
     std::shared_ptr<GstMessage> message;
 };
@@ -243,6 +260,10 @@ struct GstPlayerEngine::Bridge {
 
 GstPlayerEngine::GstPlayerEngine(QObject *parent) : PlayerEngine(parent) {
     ensureGStreamer();
+    // Loading the plugins a box's stream needs costs some 80 ms the first time. Done on the
+    // otherwise idle lookup thread, it overlaps the first tune's RTSP handshake instead of
+    // delaying the first picture.
+    m_resolver.post(&preloadPlugins);
 }
 
 GstPlayerEngine::~GstPlayerEngine() {
