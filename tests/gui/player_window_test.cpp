@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -100,6 +101,20 @@ TEST_F(PlayerWindowTest, ListButtonShowsTheListAtItsOffsetThenHidesIt) {
     clickOn(form1->Image5);
     ASSERT_TRUE(waitUntil([&] { return !form2->isVisible(); }, 5000));
     EXPECT_EQ(form1->Image5->tag(), 0);
+}
+
+TEST_F(PlayerWindowTest, PointerAtTheScreensRightEdgeOverTheSkinShowsTheList) {
+    const int screenWidth = form1->screen()->geometry().width();
+    // Part of the skin hangs past the right edge so the pointer can reach the last ten pixels on it.
+    form1->move(screenWidth - 634, 200);
+    ASSERT_TRUE(waitUntil([&] { return form1->x() == screenWidth - 634; }, 5000));
+    // Over the right-hand speaker: 14 pixels from the edge, then 4.
+    ASSERT_TRUE(xdo::mouseMove(screenWidth - 14, 400));
+    QTest::qWait(300);
+    EXPECT_FALSE(form2->isVisible()) << "the list came out away from the screen's edge";
+    ASSERT_TRUE(xdo::mouseMove(screenWidth - 4, 400));
+    EXPECT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));
+    EXPECT_EQ(form1->Image5->tag(), 1);
 }
 
 TEST_F(LongListTest, HeldUpKeyStepsSeveralChannelsAndStopsOnRelease) {
