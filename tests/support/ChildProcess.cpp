@@ -27,18 +27,24 @@ void dieWithParent(pid_t parent) {
 } // namespace
 
 // A PID with its start time, so that a later process given the same PID is not taken for it.
-void record(qint64 pid) {
+QByteArray recordLine(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
-        return;
+        return {};
     const QByteArray fields = stat.readAll();
     const QList<QByteArray> afterName = fields.mid(fields.lastIndexOf(')') + 2).split(' ');
-    const QByteArray startTime = afterName.value(19);
+    return QByteArray::number(pid) + ' ' + afterName.value(19) + '\n';
+}
+
+void record(qint64 pid) {
+    const QByteArray line = recordLine(pid);
+    if (line.isEmpty())
+        return;
     const QString dir = QStringLiteral(HALCYON_BUILD_DIR "/x-sessions");
     QDir().mkpath(dir);
     QFile file(dir + QStringLiteral("/%1.pids").arg(getpid()));
     if (file.open(QIODevice::Append))
-        file.write(QByteArray::number(pid) + ' ' + startTime + '\n');
+        file.write(line);
 }
 
 pid_t spawn(const QStringList &argv, const SpawnOptions &options) {

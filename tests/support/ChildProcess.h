@@ -28,6 +28,8 @@ bool stop(pid_t pid, int graceMs = 3000);
 void tieToTestProgram(QProcess &process);
 // Notes the PID in <build>/x-sessions/<test program PID>.pids for check-no-leftovers.sh.
 void record(qint64 pid);
+// The record of a running process: "pid start-time", or empty when there is no such process.
+QByteArray recordLine(qint64 pid);
 
 // Runs a short command to completion with a deadline; its standard output, or empty on failure.
 QByteArray runToEnd(const QStringList &argv, int timeoutMs = 10000, bool *ok = nullptr);
