@@ -14,7 +14,11 @@ inline constexpr const char *AuthorPageUrl = HALCYON_AUTHOR_PAGE_URL;
 inline constexpr const char *PlaylistFileName = "playlist.m3u";
 
 // Stream addresses are 8-bit strings handed to the player control unchanged.
-inline QByteArray StartupStream() { return QByteArray("rtsp://") + StreamHost + "/orvantv/201"; }
-inline QByteArray RecordFallbackStream() { return QByteArray("rtsp://") + StreamHost + "/orvantv/612"; }
+inline QByteArray StartupStream() {
+    return QByteArray("rtsp://") + StreamHost + "/orvantv/201";
+}
+inline QByteArray RecordFallbackStream() {
+    return QByteArray("rtsp://") + StreamHost + "/orvantv/612";
+}
 
 } // namespace halcyon

@@ -120,9 +120,11 @@ int main(int argc, char **argv) {
 
     std::printf("zapping for %d s: %d channel changes, %d repaints of the player\n", seconds,
                 wraps * 99 + form2.ListBox1->currentRow(), paints);
-    std::printf("longest gap between repaints of the player: %lld ms\n", static_cast<long long>(worstPaintGap));
-    std::printf("longest gap between turns of the event loop: %lld ms\n", static_cast<long long>(worstTurnGap));
-    std::printf("resident memory: before %ld KiB, at the end %ld KiB, after 3 s %ld KiB (%+.1f %%)\n", before, atEnd,
-                rested, 100.0 * (rested - before) / before);
+    std::printf("longest gap between repaints of the player: %lld ms\n",
+                static_cast<long long>(worstPaintGap));
+    std::printf("longest gap between turns of the event loop: %lld ms\n",
+                static_cast<long long>(worstTurnGap));
+    std::printf("resident memory: before %ld KiB, at the end %ld KiB, after 3 s %ld KiB (%+.1f %%)\n", before,
+                atEnd, rested, 100.0 * (rested - before) / before);
     return 0;
 }

@@ -17,7 +17,8 @@ public:
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 16);
     }
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
         painter->save();
         if (option.state & QStyle::State_Selected)
             painter->fillRect(option.rect, QColor(28, 63, 148));

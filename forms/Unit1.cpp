@@ -253,9 +253,13 @@ void TForm1::ChainePrecedente1Click() {
     Image2Click();
 }
 
-void TForm1::ProgrammeTV1Click() { bringUp(Form5); }
+void TForm1::ProgrammeTV1Click() {
+    bringUp(Form5);
+}
 
-void TForm1::APropos1Click() { bringUp(Form3); }
+void TForm1::APropos1Click() {
+    bringUp(Form3);
+}
 
 void TForm1::Image6Click() {
     RecordCommand::run(*vlc, Form2, Form4);
@@ -264,7 +268,9 @@ void TForm1::Enregistrer1Click() {
     Image6Click();
 }
 
-void TForm1::optiondenregistrement1Click() { bringUp(Form4); }
+void TForm1::optiondenregistrement1Click() {
+    bringUp(Form4);
+}
 
 void TForm1::Exit1Click() {
     close();

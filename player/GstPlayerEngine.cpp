@@ -91,7 +91,9 @@ namespace {
 std::atomic<int> s_livePipelines{0};
 } // namespace
 
-int GstPlayerEngine::livePipelines() { return s_livePipelines; }
+int GstPlayerEngine::livePipelines() {
+    return s_livePipelines;
+}
 
 namespace {
 
@@ -157,7 +159,8 @@ struct GstPlayerEngine::Bridge {
 
         session->pipeline = playbin;
         ++s_livePipelines;
-        g_object_weak_ref(G_OBJECT(playbin), [](gpointer, GObject *) { --s_livePipelines; }, nullptr);
+        g_object_weak_ref(
+            G_OBJECT(playbin), [](gpointer, GObject *) { --s_livePipelines; }, nullptr);
         gst_element_set_state(playbin, GST_STATE_PLAYING);
     }
 

@@ -123,7 +123,8 @@ TEST_F(ProgramTest, FrozenStreamIsNoticedAndThePictureComesBackAfterwards) {
     ASSERT_TRUE(startProgram());
     ASSERT_TRUE(showsChannel(201));
     ASSERT_TRUE(m_box.freeze());
-    EXPECT_TRUE(waitUntil([&] { return showsStatusText(); }, 9000, 250)) << "the frozen stream went unnoticed";
+    EXPECT_TRUE(waitUntil([&] { return showsStatusText(); }, 9000, 250))
+        << "the frozen stream went unnoticed";
     ASSERT_TRUE(m_box.resume());
     EXPECT_TRUE(showsChannel(201, 25000)) << "the picture did not come back after the box resumed";
 }

@@ -16,9 +16,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -38,8 +38,8 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         QByteArray playlist;
         for (int channel : playlistChannels())
-            playlist += "#EXTINF:-1," + QByteArray::number(channel) + " - Chaine " + QByteArray::number(channel) +
-                        "\n" + m_box.address(channel) + "\n";
+            playlist += "#EXTINF:-1," + QByteArray::number(channel) + " - Chaine " +
+                        QByteArray::number(channel) + "\n" + m_box.address(channel) + "\n";
         QFile file(m_dir.filePath(QStringLiteral("playlist.m3u")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(playlist);
@@ -52,7 +52,8 @@ protected:
         form2 = std::make_unique<TForm2>();
         form2->FormCreate();
         form1->show();
-        ASSERT_TRUE(waitUntil([&] { return form1->windowHandle() && form1->windowHandle()->isExposed(); }, 10000));
+        ASSERT_TRUE(
+            waitUntil([&] { return form1->windowHandle() && form1->windowHandle()->isExposed(); }, 10000));
     }
 
     void TearDown() override {

@@ -110,8 +110,8 @@ TEST_F(ChannelListTest, PressOnTheBackgroundDragsTheList) {
     ASSERT_TRUE(xdo::mouseMove(start.x(), start.y()));
     ASSERT_TRUE(xdo::mouseDown());
     QTest::qWait(100);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(219, 340), QPointF(start), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(219, 340), QPointF(start), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(form2.get(), &press);
     ASSERT_TRUE(xdo::mouseMove(start.x() + 40, start.y() + 30));
     QTest::qWait(100);

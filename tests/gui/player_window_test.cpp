@@ -72,8 +72,9 @@ TEST_F(PlayerWindowTest, MenuItemsStepAndToggleTheList) {
             list << action->text();
         return list;
     }();
-    EXPECT_EQ(captions, (QStringList{"Liste Des Chaines", "Chaine Suivante", "Chaine Precedente", "Programme TV",
-                                     "A Propos", "Enregistrer", "Option d'enregistrement", "Exit"}));
+    EXPECT_EQ(captions,
+              (QStringList{"Liste Des Chaines", "Chaine Suivante", "Chaine Precedente", "Programme TV",
+                           "A Propos", "Enregistrer", "Option d'enregistrement", "Exit"}));
 
     form1->ListeDesChaines1->trigger();
     ASSERT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));

@@ -10,7 +10,9 @@ namespace {
 const QPoint kNudge(4, 0);
 
 // The window follows the pointer from where the drag was recognised, a nudge after the press.
-bool followed(const QPoint &moved, const QPoint &offset) { return (moved - offset).manhattanLength() <= 6; }
+bool followed(const QPoint &moved, const QPoint &offset) {
+    return (moved - offset).manhattanLength() <= 6;
+}
 
 class ShapedPlayerTest : public PlayerWindowFixture {
 protected:
@@ -43,7 +45,8 @@ TEST_F(ShapedPlayerTest, SkinAndTitleDragTheWindowByThePointersOffset) {
 
 TEST_F(ShapedPlayerTest, ButtonsAndTheHiddenRecordImageNeverDrag) {
     for (const TImage *image : {form1->Image2, form1->Image3, form1->Image5, form1->Image6})
-        EXPECT_EQ(dragFrom(image->geometry().center(), QPoint(50, 30)), QPoint(0, 0)) << qPrintable(image->objectName());
+        EXPECT_EQ(dragFrom(image->geometry().center(), QPoint(50, 30)), QPoint(0, 0))
+            << qPrintable(image->objectName());
     // A click on a button is the button's: the channel steps and the window stays.
     const QPoint next = form1->mapToGlobal(form1->Image3->geometry().center());
     xdo::mouseMove(next.x(), next.y());

@@ -150,11 +150,13 @@ QImage button(int w, int h, const QColor &glyphColour, void (*glyph)(QPainter &,
 
 void upGlyph(QPainter &p, const QRectF &r) {
     const QPointF c = r.center();
-    p.drawPolygon(QPolygonF{QPointF(c.x() - 6, c.y() + 4), QPointF(c.x() + 6, c.y() + 4), QPointF(c.x(), c.y() - 5)});
+    p.drawPolygon(
+        QPolygonF{QPointF(c.x() - 6, c.y() + 4), QPointF(c.x() + 6, c.y() + 4), QPointF(c.x(), c.y() - 5)});
 }
 void downGlyph(QPainter &p, const QRectF &r) {
     const QPointF c = r.center();
-    p.drawPolygon(QPolygonF{QPointF(c.x() - 6, c.y() - 4), QPointF(c.x() + 6, c.y() - 4), QPointF(c.x(), c.y() + 5)});
+    p.drawPolygon(
+        QPolygonF{QPointF(c.x() - 6, c.y() - 4), QPointF(c.x() + 6, c.y() - 4), QPointF(c.x(), c.y() + 5)});
 }
 void powerGlyph(QPainter &p, const QRectF &r) {
     const QPointF c = r.center();
