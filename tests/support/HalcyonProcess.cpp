@@ -7,14 +7,6 @@
 
 HalcyonProcess::HalcyonProcess() {
     m_process.setWorkingDirectory(m_dir.path());
-#if defined(__SANITIZE_ADDRESS__)
-    // The program's GL driver leaks as it is unloaded at exit, under no name a suppression can
-    // match; memory errors are still fatal, and the test programs check leaks in-process.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
-    m_process.setProcessEnvironment(environment);
-#endif
     childprocess::tieToTestProgram(m_process);
 }
 
@@ -28,6 +20,15 @@ bool HalcyonProcess::setPlaylist(const QByteArray &content) {
 }
 
 bool HalcyonProcess::start() {
+#if defined(__SANITIZE_ADDRESS__)
+    // The program's GL driver leaks as it is unloaded at exit, under no name a suppression can
+    // match; memory errors are still fatal, and the test programs check leaks in-process.
+    // Taken now, not at construction, so the caller's environment of the moment is passed on.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
+    m_process.setProcessEnvironment(environment);
+#endif
     m_process.start(QStringLiteral(HALCYON_TV_BINARY), {});
     return m_process.waitForStarted(10000);
 }
