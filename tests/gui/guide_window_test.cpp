@@ -63,14 +63,18 @@ private:
 };
 
 QVariant evaluate(QWebEngineView *view, const QString &script) {
-    QVariant result;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        done = true;
+    // Shared, so an answer that comes after the deadline has somewhere safe to land.
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    view->page()->runJavaScript(script, [answer](const QVariant &value) {
+        answer->value = value;
+        answer->done = true;
     });
-    EXPECT_TRUE(waitUntil([&] { return done; }, 10000)) << script.toStdString();
-    return result;
+    EXPECT_TRUE(waitUntil([&] { return answer->done; }, 30000)) << script.toStdString();
+    return answer->value;
 }
 
 bool showsPageColour(QWebEngineView *view) {
