@@ -2,7 +2,7 @@
 // what lands in the destination folder, and what the picture's line says meanwhile.
 
 #include "PlayerWindowFixture.h"
-#include "RecordingProbe.h"
+#include "support/RecordingProbe.h"
 
 #include "forms/RecordCommand.h"
 #include "forms/Unit4.h"

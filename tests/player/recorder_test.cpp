@@ -1,6 +1,7 @@
 #include "player/StreamRecorder.h"
 
 #include "support/ChildProcess.h"
+#include "support/RecordingProbe.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
@@ -24,34 +25,6 @@ namespace {
 
 constexpr int kFirstPictureDeadlineMs = 20000;
 constexpr int kFinishDeadlineMs = 15000;
-
-// What ffprobe reads in a file: the format and the first video and audio streams.
-struct Probe {
-    bool readable = false;
-    QString format;
-    double duration = 0;
-    QJsonObject video;
-    QJsonObject audio;
-};
-
-Probe probe(const QString &path) {
-    bool ok = false;
-    const QByteArray json = childprocess::runToEnd(
-        {"ffprobe", "-v", "error", "-show_format", "-show_streams", "-of", "json", path}, 20000, &ok);
-    const QJsonObject root = QJsonDocument::fromJson(json).object();
-    Probe result;
-    result.readable = ok && root.contains("format");
-    result.format = root["format"]["format_name"].toString();
-    result.duration = root["format"]["duration"].toString().toDouble();
-    for (const QJsonValue &stream : root["streams"].toArray()) {
-        const QJsonObject s = stream.toObject();
-        if (s["codec_type"] == "video" && result.video.isEmpty())
-            result.video = s;
-        if (s["codec_type"] == "audio" && result.audio.isEmpty())
-            result.audio = s;
-    }
-    return result;
-}
 
 // The first picture at or after a time from the file's start, decoded from the start: seeking
 // near the end of a program stream is the tool's weak point, not the file's.
@@ -177,7 +150,7 @@ TEST_F(RecorderTest, RecordsAProgramStreamOfTheChannelUpToTheStop) {
     EXPECT_FALSE(recording.recorder().isRecording());
     EXPECT_EQ(recording.bytes(), QFileInfo(path).size());
 
-    const Probe p = probe(path);
+    const RecordingProbe p = RecordingProbe::of(path);
     ASSERT_TRUE(p.readable);
     EXPECT_EQ(p.format, "mpeg");
     EXPECT_EQ(p.video["codec_name"], "mpeg2video");
@@ -211,7 +184,7 @@ TEST_F(RecorderTest, MultiplexesAsTransportStreamWhenAsked) {
     ASSERT_TRUE(recording.waitForFinished());
     EXPECT_TRUE(recording.ok()) << recording.message();
 
-    const Probe p = probe(path);
+    const RecordingProbe p = RecordingProbe::of(path);
     EXPECT_EQ(p.format, "mpegts");
     EXPECT_EQ(p.video["codec_name"], "mpeg2video");
     EXPECT_EQ(p.audio["codec_name"], "mp2");
@@ -227,7 +200,7 @@ TEST_F(RecorderTest, DestroyingTheRecorderFinishesTheFile) {
     recording.destroyRecorder();
 
     // The muxer holds the last half second until the trailer is written.
-    const Probe p = probe(path);
+    const RecordingProbe p = RecordingProbe::of(path);
     EXPECT_EQ(p.video["codec_name"], "mpeg2video");
     EXPECT_GE(p.duration, recordedMs / 1000.0 - 0.05);
 }
@@ -251,7 +224,7 @@ TEST_F(RecorderTest, StartingAgainFinishesTheFirstFileAndKeepsIt) {
     EXPECT_EQ(recording.finishedCount(), 1); // the first recording's end is not mistaken for the second's
 
     for (const QString &recorded : {path, second}) {
-        const Probe p = probe(recorded);
+        const RecordingProbe p = RecordingProbe::of(recorded);
         EXPECT_EQ(p.video["codec_name"], "mpeg2video") << recorded.toStdString();
         EXPECT_GE(p.duration, firstMs / 1000.0 - 0.05) << recorded.toStdString();
     }
@@ -329,7 +302,7 @@ TEST_P(RecorderLosingTheBox, LeavesAValidFileOfWhatWasReceived) {
     EXPECT_NE(recording.message().find("interrompue"), std::string::npos) << recording.message();
     EXPECT_NE(recording.message().find(path.toStdString()), std::string::npos) << recording.message();
 
-    const Probe p = probe(path);
+    const RecordingProbe p = RecordingProbe::of(path);
     EXPECT_EQ(p.format, "mpeg");
     EXPECT_EQ(p.video["codec_name"], "mpeg2video");
     EXPECT_EQ(p.audio["codec_name"], "mp2");
