@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BuildConfig.h"
+
 #include <QByteArray>
 
 // Build-time constants: the program takes no arguments and reads no settings.

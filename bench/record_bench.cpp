@@ -6,7 +6,7 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/StreamRecorder.h"
+#include "player/recording/StreamRecorder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

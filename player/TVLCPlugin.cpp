@@ -1,8 +1,8 @@
 #include "player/TVLCPlugin.h"
 
 #include "player/EOleException.h"
-#include "player/FfmpegRecordingEngine.h"
-#include "player/GstPlayerEngine.h"
+#include "player/recording/FfmpegRecordingEngine.h"
+#include "player/playback/GstPlayerEngine.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "player/PlayQueue.h"
-#include "player/PlaybackSupervisor.h"
+#include "player/playback/PlaybackSupervisor.h"
 #include "player/PlayerControl.h"
-#include "player/PlayerEngine.h"
-#include "player/RecordingSession.h"
+#include "player/playback/PlayerEngine.h"
+#include "player/recording/RecordingSession.h"
 
 #include <QImage>
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/GstPlayerEngine.h"
+#include "player/playback/GstPlayerEngine.h"
 #include "player/TVLCPlugin.h"
 
 #include <gtest/gtest.h>

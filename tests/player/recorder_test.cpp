@@ -1,4 +1,4 @@
-#include "player/StreamRecorder.h"
+#include "player/recording/StreamRecorder.h"
 
 #include "support/ChildProcess.h"
 #include "support/RecordingProbe.h"

@@ -4,7 +4,7 @@
 #include "QtPrinting.h"
 #include "support/Wait.h"
 
-#include "player/RecordingSession.h"
+#include "player/recording/RecordingSession.h"
 #include "player/TVLCPlugin.h"
 
 #include <QSignalSpy>

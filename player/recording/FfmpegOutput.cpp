@@ -1,6 +1,6 @@
-#include "player/FfmpegOutput.h"
+#include "player/recording/FfmpegOutput.h"
 
-#include "player/FfmpegError.h"
+#include "player/recording/FfmpegError.h"
 
 #include <QFile>
 

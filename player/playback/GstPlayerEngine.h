@@ -1,7 +1,7 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
-#include "player/PlayerEngine.h"
+#include "player/playback/PlayerEngine.h"
 
 #include <QString>
 

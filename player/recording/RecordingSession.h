@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/RecordingEngine.h"
+#include "player/recording/RecordingEngine.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "player/GstPlayerEngine.h"
+#include "player/playback/GstPlayerEngine.h"
 
 #include "player/EOleException.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/FfmpegPtr.h"
+#include "player/recording/FfmpegPtr.h"
 
 #include <functional>
 

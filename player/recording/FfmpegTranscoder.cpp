@@ -1,11 +1,11 @@
-#include "player/FfmpegTranscoder.h"
+#include "player/recording/FfmpegTranscoder.h"
 
-#include "player/FfmpegAudioEncoder.h"
-#include "player/FfmpegDecoder.h"
-#include "player/FfmpegError.h"
-#include "player/FfmpegInput.h"
-#include "player/FfmpegOutput.h"
-#include "player/FfmpegVideoEncoder.h"
+#include "player/recording/FfmpegAudioEncoder.h"
+#include "player/recording/FfmpegDecoder.h"
+#include "player/recording/FfmpegError.h"
+#include "player/recording/FfmpegInput.h"
+#include "player/recording/FfmpegOutput.h"
+#include "player/recording/FfmpegVideoEncoder.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "player/RecordingEngine.h"
-#include "player/StreamRecorder.h"
+#include "player/recording/RecordingEngine.h"
+#include "player/recording/StreamRecorder.h"
 
 // Records with FFmpeg on a thread of its own (StreamRecorder).
 class FfmpegRecordingEngine : public RecordingEngine {

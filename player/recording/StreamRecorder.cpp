@@ -1,6 +1,6 @@
-#include "player/StreamRecorder.h"
+#include "player/recording/StreamRecorder.h"
 
-#include "player/FfmpegTranscoder.h"
+#include "player/recording/FfmpegTranscoder.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "player/RecordingSession.h"
+#include "player/recording/RecordingSession.h"
 
 #include <QFileInfo>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "player/PlaybackSupervisor.h"
+#include "player/playback/PlaybackSupervisor.h"
 
 #include <QUrl>
 

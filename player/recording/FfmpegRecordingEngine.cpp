@@ -1,4 +1,4 @@
-#include "player/FfmpegRecordingEngine.h"
+#include "player/recording/FfmpegRecordingEngine.h"
 
 FfmpegRecordingEngine::FfmpegRecordingEngine(QObject *parent) : RecordingEngine(parent) {
     connect(&m_recorder, &StreamRecorder::progress, this, &RecordingEngine::progress);

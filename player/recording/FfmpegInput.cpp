@@ -1,6 +1,6 @@
-#include "player/FfmpegInput.h"
+#include "player/recording/FfmpegInput.h"
 
-#include "player/FfmpegError.h"
+#include "player/recording/FfmpegError.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

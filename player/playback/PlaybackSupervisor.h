@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/PlayerEngine.h"
+#include "player/playback/PlayerEngine.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "player/FfmpegAudioEncoder.h"
+#include "player/recording/FfmpegAudioEncoder.h"
 
-#include "player/FfmpegError.h"
+#include "player/recording/FfmpegError.h"
 
 #include <algorithm>
 

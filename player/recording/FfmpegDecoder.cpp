@@ -1,6 +1,6 @@
-#include "player/FfmpegDecoder.h"
+#include "player/recording/FfmpegDecoder.h"
 
-#include "player/FfmpegError.h"
+#include "player/recording/FfmpegError.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -1,6 +1,6 @@
-#include "player/FfmpegVideoEncoder.h"
+#include "player/recording/FfmpegVideoEncoder.h"
 
-#include "player/FfmpegError.h"
+#include "player/recording/FfmpegError.h"
 
 namespace {
 
