@@ -24,9 +24,9 @@ set(CPACK_PACKAGE_VENDOR "Halcyon TV")
 set(CPACK_PACKAGE_CONTACT "Halcyon TV <halcyon-tv@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Watch the channels of your set-top box")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Halcyon TV shows the television channels that a set-top box serves on the home network as RTSP\n"
-    "streams, one live channel at a time, in a small skinned window with a French interface. The\n"
-    "channels come from a playlist.m3u in the folder it starts in.")
+    "Halcyon TV shows the television channels that a set-top box serves on the home network as \
+RTSP streams, one live channel at a time, in a small skinned window with a French interface. The \
+channels come from a playlist.m3u in the folder it starts in.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
