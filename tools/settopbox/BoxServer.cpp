@@ -46,7 +46,7 @@ bool BoxServer::start(const std::string &bindAddress, int port,
     if (!listen(error))
         return false;
     // Viewers that vanish without a teardown leave sessions behind until they time out.
-    m_cleanupId = g_timeout_add_seconds(1, &BoxServer::cleanupSessions, m_server);
+    m_cleanupId = g_timeout_add_seconds(1, &BoxServer::cleanupSessions, this);
     return true;
 }
 
@@ -115,11 +115,7 @@ gboolean BoxServer::onConnection(GSocket *socket, GIOCondition, gpointer self) {
 }
 
 void BoxServer::onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer self) {
-    g_signal_connect(client, "new-session", G_CALLBACK(&BoxServer::onNewSession), self);
-}
-
-void BoxServer::onNewSession(GstRTSPClient *, GstRTSPSession *session, gpointer self) {
-    gst_rtsp_session_set_timeout(session, guint(static_cast<BoxServer *>(self)->m_sessionTimeout));
+    static_cast<BoxServer *>(self)->m_keepAlive.watch(client);
 }
 
 std::vector<ChannelEncoder *> BoxServer::encodersOf(int channel) {
@@ -201,7 +197,7 @@ void BoxServer::setTransports(Transports transports) {
 }
 
 void BoxServer::setSessionTimeout(int seconds) {
-    m_sessionTimeout = seconds;
+    m_keepAlive.setTimeout(seconds);
 }
 
 void BoxServer::setMaxSessions(int sessions) {
@@ -258,9 +254,11 @@ void BoxServer::onMediaUnprepared(GstRTSPMedia *media, gpointer shared) {
         (*static_cast<std::shared_ptr<ChannelEncoder> *>(shared))->detach(viewer);
 }
 
-gboolean BoxServer::cleanupSessions(gpointer server) {
-    GstRTSPSessionPool *pool = gst_rtsp_server_get_session_pool(GST_RTSP_SERVER(server));
+gboolean BoxServer::cleanupSessions(gpointer self) {
+    auto *box = static_cast<BoxServer *>(self);
+    GstRTSPSessionPool *pool = gst_rtsp_server_get_session_pool(box->m_server);
     gst_rtsp_session_pool_cleanup(pool);
+    box->m_keepAlive.dropSilentSessions(pool);
     g_object_unref(pool);
     return G_SOURCE_CONTINUE;
 }

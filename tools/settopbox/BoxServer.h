@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settopbox/ChannelEncoder.h"
+#include "settopbox/SessionKeepAlive.h"
 
 #include <gio/gio.h>
 #include <gst/rtsp-server/rtsp-server.h>
@@ -55,13 +56,12 @@ private:
     static gboolean onConnection(GSocket *socket, GIOCondition, gpointer self);
     static gboolean onComeBack(gpointer self);
     static void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer self);
-    static void onNewSession(GstRTSPClient *, GstRTSPSession *session, gpointer self);
     static void onMediaConfigure(GstRTSPMediaFactory *factory, GstRTSPMedia *media, gpointer encoder);
     static void onMediaUnprepared(GstRTSPMedia *media, gpointer encoder);
     // Signal handlers share the encoder: a viewer's media may be torn down after the server.
     static gpointer shareEncoder(const std::shared_ptr<ChannelEncoder> &encoder);
     static void releaseEncoder(gpointer shared, GClosure *);
-    static gboolean cleanupSessions(gpointer server);
+    static gboolean cleanupSessions(gpointer self);
     static GstRTSPFilterResult dropClient(GstRTSPServer *, GstRTSPClient *, gpointer);
     static GstRTSPFilterResult dropSession(GstRTSPSessionPool *, GstRTSPSession *, gpointer);
     static std::string mountPath(int channel);
@@ -74,7 +74,7 @@ private:
     guint m_comeBackId = 0;
     guint m_cleanupId = 0;
     bool m_serving = false;
-    int m_sessionTimeout = 60;
+    SessionKeepAlive m_keepAlive;
     std::map<int, std::shared_ptr<ChannelEncoder>> m_encoders;
     std::map<int, GstRTSPMediaFactory *> m_factories;
 };
