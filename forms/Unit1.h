@@ -69,6 +69,8 @@ protected:
 private:
     void setupDescription();
     void setupMenu();
+    // The channel steps a key asks for on this tick.
+    int stepsOfKey(int key);
     KeyStateTracker *m_keys = nullptr;
     TImage *addButtonImage(const char *name, const QRect &place, const char *bitmap, const QString &hint);
 };
