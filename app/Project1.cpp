@@ -1,6 +1,7 @@
 // Main block: creates the five windows in order, shows the player window and runs the loop.
 #include "app/Constants.h"
 #include "app/FormWiring.h"
+#include "app/ShutdownRequests.h"
 #include "app/TApplication.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
@@ -43,7 +44,14 @@ int main(int argc, char **argv) {
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
+    // Chromium's own language (its error pages) is chosen by this flag when the web engine starts.
+    QByteArray engineFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!engineFlags.contains("--lang="))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags.append(" --lang=fr").trimmed());
     TApplication app(argc, argv);
+    // Asked from outside to end, the program ends as its Exit command ends it; a request during
+    // start-up is seen once the loop runs.
+    ShutdownRequests shutdown;
 
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
@@ -66,6 +74,8 @@ int main(int argc, char **argv) {
     } catch (const std::exception &error) {
         return app.fatalStartupError(error);
     }
+    QObject::connect(&shutdown, &ShutdownRequests::requested, form1.get(), [&form1] { form1->close(); });
+    shutdown.watchWindow(form1.get());
     form1->show();
     const int status = app.exec();
     // Windows go in the reverse order of their creation, the player last.

@@ -232,15 +232,25 @@ void TForm1::Timer1Timer() {
 
 void TForm1::UtilisationGetKeyState() {
     // Nothing to step before the list exists; and no stepping behind an open box, or a held key
-    // would stack a new error box on every tick.
+    // would stack a new error box on every tick. Presses made meanwhile wait for the box to close.
     if (!m_list || qApp->property("errorBoxOpen").toBool() || QApplication::activeModalWidget())
         return;
     if (m_list->ListBox1->count() == 0)
         return;
-    if (m_keys->isDown(Qt::Key_Down))
+    for (int steps = stepsOfKey(Qt::Key_Down); steps > 0; --steps)
         m_list->Button2Click();
-    if (m_keys->isDown(Qt::Key_Up))
+    for (int steps = stepsOfKey(Qt::Key_Up); steps > 0; --steps)
         Image3Click();
+}
+
+int TForm1::stepsOfKey(int key) {
+    // One step per press however short, then one per tick once the key has been held a while, as a
+    // remote control repeats.
+    constexpr qint64 kRepeatAfterMs = 300;
+    int steps = m_keys->takePresses(key);
+    if (steps == 0 && m_keys->heldForMs(key) >= kRepeatAfterMs)
+        steps = 1;
+    return steps;
 }
 
 void TForm1::ListeDesChaines1Click() {

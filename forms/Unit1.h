@@ -85,6 +85,8 @@ protected:
 private:
     void setupDescription();
     void setupMenu();
+    // The channel steps a key asks for on this tick.
+    int stepsOfKey(int key);
     KeyStateTracker *m_keys = nullptr;
     QByteArray m_startupStream;
     QByteArray m_recordFallbackStream;

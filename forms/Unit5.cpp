@@ -5,9 +5,11 @@
 #include "player/EOleException.h"
 #include "player/TVLCPlugin.h"
 
+#include <QLocale>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWindow>
 
@@ -74,6 +76,10 @@ void TForm5::startEngine() {
     if (m_engineStarted)
         return;
     m_engineStarted = true;
+    // The engine takes its language (its own error pages, the Accept-Language it sends) from the
+    // default locale when it starts, not from the user's settings: the program speaks French.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    WebBrowser1->page()->profile()->setHttpAcceptLanguage(QStringLiteral("fr-FR,fr"));
     WebBrowser1->load(m_firstPage);
 }
 

@@ -188,7 +188,9 @@ TEST(RecordCommandOptions, TheChainCarriesAnyFolderWhole) {
         "/home/léa/Vidéos/202-20261207-101500.mpg", "/mes vidéos/202-20261207-101500.mpg",
         "/tmp/a,b/202-20261207-101500.mpg",         "/tmp/{x}/202-20261207-101500.mpg",
         "/tmp/l'été, bis/202-20261207-101500.mpg",  "/tmp/\"bis\", le retour/202-20261207-101500.mpg",
-        "\"guillemets/202-20261207-101500.mpg",
+        "\"guillemets/202-20261207-101500.mpg",     "/tmp/both'\"mix,z/202-20261207-101500.mpg",
+        "/tmp/'\"\"',}{/202-20261207-101500.mpg",   "/tmp/a\\,b\\\"/202-20261207-101500.mpg",
+        "'/tmp/\"\"/202-20261207-101500.mpg",       "/tmp/日本語 «ça», \"x\"/202-20261207-101500.mpg",
     };
     for (const QString &path : paths) {
         QStringList options;
