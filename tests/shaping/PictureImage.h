@@ -49,10 +49,11 @@ protected:
         m_pressed = event->button() == Qt::LeftButton;
         QLabel::mousePressEvent(event);
     }
-    // The tests release where they pressed.
+    // A click ends on the image it began on.
     void mouseReleaseEvent(QMouseEvent *event) override {
         QLabel::mouseReleaseEvent(event);
-        if (std::exchange(m_pressed, false))
+        const bool onImage = rect().contains(event->position().toPoint());
+        if (std::exchange(m_pressed, false) && event->button() == Qt::LeftButton && onImage)
             emit clicked();
     }
 
