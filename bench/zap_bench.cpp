@@ -194,7 +194,9 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     const Settings settings = parseArguments(app.arguments());
     SetTopBox box;
-    if (!box.start({.channels = kChannels, .unserved = {}, .port = 0})) {
+    SetTopBox::Options options;
+    options.channels = kChannels;
+    if (!box.start(options)) {
         std::fprintf(stderr, "the simulated box did not start: %s\n", qPrintable(box.error()));
         return 1;
     }
