@@ -218,8 +218,12 @@ TEST_F(OrdinaryUser, PlaysShowsTheGuideSandboxedAndRecordsIntoTheirVideosFolderO
     ASSERT_TRUE(m_program.isRunning()) << m_program.standardError().right(2000).constData();
 
     // "Enregistrer" is the sixth.
-    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Down", "Down", "Down", "Down", "Down", "Down", "Return"},
-                                     [&] { return !recordingsIn(videos()).isEmpty(); }));
+    ASSERT_TRUE(chooseFromPlayerMenu(
+        player, {"Down", "Down", "Down", "Down", "Down", "Down", "Return"},
+        [&] { return !recordingsIn(videos()).isEmpty(); },
+        // The file appears once the box answers for the channel.
+        20000))
+        << m_program.standardError().right(2000).constData();
     EXPECT_TRUE(waitUntil(
         [&] {
             const QStringList files = recordingsIn(videos());
