@@ -3,6 +3,7 @@
 // Prints: zap time from the tune call to the first picture painted (median, p90) beside ffmpeg's
 // first decoded frame on the same streams, the longest time the UI thread spent inside one tune,
 // and the player's CPU while one channel plays.
+#include "ProcessCpu.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
@@ -18,7 +19,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <sys/resource.h>
 
 namespace {
 
@@ -59,13 +59,6 @@ double threadCpuMs() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Wall time of ffmpeg fetching and decoding one frame, process start included; -1 on failure.

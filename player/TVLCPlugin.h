@@ -1,8 +1,8 @@
 #pragma once
 
 #include "player/PlayQueue.h"
-#include "player/playback/PlaybackSupervisor.h"
 #include "player/PlayerControl.h"
+#include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/PlayerEngine.h"
 #include "player/recording/RecordingSession.h"
 
@@ -60,6 +60,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showFrame(const QImage &frame, qreal pixelAspectRatio);

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 // Why a stream stopped or never started, as the user is told.
@@ -28,6 +29,8 @@ public:
     virtual void stop() = 0;
     // 0 to 200; 100 leaves the stream's own level.
     virtual void setVolume(int volume) = 0;
+    // The size the picture is shown at: an engine may deliver pictures no larger than that.
+    virtual void setPictureSize(QSize) {}
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
@@ -35,4 +38,6 @@ signals:
     // Reported once per play; detail names what failed (a host, GStreamer's own text).
     void failed(PlayerFailure failure, const QString &detail);
     void endOfStream();
+    // The stream plays and has sound but no picture to show (a radio channel).
+    void soundOnly();
 };

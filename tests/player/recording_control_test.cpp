@@ -4,8 +4,8 @@
 #include "QtPrinting.h"
 #include "support/Wait.h"
 
-#include "player/recording/RecordingSession.h"
 #include "player/TVLCPlugin.h"
+#include "player/recording/RecordingSession.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
