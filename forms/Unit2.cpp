@@ -6,6 +6,7 @@
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
 #include "playlist/ChannelText.h"
+#include "playlist/PlaylistErrors.h"
 #include "shaping/WindowDrag.h"
 
 #include <QBitmap>
@@ -104,7 +105,22 @@ void TForm2::ListBox1Click() {
     if (Form1) {
         Form1->setChannelNumber(channelNumber(ListBox1->item(row)->text()));
         runTuneSequence(*Form1->vlc, address, {QByteArrayLiteral("nooverlay")}, true);
+        Form1->vlc->setNeighbours(neighbourAddresses(row));
     }
+}
+
+QStringList TForm2::neighbourAddresses(int row) const {
+    // The rows a step (Up, Down, the arrows, the menu) reaches next; a row without an address is skipped.
+    QStringList addresses;
+    for (const int neighbour : {row + 1, row - 1}) {
+        if (neighbour < 0 || neighbour >= ListBox1->count())
+            continue;
+        try {
+            addresses.append(QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour)));
+        } catch (const EListError &) {
+        }
+    }
+    return addresses;
 }
 
 void TForm2::Button1Click() {

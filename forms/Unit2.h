@@ -47,6 +47,7 @@ private:
     void setupDescription();
     void scheduleMaskUpdate();
     void updateMask();
+    QStringList neighbourAddresses(int row) const;
 
     Playlist m_playlist;
     bool m_maskPending = false;

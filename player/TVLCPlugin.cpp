@@ -1,8 +1,9 @@
 #include "player/TVLCPlugin.h"
 
 #include "player/EOleException.h"
-#include "player/recording/FfmpegRecordingEngine.h"
 #include "player/playback/GstPlayerEngine.h"
+#include "player/playback/WarmPlayerEngine.h"
+#include "player/recording/FfmpegRecordingEngine.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -12,7 +13,8 @@ const QString kSource = QStringLiteral("TVLCPlugin");
 constexpr int kMaximumVolume = 200;
 } // namespace
 
-TVLCPlugin::TVLCPlugin(QWidget *parent) : TVLCPlugin(std::make_unique<GstPlayerEngine>(), parent) {}
+TVLCPlugin::TVLCPlugin(QWidget *parent)
+    : TVLCPlugin(std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>()), parent) {}
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
     : TVLCPlugin(
@@ -62,11 +64,18 @@ void TVLCPlugin::play() {
     // One stream at a time: a recording under way gives way to whatever is played next.
     m_recording.stop();
     if (target->options.sout) {
+        // A recording comes first: no session of the box is spent on warm neighbours meanwhile.
+        m_engine->setNeighbours({});
         m_supervisor.stop();
         m_recording.start(target->address, *target->options.sout);
     } else {
         m_supervisor.play(*target);
     }
+}
+
+void TVLCPlugin::setNeighbours(const QStringList &addresses) {
+    if (!m_recording.isRecording())
+        m_engine->setNeighbours(addresses);
 }
 
 QString TVLCPlugin::statusText() const {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 // Why a stream stopped or never started, as the user is told.
 enum class PlayerFailure {
@@ -28,6 +29,8 @@ public:
     virtual void stop() = 0;
     // 0 to 200; 100 leaves the stream's own level.
     virtual void setVolume(int volume) = 0;
+    // The streams likely to be played next; an engine may prepare them. Ignored by default.
+    virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
