@@ -27,6 +27,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     // Every pixel is painted here: no background fill, no system flicker between frames.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_engine->setVolume(m_volume);
+    m_engine->setPictureSize(size());
     m_supervisor.setAutoLoop(m_autoLoop);
     connect(&m_supervisor, &PlaybackSupervisor::frameReady, this, &TVLCPlugin::showFrame);
     connect(&m_supervisor, &PlaybackSupervisor::pictureCleared, this, &TVLCPlugin::clearPicture);
@@ -127,6 +128,12 @@ QRect TVLCPlugin::pictureRect() const {
     fitted = fitted.boundedTo(size());
     const QPoint topLeft((width() - fitted.width()) / 2, (height() - fitted.height()) / 2);
     return QRect(topLeft, fitted);
+}
+
+void TVLCPlugin::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    // Pictures then come scaled to the window inside the pipeline, not at the stream's full size.
+    m_engine->setPictureSize(size());
 }
 
 void TVLCPlugin::paintEvent(QPaintEvent *) {

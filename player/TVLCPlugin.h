@@ -61,6 +61,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void showFrame(const QImage &frame, qreal pixelAspectRatio);

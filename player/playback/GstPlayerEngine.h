@@ -1,13 +1,19 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/playback/PlaybackBus.h"
 #include "player/playback/PlayerEngine.h"
 
+#include <QSize>
 #include <QString>
+#include <memory>
 
-// Plays through a GStreamer playbin whose video ends in an appsink: pictures reach the owning
-// thread as QImages by queued calls, bus messages likewise. Starting and tearing pipelines down
-// runs on a thread of its own, so no call here waits on the network.
+class PlaybackPipeline;
+
+// Plays through GStreamer, one PlaybackPipeline per stream: pictures and the bus's news reach the
+// owning thread by queued calls. Starting and tearing pipelines down runs on a thread of its own,
+// so no call here waits on the network. Each pipeline carries a number; whatever a replaced one
+// still had in flight arrives with a stale number and is dropped.
 class GstPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
@@ -18,6 +24,7 @@ public:
     void play(const PlayTarget &target) override;
     void stop() override;
     void setVolume(int volume) override;
+    void setPictureSize(QSize size) override;
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();
@@ -27,24 +34,24 @@ public:
     static int livePipelines();
 
 private:
-    struct Session;
-    struct Bridge;
-    struct Message;
-
-    void takeFrame(quint64 generation);
-    void handleMessage(quint64 generation, const Message &message);
-    void onError(const Message &message);
-    void onEndOfStream();
+    void takePicture(quint64 generation);
+    void onFinished(quint64 generation, const GstMessagePtr &message);
+    void onStreamsKnown(quint64 generation, int pictures, int sounds);
+    void onError(GstMessage *message);
     void reportConnectionFailure();
     void report(PlayerFailure failure, const QString &detail);
+    // Runs what on this engine's thread, for the pipeline numbered generation only.
+    void later(quint64 generation, std::function<void()> what);
 
     BackgroundQueue m_pipelines;
     // Name lookups may hang for seconds: they must not hold up the next channel's pipeline.
     BackgroundQueue m_resolver;
-    Session *m_current = nullptr;
+    std::shared_ptr<PlaybackPipeline> m_current;
+    bool m_wantsPictures = true;
     QString m_currentAddress;
     quint64 m_generation = 0;
     bool m_framesSeen = false;
     bool m_failureReported = false;
     int m_volume = 100;
+    QSize m_pictureSize;
 };

@@ -1,6 +1,5 @@
 #include "player/playback/HandoverPipeline.h"
 
-#include "player/playback/SampleImage.h"
 #include "player/playback/WarmSource.h"
 
 #include <gst/app/gstappsink.h>
@@ -9,9 +8,10 @@
 
 namespace {
 
-// The sinks play each packet this long after it came off the network: enough for the sound
-// device to take the live part in time, short enough that the newest held picture shows at once.
-constexpr GstClockTime kLatency = 60 * GST_MSECOND;
+// The sinks play each packet this long after it came off the network, as the cold path does: the
+// sound device takes the live part in time, and the newest held picture (which left the warm
+// session's jitter buffer 50 to 90 ms after it arrived) is due within the picture sink's lateness.
+constexpr GstClockTime kLatency = 100 * GST_MSECOND;
 // What appsrc may queue if the decoder falls behind (about 20 s of a 1.6 Mbit/s channel).
 constexpr guint64 kMaxQueuedBytes = 4 * 1024 * 1024;
 
@@ -54,75 +54,43 @@ struct HandoverPipeline::Bridge {
         return left > 0 ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
     }
 
-    static GstFlowReturn onNewSample(GstAppSink *sink, gpointer data) {
-        auto *self = static_cast<HandoverPipeline *>(data);
-        GstSample *sample = gst_app_sink_pull_sample(sink);
-        if (!sample)
-            return GST_FLOW_OK;
-        qreal pixelAspectRatio = 1.0;
-        QImage image = imageOfSample(sample, &pixelAspectRatio);
-        gst_sample_unref(sample);
-        if (image.isNull())
-            return GST_FLOW_OK;
-        bool notify = false;
-        {
-            std::lock_guard lock(self->m_mutex);
-            self->m_frame = std::move(image);
-            self->m_pixelAspectRatio = pixelAspectRatio;
-            notify = !self->m_frameWaiting;
-            self->m_frameWaiting = true;
-        }
-        if (notify && self->m_onFrame)
-            self->m_onFrame();
-        return GST_FLOW_OK;
-    }
-
     static GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data) {
         auto *self = static_cast<HandoverPipeline *>(data);
         const GstMessageType type = GST_MESSAGE_TYPE(message);
-        if ((type == GST_MESSAGE_ERROR || type == GST_MESSAGE_EOS) && !self->m_ended.exchange(true) &&
-            self->m_onEnd)
-            self->m_onEnd(type == GST_MESSAGE_ERROR);
+        if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_EOS)
+            end(self, type == GST_MESSAGE_ERROR);
         gst_message_unref(message);
         return GST_BUS_DROP;
     }
 
-    // videoconvert ! appsink, behind a pad that drops the held pictures before they are converted.
-    static GstElement *makeVideoSink(HandoverPipeline *self) {
-        GstElement *bin = gst_bin_new(nullptr);
-        GstElement *convert = gst_element_factory_make("videoconvert", nullptr);
-        GstElement *sink = gst_element_factory_make("appsink", nullptr);
-        GstCaps *caps = gst_caps_from_string(kSampleImageCaps);
-        g_object_set(sink, "caps", caps, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "enable-last-sample",
-                     FALSE, nullptr);
-        gst_caps_unref(caps);
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = &Bridge::onNewSample;
-        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, self, nullptr);
-        gst_bin_add_many(GST_BIN(bin), convert, sink, nullptr);
-        gst_element_link(convert, sink);
-        GstPad *target = gst_element_get_static_pad(convert, "sink");
-        GstPad *ghost = gst_ghost_pad_new("sink", target);
-        gst_pad_add_probe(ghost, GST_PAD_PROBE_TYPE_BUFFER, &Bridge::skipHeldPictures, self, nullptr);
-        gst_element_add_pad(bin, ghost);
-        gst_object_unref(target);
+    // The picture sink of the cold path, behind a pad that drops the held pictures unconverted.
+    static GstElement *makeVideoSink(HandoverPipeline *self, QSize bound) {
+        GstElement *bin = self->m_pictures.createBin(bound);
+        GstPad *input = gst_element_get_static_pad(bin, "sink");
+        gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, &Bridge::skipHeldPictures, self, nullptr);
+        gst_object_unref(input);
         return bin;
+    }
+
+    static void end(HandoverPipeline *self, bool error) {
+        if (!self->m_ended.exchange(true) && self->m_events.ended)
+            self->m_events.ended(error);
     }
 };
 
 HandoverPipeline::HandoverPipeline(std::shared_ptr<WarmSource> source, const PlayerOptions &options,
-                                   double volume)
-    : m_source(std::move(source)), m_options(options), m_volume(volume) {}
+                                   Events events)
+    : m_source(std::move(source)), m_options(options), m_events(std::move(events)),
+      m_pictures(m_events.pictureWaiting) {}
 
 HandoverPipeline::~HandoverPipeline() {
     teardown();
 }
 
-void HandoverPipeline::start() {
+void HandoverPipeline::start(double volume, QSize pictureBound) {
     GstClock *clock = m_source->clock();
     if (!clock) {
-        if (!m_ended.exchange(true) && m_onEnd)
-            m_onEnd(true);
+        Bridge::end(this, true);
         return;
     }
     GstElement *playbin = gst_element_factory_make("playbin", nullptr);
@@ -131,8 +99,9 @@ void HandoverPipeline::start() {
         flags += "+video";
     if (m_options.audio)
         flags += "+audio";
-    g_object_set(playbin, "uri", "appsrc://", "video-sink", Bridge::makeVideoSink(this), "volume", m_volume,
-                 nullptr);
+    g_object_set(playbin, "uri", "appsrc://", "volume", volume, nullptr);
+    if (m_options.video)
+        g_object_set(playbin, "video-sink", Bridge::makeVideoSink(this, pictureBound), nullptr);
     gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
     g_signal_connect(playbin, "source-setup", G_CALLBACK(&Bridge::onSourceSetup), this);
     g_signal_connect(playbin, "element-setup", G_CALLBACK(&Bridge::onElementSetup), this);
@@ -167,12 +136,7 @@ void HandoverPipeline::setVolume(double volume) {
         g_object_set(m_pipeline, "volume", volume, nullptr);
 }
 
-bool HandoverPipeline::takeFrame(QImage *frame, qreal *pixelAspectRatio) {
-    std::lock_guard lock(m_mutex);
-    if (!m_frameWaiting)
-        return false;
-    m_frameWaiting = false;
-    *frame = std::move(m_frame);
-    *pixelAspectRatio = m_pixelAspectRatio;
-    return !frame->isNull();
+void HandoverPipeline::setPictureBound(QSize bound) {
+    if (m_pipeline)
+        m_pictures.setBound(bound);
 }

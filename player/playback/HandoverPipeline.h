@@ -1,12 +1,12 @@
 #pragma once
 
 #include "player/PlayerOptions.h"
+#include "player/playback/PictureSink.h"
 
-#include <QImage>
+#include <QSize>
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class WarmSource;
 typedef struct _GstElement GstElement;
@@ -18,38 +18,33 @@ typedef struct _GstElement GstElement;
 // sound joins live. start() and teardown() block: call them from a pipeline thread.
 class HandoverPipeline {
 public:
-    HandoverPipeline(std::shared_ptr<WarmSource> source, const PlayerOptions &options, double volume);
+    // Both run on GStreamer threads: a picture waits in takePicture(); the stream ended or failed.
+    struct Events {
+        std::function<void()> pictureWaiting;
+        std::function<void(bool error)> ended;
+    };
+
+    HandoverPipeline(std::shared_ptr<WarmSource> source, const PlayerOptions &options, Events events);
     ~HandoverPipeline();
     HandoverPipeline(const HandoverPipeline &) = delete;
     HandoverPipeline &operator=(const HandoverPipeline &) = delete;
 
-    // Both are called on GStreamer threads: a picture waits in takeFrame(); the stream ended or
-    // failed (error true).
-    void setFrameHandler(std::function<void()> handler) { m_onFrame = std::move(handler); }
-    void setEndHandler(std::function<void(bool error)> handler) { m_onEnd = std::move(handler); }
-
     const std::shared_ptr<WarmSource> &source() const { return m_source; }
 
-    void start();
+    void start(double volume, QSize pictureBound);
     void teardown();
     void setVolume(double volume);
-    // The newest picture not taken yet; false when none waits.
-    bool takeFrame(QImage *frame, qreal *pixelAspectRatio);
+    void setPictureBound(QSize bound);
+    PictureSink::Picture takePicture() { return m_pictures.take(); }
 
 private:
     struct Bridge;
 
     std::shared_ptr<WarmSource> m_source;
     const PlayerOptions m_options;
-    const double m_volume;
+    const Events m_events;
+    PictureSink m_pictures;
     GstElement *m_pipeline = nullptr;
     std::atomic<int> m_framesToSkip{0};
-    std::function<void()> m_onFrame;
-    std::function<void(bool)> m_onEnd;
     std::atomic<bool> m_ended{false};
-
-    std::mutex m_mutex;
-    QImage m_frame;
-    qreal m_pixelAspectRatio = 1.0;
-    bool m_frameWaiting = false;
 };

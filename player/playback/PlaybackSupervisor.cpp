@@ -9,6 +9,7 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
     connect(&m_engine, &PlayerEngine::frameReady, this, &PlaybackSupervisor::onFrame);
     connect(&m_engine, &PlayerEngine::failed, this, &PlaybackSupervisor::onFailed);
     connect(&m_engine, &PlayerEngine::endOfStream, this, &PlaybackSupervisor::onEndOfStream);
+    connect(&m_engine, &PlayerEngine::soundOnly, this, &PlaybackSupervisor::onSoundOnly);
     connect(&m_frameWatchdog, &QTimer::timeout, this, [this] {
         if (m_state == State::Playing)
             fail(failureText(PlayerFailure::StreamInterrupted, QString()));
@@ -24,6 +25,10 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
 
 QString PlaybackSupervisor::connectingText() {
     return QStringLiteral("Connexion en cours…");
+}
+
+QString PlaybackSupervisor::soundOnlyText() {
+    return QStringLiteral("Chaîne radio : son seul");
 }
 
 QString PlaybackSupervisor::failureText(PlayerFailure failure, const QString &detail) {
@@ -74,7 +79,7 @@ void PlaybackSupervisor::startAttempt() {
 }
 
 void PlaybackSupervisor::onFrame(const QImage &frame, qreal pixelAspectRatio) {
-    if (m_state != State::Connecting && m_state != State::Playing)
+    if (!isStreaming())
         return;
     m_state = State::Playing;
     m_retrying = false;
@@ -84,13 +89,28 @@ void PlaybackSupervisor::onFrame(const QImage &frame, qreal pixelAspectRatio) {
 }
 
 void PlaybackSupervisor::onFailed(PlayerFailure failure, const QString &detail) {
-    if (m_state != State::Connecting && m_state != State::Playing)
+    if (!isStreaming())
         return;
     fail(failureText(failure, detail));
 }
 
+// A stream with sound and no picture plays: no picture will ever come to feed the watchdog, so the
+// line says what the user hears instead, and only an error or the end stops it.
+void PlaybackSupervisor::onSoundOnly() {
+    if (m_state != State::Connecting)
+        return;
+    m_state = State::SoundOnly;
+    m_retrying = false;
+    m_frameWatchdog.stop();
+    setStatus(soundOnlyText());
+}
+
+bool PlaybackSupervisor::isStreaming() const {
+    return m_state == State::Connecting || m_state == State::Playing || m_state == State::SoundOnly;
+}
+
 void PlaybackSupervisor::onEndOfStream() {
-    if (m_state != State::Connecting && m_state != State::Playing)
+    if (!isStreaming())
         return;
     if (m_autoLoop) {
         startAttempt();

@@ -30,6 +30,7 @@ public:
     QString statusText() const { return m_status; }
 
     static QString connectingText();
+    static QString soundOnlyText();
     static QString failureText(PlayerFailure failure, const QString &detail);
 
 signals:
@@ -39,12 +40,14 @@ signals:
     void pictureCleared();
 
 private:
-    enum class State { Idle, Connecting, Playing, WaitingToRetry };
+    enum class State { Idle, Connecting, Playing, SoundOnly, WaitingToRetry };
 
     void startAttempt();
     void onFrame(const QImage &frame, qreal pixelAspectRatio);
     void onFailed(PlayerFailure failure, const QString &detail);
     void onEndOfStream();
+    void onSoundOnly();
+    bool isStreaming() const;
     void fail(const QString &text);
     void setStatus(const QString &text);
     bool targetIsLive() const;

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,8 @@ public:
     virtual void setVolume(int volume) = 0;
     // The streams likely to be played next; an engine may prepare them. Ignored by default.
     virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
+    // The size the picture is shown at: an engine may deliver pictures no larger than that.
+    virtual void setPictureSize(QSize) {}
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
@@ -38,4 +41,6 @@ signals:
     // Reported once per play; detail names what failed (a host, GStreamer's own text).
     void failed(PlayerFailure failure, const QString &detail);
     void endOfStream();
+    // The stream plays and has sound but no picture to show (a radio channel).
+    void soundOnly();
 };

@@ -1,5 +1,6 @@
 #include "player/playback/WarmPlayerEngine.h"
 
+#include "player/PlayerLog.h"
 #include "player/playback/HandoverPipeline.h"
 #include "player/playback/WarmSource.h"
 
@@ -27,6 +28,12 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
         // The watched channel comes first: whatever the box refused it, warm sessions give way.
         closeIdleSources();
         emit failed(failure, detail);
+    });
+    connect(m_cold.get(), &PlayerEngine::soundOnly, this, [this] {
+        if (!m_coldActive)
+            return;
+        onFirstPicture();
+        emit soundOnly();
     });
     connect(m_cold.get(), &PlayerEngine::endOfStream, this, [this] {
         if (m_coldActive)
@@ -74,6 +81,13 @@ void WarmPlayerEngine::setVolume(int volume) {
     }
 }
 
+void WarmPlayerEngine::setPictureSize(QSize size) {
+    m_pictureSize = size;
+    m_cold->setPictureSize(size);
+    if (std::shared_ptr<HandoverPipeline> handover = m_handover)
+        m_pipelines.post([handover, size] { handover->setPictureBound(size); });
+}
+
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
     m_wanted = addresses.mid(0, kMaxNeighbours);
     reconcile();
@@ -97,21 +111,25 @@ void WarmPlayerEngine::stopActive() {
 }
 
 void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) {
+    qCDebug(lcPlayer) << "handing over warm" << source->address();
     m_lastHandedOver = true;
     m_handoverFramesSeen = false;
-    auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, m_volume / 100.0);
     const quint64 generation = m_generation;
-    handover->setFrameHandler([this, generation] {
+    HandoverPipeline::Events events;
+    events.pictureWaiting = [this, generation] {
         QMetaObject::invokeMethod(
-            this, [this, generation] { takeHandoverFrame(generation); }, Qt::QueuedConnection);
-    });
-    handover->setEndHandler([this, generation](bool error) {
+            this, [this, generation] { takeHandoverPicture(generation); }, Qt::QueuedConnection);
+    };
+    events.ended = [this, generation](bool error) {
         QMetaObject::invokeMethod(
             this, [this, generation, error] { onHandoverEnded(generation, error); }, Qt::QueuedConnection);
-    });
+    };
+    auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
     m_handover = handover;
     m_handoverGrace.start(m_timing.handoverGraceMs);
-    m_pipelines.post([handover] { handover->start(); });
+    const double volume = m_volume / 100.0;
+    const QSize bound = m_pictureSize;
+    m_pipelines.post([handover, volume, bound] { handover->start(volume, bound); });
 }
 
 void WarmPlayerEngine::startCold() {
@@ -139,22 +157,22 @@ void WarmPlayerEngine::fallBackToCold() {
     if (!m_handover || !m_target)
         return;
     const QString address = m_handover->source()->address();
+    qCDebug(lcPlayer) << "warm" << address << "showed nothing: tuning it cold";
     stopActive();
     closeSource(address, true);
     startCold();
 }
 
-void WarmPlayerEngine::takeHandoverFrame(quint64 generation) {
+void WarmPlayerEngine::takeHandoverPicture(quint64 generation) {
     if (generation != m_generation || !m_handover)
         return;
-    QImage frame;
-    qreal pixelAspectRatio = 1.0;
-    if (!m_handover->takeFrame(&frame, &pixelAspectRatio))
+    const PictureSink::Picture picture = m_handover->takePicture();
+    if (picture.image.isNull())
         return;
     m_handoverGrace.stop();
     m_handoverFramesSeen = true;
     onFirstPicture();
-    emit frameReady(frame, pixelAspectRatio);
+    emit frameReady(picture.image, picture.pixelAspectRatio);
 }
 
 void WarmPlayerEngine::onHandoverEnded(quint64 generation, bool error) {
@@ -232,13 +250,17 @@ void WarmPlayerEngine::openSource(const QString &address) {
     });
     m_sources[address] = source;
     m_openedAtMs[address] = m_clock.elapsed();
+    qCDebug(lcPlayer) << "warming" << address;
     m_pipelines.post([source] { source->open(); });
 }
 
 bool WarmPlayerEngine::closeSource(const QString &address, bool failed) {
     const auto found = m_sources.find(address);
-    if (failed)
+    if (failed) {
+        qCDebug(lcPlayer) << "warm" << address << "refused, stalled or failed: left alone for"
+                          << m_timing.retryAfterMs << "ms";
         m_retryAtMs[address] = m_clock.elapsed() + m_timing.retryAfterMs;
+    }
     if (found == m_sources.end())
         return false;
     std::shared_ptr<WarmSource> source = std::move(found->second);

@@ -45,6 +45,7 @@ public:
     void stop() override;
     void setVolume(int volume) override;
     void setNeighbours(const QStringList &addresses) override;
+    void setPictureSize(QSize size) override;
 
     void setTiming(const Timing &timing) { m_timing = timing; }
 
@@ -61,7 +62,7 @@ private:
     void startHandover(const std::shared_ptr<WarmSource> &source);
     void startCold();
     void fallBackToCold();
-    void takeHandoverFrame(quint64 generation);
+    void takeHandoverPicture(quint64 generation);
     void onHandoverEnded(quint64 generation, bool error);
     void onFirstPicture();
     void reconcile();
@@ -91,4 +92,5 @@ private:
     bool m_lastHandedOver = false;
     bool m_handoverFramesSeen = false;
     int m_volume = 100;
+    QSize m_pictureSize;
 };

@@ -1,5 +1,6 @@
 #include "player/recording/FfmpegInput.h"
 
+#include "player/PlayerLog.h"
 #include "player/recording/FfmpegError.h"
 
 extern "C" {
@@ -43,34 +44,19 @@ bool FfmpegInput::open(const QString &url) {
     // Joined mid-way, the decoders complain about every picture before the first key frame; the
     // recorder's own messages say what matters to the user.
     av_log_set_level(AV_LOG_FATAL);
-    m_context = avformat_alloc_context();
-    if (!m_context)
-        throw FfmpegError(QStringLiteral("Mémoire insuffisante pour lire le flux"));
-    m_context->interrupt_callback = {&FfmpegInput::interrupted, this};
-    m_deadline = Clock::now() + kOpenTimeout;
-
-    AVDictionary *options = nullptr;
-    // Over TCP no packet is lost to a busy network, which a file would keep for good.
-    av_dict_set(&options, "rtsp_transport", "tcp", 0);
-    // A silent socket is given up too, but only after our own watchdog: FFmpeg gets over a socket
-    // timeout by handing out the last picture it held, which looks like the stream going on.
-    av_dict_set(&options, "timeout", "10000000", 0); // microseconds
-    const QByteArray address = url.toUtf8();
-    int result = avformat_open_input(&m_context, address.constData(), nullptr, &options);
-    av_dict_free(&options);
-    if (result >= 0) {
-        // The box repeats its parameters with every key frame, twice a second: a second and a
-        // half finds them all. What is read meanwhile comes out again from read().
-        m_context->max_analyze_duration = 1'500'000;
-        // Not twenty pictures to guess the frame rate: the stream states it, and every picture
-        // held back here would reach the file late, all at once.
-        m_context->fps_probe_size = 0;
-        result = avformat_find_stream_info(m_context, nullptr);
+    // Over TCP no packet is lost to a busy network, which a file would keep for good; but many
+    // servers send RTP over UDP only and answer an interleaved SETUP with 461, or even 400.
+    int result = openOver("tcp", url);
+    const bool refused = result == AVERROR(EPROTONOSUPPORT) || result == AVERROR_HTTP_BAD_REQUEST;
+    if (refused && !m_stopRequested.load() && !m_timedOut) {
+        qCWarning(lcRecording).noquote() << url << "refuses RTP over TCP, recording over UDP";
+        result = openOver("udp", url);
     }
     if (m_stopRequested.load() && !m_timedOut)
         return false;
     if (result < 0) {
         const QString reason = m_timedOut ? QStringLiteral("pas de réponse") : ffmpegErrorText(result);
+        qCWarning(lcRecording).noquote() << "cannot receive" << url << ":" << ffmpegErrorText(result);
         throw FfmpegError(QStringLiteral("Impossible de recevoir le flux « %1 » (%2)").arg(url, reason));
     }
 
@@ -86,6 +72,37 @@ bool FfmpegInput::open(const QString &url) {
             m_context->streams[i]->discard = AVDISCARD_ALL;
     }
     return true;
+}
+
+int FfmpegInput::openOver(const char *transport, const QString &url) {
+    if (m_context)
+        avformat_close_input(&m_context);
+    m_context = avformat_alloc_context();
+    if (!m_context)
+        throw FfmpegError(QStringLiteral("Mémoire insuffisante pour lire le flux"));
+    m_context->interrupt_callback = {&FfmpegInput::interrupted, this};
+    m_deadline = Clock::now() + kOpenTimeout;
+
+    AVDictionary *options = nullptr;
+    if (url.startsWith(QLatin1String("rtsp"), Qt::CaseInsensitive))
+        av_dict_set(&options, "rtsp_transport", transport, 0);
+    // A silent socket is given up too, but only after our own watchdog: FFmpeg gets over a socket
+    // timeout by handing out the last picture it held, which looks like the stream going on.
+    av_dict_set(&options, "timeout", "10000000", 0); // microseconds
+    const QByteArray address = url.toUtf8();
+    // On failure the context is freed and set to null, ready for another try.
+    int result = avformat_open_input(&m_context, address.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (result >= 0) {
+        // The box repeats its parameters with every key frame, twice a second: a second and a
+        // half finds them all. What is read meanwhile comes out again from read().
+        m_context->max_analyze_duration = 1'500'000;
+        // Not twenty pictures to guess the frame rate: the stream states it, and every picture
+        // held back here would reach the file late, all at once.
+        m_context->fps_probe_size = 0;
+        result = avformat_find_stream_info(m_context, nullptr);
+    }
+    return result;
 }
 
 FfmpegInput::Read FfmpegInput::read(AVPacket *packet) {

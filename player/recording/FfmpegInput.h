@@ -33,6 +33,8 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     static int interrupted(void *self);
+    // One attempt to connect and find the streams over an RTSP transport; an FFmpeg result code.
+    int openOver(const char *transport, const QString &url);
 
     const std::atomic<bool> &m_stopRequested;
     AVFormatContext *m_context = nullptr;

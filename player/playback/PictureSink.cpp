@@ -1,0 +1,124 @@
+#include "player/playback/PictureSink.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+namespace {
+
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr const char *kFormat = "BGRx"; // QImage::Format_RGB32 in memory
+#else
+constexpr const char *kFormat = "xRGB";
+#endif
+
+// Square pixels at most the shown size: videoscale keeps the picture's display aspect within the
+// bound, so 720x576 at 16:15 and 1920x1080 at 1:1 both arrive ready to paint.
+GstCaps *capsFor(QSize bound) {
+    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, kFormat, "pixel-aspect-ratio",
+                                        GST_TYPE_FRACTION, 1, 1, nullptr);
+    if (bound.isValid() && !bound.isEmpty())
+        gst_caps_set_simple(caps, "width", GST_TYPE_INT_RANGE, 1, bound.width(), "height", GST_TYPE_INT_RANGE,
+                            1, bound.height(), nullptr);
+    return caps;
+}
+
+GstElement *make(const char *factory) {
+    return gst_element_factory_make(factory, nullptr);
+}
+
+struct MappedSample {
+    GstSample *sample;
+    GstVideoFrame frame;
+};
+
+} // namespace
+
+PictureSink::PictureSink(std::function<void()> pictureWaiting)
+    : m_pictureWaiting(std::move(pictureWaiting)) {}
+
+GstElement *PictureSink::createBin(QSize bound) {
+    GstElement *bin = gst_bin_new("pictures");
+    // Linear deinterlacing only touches interlaced pictures and costs one pass over them.
+    GstElement *deinterlace = make("deinterlace");
+    gst_util_set_object_arg(G_OBJECT(deinterlace), "method", "linear");
+    // One picture per frame, not per field: the stream's own rate at half the cost.
+    gst_util_set_object_arg(G_OBJECT(deinterlace), "fields", "top");
+    // Scaling first, converting after: the conversion then runs on the small picture.
+    GstElement *scale = make("videoscale");
+    GstElement *convert = make("videoconvert");
+    m_filter = make("capsfilter");
+    GstCaps *caps = capsFor(bound);
+    g_object_set(m_filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    GstElement *sink = make("appsink");
+    // Late pictures are dropped and reported upstream, so under load the decoder skips work
+    // instead of the picture falling ever further behind.
+    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "qos", TRUE, "max-lateness",
+                 gint64(20 * GST_MSECOND), "enable-last-sample", FALSE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample =
+        reinterpret_cast<GstFlowReturn (*)(GstAppSink *, gpointer)>(&PictureSink::onNewSample);
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+
+    gst_bin_add_many(GST_BIN(bin), deinterlace, scale, convert, m_filter, sink, nullptr);
+    gst_element_link_many(deinterlace, scale, convert, m_filter, sink, nullptr);
+    GstPad *input = gst_element_get_static_pad(deinterlace, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", input));
+    gst_object_unref(input);
+    return bin;
+}
+
+void PictureSink::setBound(QSize bound) {
+    if (!m_filter)
+        return;
+    // capsfilter asks upstream to renegotiate; the next picture comes at the new size.
+    GstCaps *caps = capsFor(bound);
+    g_object_set(m_filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+}
+
+PictureSink::Picture PictureSink::take() {
+    std::lock_guard lock(m_mutex);
+    m_delivering = false;
+    return std::exchange(m_waiting, Picture());
+}
+
+int PictureSink::onNewSample(GstAppSink *sink, void *self) {
+    auto *pictures = static_cast<PictureSink *>(self);
+    GstSample *sample = gst_app_sink_pull_sample(sink);
+    if (!sample)
+        return GST_FLOW_OK;
+    GstVideoInfo info;
+    auto *mapped = new MappedSample{sample, {}};
+    if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
+        !gst_video_frame_map(&mapped->frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
+        gst_sample_unref(sample);
+        delete mapped;
+        return GST_FLOW_OK;
+    }
+    // The picture is painted straight from GStreamer's buffer, held until the image lets it go.
+    Picture picture;
+    picture.image = QImage(
+        static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)), info.width, info.height,
+        GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32,
+        [](void *data) {
+            auto *done = static_cast<MappedSample *>(data);
+            gst_video_frame_unmap(&done->frame);
+            gst_sample_unref(done->sample);
+            delete done;
+        },
+        mapped);
+    if (info.par_n > 0 && info.par_d > 0)
+        picture.pixelAspectRatio = qreal(info.par_n) / info.par_d;
+
+    bool notify = false;
+    {
+        std::lock_guard lock(pictures->m_mutex);
+        pictures->m_waiting = std::move(picture);
+        notify = !std::exchange(pictures->m_delivering, true);
+    }
+    if (notify)
+        pictures->m_pictureWaiting();
+    return GST_FLOW_OK;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <functional>
+#include <mutex>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstAppSink GstAppSink;
+
+// The end of a pipeline's video: deinterlaced, scaled and converted inside the pipeline to the size
+// the picture is shown at, so a full-HD channel never crosses into the window at full size. The
+// newest picture waits in a mailbox for the owning thread; pictures that arrive meanwhile replace
+// it, so a busy window never builds up a backlog.
+class PictureSink {
+public:
+    struct Picture {
+        QImage image;
+        qreal pixelAspectRatio = 1.0;
+    };
+
+    // pictureWaiting runs on a streaming thread when the mailbox fills after being emptied.
+    explicit PictureSink(std::function<void()> pictureWaiting);
+    PictureSink(const PictureSink &) = delete;
+    PictureSink &operator=(const PictureSink &) = delete;
+
+    // A bin to hand playbin as its video sink; floating, taken by playbin.
+    GstElement *createBin(QSize bound);
+    // The largest picture worth delivering; pictures are never enlarged here. Any thread.
+    void setBound(QSize bound);
+    Picture take();
+
+private:
+    static int onNewSample(GstAppSink *sink, void *self);
+
+    std::function<void()> m_pictureWaiting;
+    GstElement *m_filter = nullptr;
+    std::mutex m_mutex;
+    Picture m_waiting;
+    bool m_delivering = false;
+};

@@ -1,0 +1,133 @@
+#include "player/playback/PlaybackBus.h"
+
+#include "player/PlayerLog.h"
+
+#include <gst/gst.h>
+
+namespace {
+
+QString sourceName(GstMessage *message) {
+    return GST_MESSAGE_SRC(message) ? QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message)))
+                                    : QStringLiteral("?");
+}
+
+GstMessagePtr keep(GstMessage *message) {
+    return GstMessagePtr(gst_message_ref(message), &gst_message_unref);
+}
+
+bool fromPipeline(GstMessage *message) {
+    return GST_MESSAGE_SRC(message) && !GST_OBJECT_PARENT(GST_MESSAGE_SRC(message));
+}
+
+} // namespace
+
+void PlaybackBus::attach(GstElement *pipeline, Owner &owner) {
+    GstBus *bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, reinterpret_cast<GstBusSyncHandler>(&PlaybackBus::onMessage), &owner,
+                             nullptr);
+    gst_object_unref(bus);
+}
+
+void PlaybackBus::detach(GstElement *pipeline) {
+    GstBus *bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+}
+
+int PlaybackBus::onMessage(GstBus *, GstMessage *message, void *data) {
+    Owner &owner = *static_cast<Owner *>(data);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+        onError(message, owner);
+        break;
+    case GST_MESSAGE_WARNING:
+        onWarning(message);
+        break;
+    case GST_MESSAGE_EOS:
+        onEndOfStream(message, owner);
+        break;
+    case GST_MESSAGE_LATENCY:
+        onLatency(owner);
+        break;
+    case GST_MESSAGE_CLOCK_LOST:
+        onClockLost(owner);
+        break;
+    case GST_MESSAGE_BUFFERING:
+        onBuffering(message);
+        break;
+    case GST_MESSAGE_STATE_CHANGED:
+        onStateChanged(message);
+        break;
+    case GST_MESSAGE_ASYNC_DONE:
+        onAsyncDone(message, owner);
+        break;
+    default:
+        break;
+    }
+    // A dropped message is the handler's to free; each one holds its element, so a message left
+    // alive keeps the whole pipeline from ever being freed.
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+}
+
+void PlaybackBus::onError(GstMessage *message, Owner &owner) {
+    GError *error = nullptr;
+    gchar *debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    qCWarning(lcPlayer).noquote() << "error from" << sourceName(message) << ":" << error->message << "|"
+                                  << (debug ? debug : "");
+    g_clear_error(&error);
+    g_free(debug);
+    owner.finished(keep(message));
+}
+
+// Warnings are not failures: with no sound device the audio sink warns and falls back to a silent
+// one while the picture plays on.
+void PlaybackBus::onWarning(GstMessage *message) {
+    GError *error = nullptr;
+    gchar *debug = nullptr;
+    gst_message_parse_warning(message, &error, &debug);
+    qCWarning(lcPlayer).noquote() << "warning from" << sourceName(message) << ":" << error->message << "|"
+                                  << (debug ? debug : "");
+    g_clear_error(&error);
+    g_free(debug);
+}
+
+void PlaybackBus::onEndOfStream(GstMessage *message, Owner &owner) {
+    qCInfo(lcPlayer) << "end of stream";
+    owner.finished(keep(message));
+}
+
+void PlaybackBus::onLatency(Owner &owner) {
+    qCDebug(lcPlayer) << "latency changed";
+    owner.recalculateLatency();
+}
+
+void PlaybackBus::onClockLost(Owner &owner) {
+    qCWarning(lcPlayer) << "clock lost, choosing another";
+    owner.reselectClock();
+}
+
+// A live stream is not paused to fill up: its jitter buffer already holds what smooths the network,
+// and pausing a live source only loses what it sends meanwhile.
+void PlaybackBus::onBuffering(GstMessage *message) {
+    gint percent = 0;
+    gst_message_parse_buffering(message, &percent);
+    qCDebug(lcPlayer) << "buffering" << percent << "% in" << sourceName(message);
+}
+
+void PlaybackBus::onStateChanged(GstMessage *message) {
+    if (!fromPipeline(message) || !lcPlayer().isDebugEnabled())
+        return;
+    GstState from, to;
+    gst_message_parse_state_changed(message, &from, &to, nullptr);
+    qCDebug(lcPlayer) << "pipeline" << gst_element_state_get_name(from) << "->"
+                      << gst_element_state_get_name(to);
+}
+
+void PlaybackBus::onAsyncDone(GstMessage *message, Owner &owner) {
+    if (!fromPipeline(message))
+        return;
+    qCDebug(lcPlayer) << "streams settled";
+    owner.streamsSettled();
+}

@@ -1,0 +1,151 @@
+#include "player/playback/PlaybackPipeline.h"
+
+#include "player/PlayerLog.h"
+#include "player/playback/RtspControlPath.h"
+
+#include <gst/gst.h>
+#include <gst/rtsp/gstrtspmessage.h>
+
+namespace {
+
+// The defaults (2 s of jitter buffer, 700 ms in the demuxer) put the first picture of a channel
+// 3 s after the tune. A home network's jitter fits easily in 100 ms, and the demuxer needs no delay
+// of its own on a stream that already comes paced: the first picture then shows in about 0.55 s.
+constexpr int kRtspLatencyMs = 100;
+constexpr int kTsDemuxLatencyMs = 0;
+
+std::atomic<int> s_live{0};
+
+bool hasProperty(GstElement *element, const char *name) {
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
+}
+
+} // namespace
+
+PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread,
+                                   Events events)
+    : m_uri(std::move(uri)), m_options(std::move(options)), m_thread(thread), m_events(std::move(events)),
+      m_pictures(m_events.pictureWaiting) {}
+
+PlaybackPipeline::~PlaybackPipeline() {
+    teardown();
+}
+
+int PlaybackPipeline::live() {
+    return s_live;
+}
+
+void PlaybackPipeline::start(double volume, QSize pictureBound) {
+    if (m_cancelled)
+        return;
+    GstElement *playbin = gst_element_factory_make("playbin", nullptr);
+    // Only the first sound track and no subtitles or teletext: playbin's own choice of audio is the
+    // stream's first, the default language. Pictures go unconverted to our own sink, which scales.
+    QByteArray flags = "soft-volume+native-video";
+    if (m_options.video)
+        flags += "+video";
+    if (m_options.audio)
+        flags += "+audio";
+    g_object_set(playbin, "uri", m_uri.constData(), "volume", volume, nullptr);
+    if (m_options.video)
+        g_object_set(playbin, "video-sink", m_pictures.createBin(pictureBound), nullptr);
+    gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
+    g_signal_connect(playbin, "source-setup", G_CALLBACK(&PlaybackPipeline::onSourceSetup), this);
+    g_signal_connect(playbin, "element-setup", G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
+    PlaybackBus::attach(playbin, *this);
+
+    m_pipeline = playbin;
+    ++s_live;
+    g_object_weak_ref(
+        G_OBJECT(playbin), [](gpointer, GObject *) { --s_live; }, nullptr);
+    qCDebug(lcPlayer) << "playing" << m_uri;
+    gst_element_set_state(playbin, GST_STATE_PLAYING);
+}
+
+void PlaybackPipeline::teardown() {
+    if (!m_pipeline)
+        return;
+    // Blocks a few milliseconds, about 100 against a frozen server: never on the window's thread.
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    PlaybackBus::detach(m_pipeline);
+    gst_object_unref(m_pipeline);
+    m_pipeline = nullptr;
+}
+
+void PlaybackPipeline::setVolume(double volume) {
+    if (m_pipeline)
+        g_object_set(m_pipeline, "volume", volume, nullptr);
+}
+
+void PlaybackPipeline::setPictureBound(QSize bound) {
+    if (m_pipeline)
+        m_pictures.setBound(bound);
+}
+
+void PlaybackPipeline::onPipelineThread(std::function<void(GstElement *)> task) {
+    std::weak_ptr<PlaybackPipeline> weak = weak_from_this();
+    m_thread.post([weak, task = std::move(task)] {
+        const std::shared_ptr<PlaybackPipeline> self = weak.lock();
+        if (self && !self->m_cancelled && self->m_pipeline)
+            task(self->m_pipeline);
+    });
+}
+
+void PlaybackPipeline::finished(const GstMessagePtr &message) {
+    m_events.finished(message);
+}
+
+void PlaybackPipeline::recalculateLatency() {
+    onPipelineThread([](GstElement *pipeline) { gst_bin_recalculate_latency(GST_BIN(pipeline)); });
+}
+
+void PlaybackPipeline::reselectClock() {
+    onPipelineThread([](GstElement *pipeline) {
+        gst_element_set_state(pipeline, GST_STATE_PAUSED);
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    });
+}
+
+void PlaybackPipeline::streamsSettled() {
+    gint pictures = 0, sounds = 0;
+    g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
+    qCDebug(lcPlayer) << "streams:" << pictures << "video," << sounds << "audio";
+    m_events.streamsKnown(pictures, sounds);
+}
+
+void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {
+    if (!hasProperty(source, "latency"))
+        return;
+    g_object_set(source, "latency", guint(self->m_options.networkCachingMs.value_or(kRtspLatencyMs)),
+                 nullptr);
+    // Otherwise UDP first, then TCP when the server answers 461 or no packet comes through.
+    if (self->m_options.rtspTcp && hasProperty(source, "protocols"))
+        gst_util_set_object_arg(G_OBJECT(source), "protocols", "tcp");
+    if (g_signal_lookup("before-send", G_OBJECT_TYPE(source)))
+        g_signal_connect(source, "before-send", G_CALLBACK(&PlaybackPipeline::onBeforeSend), self);
+}
+
+void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, PlaybackPipeline *) {
+    GstElementFactory *factory = gst_element_get_factory(element);
+    if (!factory)
+        return;
+    const QByteArray name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
+    if (name == "tsdemux")
+        g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
+    else if (name.startsWith("avdec_") && hasProperty(element, "output-corrupt"))
+        // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
+        // key frame: the last good one stays instead.
+        g_object_set(element, "output-corrupt", FALSE, nullptr);
+}
+
+int PlaybackPipeline::onBeforeSend(GstElement *, GstRTSPMessage *message, PlaybackPipeline *self) {
+    if (message->type != GST_RTSP_MESSAGE_REQUEST || !message->type_data.request.uri)
+        return TRUE;
+    const QByteArray fixed = RtspControlPath::appended(self->m_uri, message->type_data.request.uri);
+    if (!fixed.isEmpty()) {
+        qCDebug(lcPlayer) << "request for" << message->type_data.request.uri << "sent to" << fixed;
+        g_free(message->type_data.request.uri);
+        message->type_data.request.uri = g_strdup(fixed.constData());
+    }
+    return TRUE;
+}
