@@ -30,9 +30,9 @@ struct HandoverPipeline::Bridge {
         g_object_set(appsrc, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "max-bytes",
                      kMaxQueuedBytes, nullptr);
         gst_util_set_object_arg(G_OBJECT(appsrc), "leaky-type", "downstream");
-        const int held = self->m_source->attach(appsrc);
         // Only the newest of the held pictures is worth converting and showing.
-        self->m_framesToSkip = std::max(0, held - 1);
+        self->m_appsrc = appsrc;
+        self->m_source->attach(appsrc, [self](int held) { self->m_pictures.gate().drop(held - 1); });
     }
 
     static void onElementSetup(GstElement *, GstElement *element, gpointer) {
@@ -46,14 +46,6 @@ struct HandoverPipeline::Bridge {
             g_object_set(element, "output-corrupt", FALSE, nullptr);
     }
 
-    static GstPadProbeReturn skipHeldPictures(GstPad *, GstPadProbeInfo *, gpointer data) {
-        auto *self = static_cast<HandoverPipeline *>(data);
-        int left = self->m_framesToSkip;
-        while (left > 0 && !self->m_framesToSkip.compare_exchange_weak(left, left - 1)) {
-        }
-        return left > 0 ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
-    }
-
     static GstBusSyncReply onBusMessage(GstBus *, GstMessage *message, gpointer data) {
         auto *self = static_cast<HandoverPipeline *>(data);
         const GstMessageType type = GST_MESSAGE_TYPE(message);
@@ -61,15 +53,6 @@ struct HandoverPipeline::Bridge {
             end(self, type == GST_MESSAGE_ERROR);
         gst_message_unref(message);
         return GST_BUS_DROP;
-    }
-
-    // The picture sink of the cold path, behind a pad that drops the held pictures unconverted.
-    static GstElement *makeVideoSink(HandoverPipeline *self, QSize bound) {
-        GstElement *bin = self->m_pictures.createBin(bound);
-        GstPad *input = gst_element_get_static_pad(bin, "sink");
-        gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, &Bridge::skipHeldPictures, self, nullptr);
-        gst_object_unref(input);
-        return bin;
     }
 
     static void end(HandoverPipeline *self, bool error) {
@@ -88,6 +71,9 @@ HandoverPipeline::~HandoverPipeline() {
 }
 
 void HandoverPipeline::start(double volume, QSize pictureBound) {
+    std::lock_guard lock(m_lifecycle);
+    if (m_cancelled)
+        return;
     GstClock *clock = m_source->clock();
     if (!clock) {
         Bridge::end(this, true);
@@ -101,7 +87,7 @@ void HandoverPipeline::start(double volume, QSize pictureBound) {
         flags += "+audio";
     g_object_set(playbin, "uri", "appsrc://", "volume", volume, nullptr);
     if (m_options.video)
-        g_object_set(playbin, "video-sink", Bridge::makeVideoSink(this, pictureBound), nullptr);
+        g_object_set(playbin, "video-sink", m_pictures.createBin(pictureBound), nullptr);
     gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
     g_signal_connect(playbin, "source-setup", G_CALLBACK(&Bridge::onSourceSetup), this);
     g_signal_connect(playbin, "element-setup", G_CALLBACK(&Bridge::onElementSetup), this);
@@ -119,10 +105,12 @@ void HandoverPipeline::start(double volume, QSize pictureBound) {
 }
 
 void HandoverPipeline::teardown() {
-    // The source stops feeding first: it stays open, warm again, for a step back.
-    m_source->detach();
+    std::lock_guard lock(m_lifecycle);
+    m_cancelled = true;
     if (!m_pipeline)
         return;
+    // The source stops feeding first: it stays open, warm again, for a step back.
+    m_source->detach(m_appsrc);
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     GstBus *bus = gst_element_get_bus(m_pipeline);
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
@@ -132,11 +120,13 @@ void HandoverPipeline::teardown() {
 }
 
 void HandoverPipeline::setVolume(double volume) {
+    std::lock_guard lock(m_lifecycle);
     if (m_pipeline)
         g_object_set(m_pipeline, "volume", volume, nullptr);
 }
 
 void HandoverPipeline::setPictureBound(QSize bound) {
+    std::lock_guard lock(m_lifecycle);
     if (m_pipeline)
         m_pictures.setBound(bound);
 }

@@ -7,15 +7,18 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class WarmSource;
 typedef struct _GstElement GstElement;
+typedef struct _GstAppSrc GstAppSrc;
 
 // The decoder of a channel that was warm: a playbin on an appsrc that the channel's WarmSource
 // feeds with the stream it held since its key frame, then with the live packets of the same
 // session. The held part decodes at full speed and only its newest picture is shown; the
 // pipeline runs on the source's clock and base time, so the live part plays in sync and the
-// sound joins live. start() and teardown() block: call them from a pipeline thread.
+// sound joins live. start() and teardown() block: call them from pipeline threads (a teardown may
+// run on another thread than the start, and before it: the pipeline then never starts).
 class HandoverPipeline {
 public:
     // Both run on GStreamer threads: a picture waits in takePicture(); the stream ended or failed.
@@ -44,7 +47,9 @@ private:
     const PlayerOptions m_options;
     const Events m_events;
     PictureSink m_pictures;
+    std::mutex m_lifecycle;
+    bool m_cancelled = false;
     GstElement *m_pipeline = nullptr;
-    std::atomic<int> m_framesToSkip{0};
+    GstAppSrc *m_appsrc = nullptr;
     std::atomic<bool> m_ended{false};
 };

@@ -48,7 +48,8 @@ WarmPlayerEngine::~WarmPlayerEngine() {
         m_pipelines.post([closing] { closing->close(); });
     }
     m_sources.clear();
-    // Nothing of ours may still run on the pipeline thread once the engine is gone.
+    // Nothing of ours may still run on the pipeline threads once the engine is gone.
+    m_teardowns.drain();
     m_pipelines.drain();
 }
 
@@ -106,7 +107,7 @@ void WarmPlayerEngine::stopActive() {
     }
     if (std::shared_ptr<HandoverPipeline> handover = std::move(m_handover)) {
         // The source stays open and keeps its ring: stepping back to it is warm at once.
-        m_pipelines.post([handover] { handover->teardown(); });
+        m_teardowns.post([handover] { handover->teardown(); });
     }
 }
 

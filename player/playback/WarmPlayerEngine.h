@@ -76,7 +76,10 @@ private:
 
     std::unique_ptr<PlayerEngine> m_cold;
     Timing m_timing;
+    // Sessions open and close, and decoders start, in order on one thread; a decoder left is torn
+    // down on another, so the next one never waits for it.
     BackgroundQueue m_pipelines;
+    BackgroundQueue m_teardowns;
     std::map<QString, std::shared_ptr<WarmSource>> m_sources;
     QHash<QString, qint64> m_openedAtMs;
     QHash<QString, qint64> m_retryAtMs;

@@ -52,7 +52,7 @@ void WarmSource::open() {
 void WarmSource::close() {
     if (!m_pipeline)
         return;
-    detach();
+    detach(nullptr);
     // Sends the TEARDOWN and waits for it, so the box counts the session free before the next SETUP.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     GstBus *bus = gst_element_get_bus(m_pipeline);
@@ -87,8 +87,9 @@ GstClockTime WarmSource::baseTime() const {
     return m_pipeline ? gst_element_get_base_time(m_pipeline) : GST_CLOCK_TIME_NONE;
 }
 
-int WarmSource::attach(GstAppSrc *appsrc) {
+void WarmSource::attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding) {
     std::lock_guard lock(m_mutex);
+    beforeFeeding(m_ring.framesHeld());
     for (const TsRing::Chunk &chunk : m_ring.snapshot()) {
         GstBuffer *buffer = gst_buffer_new_memdup(chunk.packets.constData(), gsize(chunk.packets.size()));
         GST_BUFFER_PTS(buffer) = GstClockTime(chunk.runningTimeNs);
@@ -97,13 +98,13 @@ int WarmSource::attach(GstAppSrc *appsrc) {
     if (m_consumer)
         gst_object_unref(m_consumer);
     m_consumer = GST_APP_SRC(gst_object_ref(appsrc));
-    return m_ring.framesHeld();
 }
 
-void WarmSource::detach() {
+void WarmSource::detach(GstAppSrc *appsrc) {
     std::lock_guard lock(m_mutex);
-    if (m_consumer)
-        gst_object_unref(m_consumer);
+    if (!m_consumer || (appsrc && m_consumer != appsrc))
+        return;
+    gst_object_unref(m_consumer);
     m_consumer = nullptr;
 }
 

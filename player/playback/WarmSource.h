@@ -37,11 +37,12 @@ public:
     qsizetype bytesHeld() const;
     qint64 bytesReceived() const { return m_bytesReceived; }
 
-    // Feeds appsrc with the held stream, then the live one until detach(); returns the pictures
-    // held, which the decoder shows at once only the newest of. The pipeline of appsrc must run on
-    // clock() with baseTime() for the stamps to mean the same.
-    int attach(GstAppSrc *appsrc);
-    void detach();
+    // Feeds appsrc with the held stream, then the live one until detach(appsrc). beforeFeeding
+    // learns how many pictures the held stream starts, before any of it goes out. The pipeline of
+    // appsrc must run on clock() with baseTime() for the stamps to mean the same.
+    void attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding);
+    // Does nothing when another appsrc has been attached since.
+    void detach(GstAppSrc *appsrc);
     // A new reference, or null before open().
     GstClock *clock() const;
     GstClockTime baseTime() const;

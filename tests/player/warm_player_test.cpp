@@ -7,6 +7,7 @@
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 // The player with warm neighbours against the simulated box on loopback.
@@ -21,16 +22,21 @@ protected:
         control = std::make_unique<TVLCPlugin>(std::move(engine));
         control->resize(537, 329);
         control->show();
-        // Every picture painted is checked: none may belong to another channel than the one tuned.
-        // (Looked at right after the paint: grabbing inside it would paint again.)
-        QObject::connect(
-            control.get(), &TVLCPlugin::framePainted, control.get(),
-            [this] {
+        // Every picture painted is checked, right after its paint (a grab inside it would paint
+        // again): none may belong to another channel than the one tuned.
+        QObject::connect(control.get(), &TVLCPlugin::framePainted, [this] {
+            if (grabbing || checkPending)
+                return;
+            checkPending = true;
+            QTimer::singleShot(0, control.get(), [this] {
+                checkPending = false;
+                grabbing = true;
                 const int shown = channelOfColour(centre(), {201, 202, 203});
+                grabbing = false;
                 if (shown != tuned && control->statusText().isEmpty())
                     wrongPictures.append(QStringLiteral("%1 while on %2").arg(shown).arg(tuned));
-            },
-            Qt::QueuedConnection);
+            });
+        });
     }
 
     void tune(int channel, const QList<int> &neighbours) {
@@ -54,6 +60,8 @@ protected:
     WarmPlayerEngine *warm = nullptr;
     std::unique_ptr<TVLCPlugin> control;
     int tuned = 0;
+    bool grabbing = false;
+    bool checkPending = false;
     QStringList wrongPictures;
 };
 
