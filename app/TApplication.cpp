@@ -1,5 +1,6 @@
 #include "app/TApplication.h"
 
+#include "app/DesktopIdentity.h"
 #include "app/ErrorText.h"
 
 #include <QFileInfo>
@@ -12,7 +13,9 @@ constexpr const char *kUnknownException = "Exception inconnue";
 
 } // namespace
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
+    applyDesktopIdentity();
+}
 
 bool TApplication::notify(QObject *receiver, QEvent *event) {
     try {

@@ -22,9 +22,32 @@ QString decodeWindows1252(QByteArrayView bytes) {
 }
 
 QString decodeChannelName(QByteArrayView name) {
-    if (name.isValidUtf8())
-        return QString::fromUtf8(name);
-    return decodeWindows1252(name);
+    // Only the start of a very long name is decoded: the rest would never be seen, and decoding and
+    // measuring megabytes of text for every paint freezes the list. Four bytes per character is the
+    // most UTF-8 needs; a sequence cut at the end is dropped rather than taken for Windows-1252.
+    const bool cut = name.size() > kShownNameBytes;
+    QByteArrayView shown = cut ? name.first(kShownNameBytes) : name;
+    if (cut) {
+        qsizetype keep = shown.size();
+        for (int back = 1; back <= 3 && back <= keep; ++back) {
+            const auto b = static_cast<unsigned char>(shown.at(keep - back));
+            if ((b & 0xC0) == 0xC0) { // a lead byte: drop the sequence it opens
+                keep -= back;
+                break;
+            }
+            if ((b & 0x80) == 0)
+                break;
+        }
+        shown = shown.first(keep);
+    }
+    QString text = shown.isValidUtf8() ? QString::fromUtf8(shown) : decodeWindows1252(shown);
+    // A zero byte would end the name wherever it is drawn: show it as the symbol for it.
+    text.replace(QChar(u'\0'), QChar(u'\u2400'));
+    if (cut || text.size() > kShownNameCharacters) {
+        text.truncate(kShownNameCharacters);
+        text.append(QChar(u'\u2026'));
+    }
+    return text;
 }
 
 QString channelNumber(const QString &rowText) {

@@ -6,8 +6,13 @@
 
 // Turning a row's bytes into what the user reads.
 
+// A name is shown up to this many characters, then "…": a list row shows a few dozen at most.
+constexpr qsizetype kShownNameCharacters = 300;
+constexpr qsizetype kShownNameBytes = 4 * kShownNameCharacters;
+
 // UTF-8 where the bytes are valid UTF-8, otherwise Windows-1252 (the usual encoding of
-// playlists written on Windows).
+// playlists written on Windows). Zero bytes show as U+2400; past kShownNameCharacters the name is
+// cut and ends with "…".
 QString decodeChannelName(QByteArrayView name);
 
 // Windows-1252, byte by byte; the five unassigned bytes keep their C1 code points.

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +32,26 @@ private:
     bool m_leased = false;
 };
 
+// Another process opening the leased file for writing waits until the lease is let go, and the
+// kernel asks for it with SIGIO, whose default action ends the program. The read finishes within
+// moments and drops the lease anyway, so the request needs no answer: it is caught and ignored.
+// A handler, not SIG_IGN, so that programs started later do not inherit an ignored signal; one
+// that someone else installed is left alone.
+void catchLeaseBreaks() {
+    static const bool installed = [] {
+        struct sigaction current {};
+        if (::sigaction(SIGIO, nullptr, &current) != 0 || current.sa_handler != SIG_DFL ||
+            (current.sa_flags & SA_SIGINFO))
+            return false;
+        struct sigaction ignore {};
+        ignore.sa_handler = [](int) {};
+        sigemptyset(&ignore.sa_mask);
+        ignore.sa_flags = SA_RESTART;
+        return ::sigaction(SIGIO, &ignore, nullptr) == 0;
+    }();
+    (void)installed;
+}
+
 } // namespace
 
 QByteArray PlaylistFile::readAll(const QString &fileName) {
@@ -47,6 +68,7 @@ QByteArray PlaylistFile::readAll(const QString &fileName) {
     // A read lease is refused (EAGAIN) while any descriptor on the file is open for writing.
     // Where leases are not allowed at all (not the owner, a file system without them) the
     // file is read as it is: refusing it there would refuse every playlist.
+    catchLeaseBreaks();
     if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
         file.setLeased();
     else if (errno == EAGAIN || errno == EBUSY)

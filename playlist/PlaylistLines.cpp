@@ -1,13 +1,16 @@
 #include "playlist/PlaylistLines.h"
 
-#include <cstring>
+namespace {
+
+// Editors on Windows start UTF-8 files with one; it is no part of the first line.
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+
+} // namespace
 
 PlaylistLines::PlaylistLines(QByteArray text) : m_text(std::move(text)) {
-    if (const void *zero = std::memchr(m_text.constData(), '\0', size_t(m_text.size())))
-        m_text.truncate(static_cast<const char *>(zero) - m_text.constData());
-
-    const char *const begin = m_text.constData();
-    const char *const end = begin + m_text.size();
+    const char *const begin = m_text.constData() + (m_text.startsWith(kUtf8ByteOrderMark) ? 3 : 0);
+    const char *const base = m_text.constData();
+    const char *const end = base + m_text.size();
     // A playlist is mostly short lines: a rough guess saves the list's regrowth on large files.
     m_spans.reserve(m_text.size() / 32 + 1);
     const char *start = begin;
@@ -18,14 +21,14 @@ PlaylistLines::PlaylistLines(QByteArray text) : m_text(std::move(text)) {
             ++p;
             continue;
         }
-        m_spans.append(Span{start - begin, p - start});
+        m_spans.append(Span{start - base, p - start});
         ++p;
         if (c == '\r' && p != end && *p == '\n')
             ++p;
         start = p;
     }
     if (start != end)
-        m_spans.append(Span{start - begin, end - start});
+        m_spans.append(Span{start - base, end - start});
     m_spans.squeeze();
 }
 

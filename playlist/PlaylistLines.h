@@ -7,8 +7,8 @@
 // The lines of the playlist file, as bytes, without their breaks.
 //
 // CR, LF and CR LF each end a line; LF CR and CR CR are two breaks with an empty line between.
-// A break at the very end adds no line, and a zero byte ends the text (what precedes it on its
-// line is still a line).
+// A break at the very end adds no line. A UTF-8 byte-order mark opening the text is skipped; a zero
+// byte is an ordinary byte of its line.
 //
 // The text is kept whole and the lines are spans of it: a list of hundreds of thousands of
 // channels would otherwise cost one allocation per line.

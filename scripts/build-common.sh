@@ -41,3 +41,11 @@ halcyon_configure() {
 halcyon_startup_port() {
     sed -n 's/^STREAM_HOST:STRING=.*:\([0-9]*\)$/\1/p' "$1/CMakeCache.txt"
 }
+
+# How many pixels of the screenshot $1 have the colour "$2 $3 $4" (a channel's background, as
+# halcyon-settopbox --print-colour gives it). Pure white is blackened first so that the white
+# digits drawn on the picture are not counted with it.
+halcyon_colour_count() {
+    convert "$1" -fill black -opaque white -fuzz 8% -fill white -opaque "rgb($2,$3,$4)" \
+        -fuzz 0 -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:
+}

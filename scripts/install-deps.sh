@@ -18,6 +18,8 @@ PACKAGES=(
     libgstrtspserver-1.0-dev
     # tests and demo
     googletest libgmock-dev xvfb openbox xdotool x11-utils imagemagick ffmpeg python3
+    # packaging (scripts/package.sh) and the checks of the installed program
+    dpkg-dev desktop-file-utils appstream passwd
     # benchmarks
     libbenchmark-dev
     # font stand-ins

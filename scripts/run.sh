@@ -70,16 +70,12 @@ wait_for 20 sh -c 'xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "^_NET_CLI
 (cd "$work" && exec "$build/halcyon-tv") >"$work/player.log" 2>&1 &
 pids+=($!)
 
-# The picture is up once a good part of the screen has channel 201's colour. Pure white is
-# blackened first so that the white digits drawn on the picture are not counted with it.
+# The picture is up once a good part of the screen has channel 201's colour.
 read -r r g b < <("$box" --print-colour 201)
 shot="$work/screenshot.png"
 showing_201() {
     import -window root "$shot" 2>/dev/null || return 1
-    local count
-    count=$(convert "$shot" -fill black -opaque white -fuzz 8% -fill white -opaque "rgb($r,$g,$b)" \
-        -fuzz 0 -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:)
-    [ "$count" -ge 20000 ]
+    [ "$(halcyon_colour_count "$shot" "$r" "$g" "$b")" -ge 20000 ]
 }
 if wait_for "$picture_deadline" showing_201; then
     echo "$shot"

@@ -108,4 +108,26 @@ TEST_F(PlaylistFileTest, RefusedWhileAnotherProcessWritesItThenReadable) {
     EXPECT_EQ(PlaylistFile::readAll(path), "#EXTINF:-1,A\nu\n");
 }
 
+// Opening the file for writing breaks the reader's lease: the kernel's signal must not end the reader.
+TEST_F(PlaylistFileTest, AnotherProcessOpeningTheFileDuringReadsDoesNotKillTheReader) {
+    const QString path = write(QByteArray(4'000'000, 'x'));
+    QProcess opener;
+    opener.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"), QStringLiteral("while :; do : >>\"$0\"; done"), path});
+    ASSERT_TRUE(opener.waitForStarted(10000));
+    int read = 0;
+    int refused = 0;
+    for (int i = 0; i < 300; ++i) {
+        try {
+            read += PlaylistFile::readAll(path).size() == 4'000'000;
+        } catch (const EFOpenError &) {
+            ++refused; // the opener held it at that moment
+        }
+    }
+    opener.kill();
+    opener.waitForFinished(10000);
+    EXPECT_EQ(read + refused, 300);
+    EXPECT_GT(read, 0);
+}
+
 } // namespace

@@ -1,3 +1,4 @@
+#include "playlist/ChannelText.h"
 #include "playlist/Playlist.h"
 #include "playlist/PlaylistErrors.h"
 
@@ -98,6 +99,37 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"only comments before the end", "#EXTINF:-1,A\n#x\n\n", 0, "", 1},
                       AddressCase{"address kept byte for byte", "#EXTINF:-1,A\n rtsp://h/\xe9 \n", 0,
                                   " rtsp://h/\xe9 ", 0}));
+
+// Bytes an editor or a broken export leaves in the file cost no row, and each row keeps its address.
+TEST(Rows, ByteOrderMarkAndZeroBytesLoseNoChannel) {
+    const Playlist playlist = parse(QByteArray("\xEF\xBB\xBF#EXTINF:-1,201 - A\nrtsp://h/201\n"
+                                               "#EXTINF:-1,202 - B\0C\nrtsp://h/202\n"
+                                               "#EXTINF:-1,203 - D\nrtsp://h/203\n",
+                                               101));
+    ASSERT_EQ(playlist.rowCount(), 3);
+    EXPECT_EQ(playlist.displayName(0), QStringLiteral("201 - A"));
+    EXPECT_EQ(playlist.displayName(1), QString::fromUtf16(u"202 - B\u2400C"));
+    EXPECT_EQ(playlist.rowName(1), QByteArray("202 - B\0C", 9));
+    EXPECT_EQ(playlist.addressOfRow(0), "rtsp://h/201");
+    EXPECT_EQ(playlist.addressOfRow(1), "rtsp://h/202");
+    EXPECT_EQ(playlist.addressOfRow(2), "rtsp://h/203");
+}
+
+// A twenty-megabyte name is shown by its start only, whatever its encoding.
+TEST(Rows, HugeNamesAreShownCutShort) {
+    const QByteArray huge(20'000'000, 'x');
+    QByteArray euros;
+    for (int i = 0; i < kShownNameBytes / 3 + 1; ++i)
+        euros += "\xe2\x82\xac";
+    const Playlist playlist =
+        parse("#EXTINF:-1," + huge + "\nrtsp://h/1\n#EXTINF:-1," + euros + "\nrtsp://h/2\n");
+    ASSERT_EQ(playlist.rowCount(), 2);
+    const QString shown = playlist.displayName(0);
+    EXPECT_EQ(shown, QString(kShownNameCharacters, u'x') + QChar(u'\u2026'));
+    // A character cut in two is dropped, not shown as two Windows-1252 ones.
+    EXPECT_EQ(playlist.displayName(1), QString(kShownNameCharacters, u'\u20ac') + QChar(u'\u2026'));
+    EXPECT_EQ(playlist.addressOfRow(1), "rtsp://h/2");
+}
 
 TEST(Rows, EmptyPlaylistHasNoRowsAndNoAddress) {
     const Playlist playlist;

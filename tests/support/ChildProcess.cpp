@@ -97,9 +97,14 @@ bool stop(pid_t pid, int graceMs) {
     return waitpid(pid, nullptr, 0) == pid;
 }
 
-void tieToTestProgram(QProcess &process) {
+void tieToTestProgram(QProcess &process, std::function<void()> firstInChild) {
     const pid_t parent = getpid();
-    process.setChildProcessModifier([parent] { dieWithParent(parent); });
+    // A change of user clears the parent-death signal: it is set after firstInChild.
+    process.setChildProcessModifier([parent, firstInChild] {
+        if (firstInChild)
+            firstInChild();
+        dieWithParent(parent);
+    });
     QObject::connect(&process, &QProcess::started, &process, [&process] { record(process.processId()); });
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <functional>
 
 #include <sys/types.h>
 
@@ -24,8 +25,9 @@ pid_t spawn(const QStringList &argv, const SpawnOptions &options = {});
 // SIGTERM, then SIGKILL once graceMs has passed; reaps the child. True when it is gone.
 bool stop(pid_t pid, int graceMs = 3000);
 
-// Makes a QProcess's child die with this process and records its PID once started.
-void tieToTestProgram(QProcess &process);
+// Makes a QProcess's child die with this process and records its PID once started. firstInChild,
+// when given, runs in the child before that (between fork and exec: async-signal-safe calls only).
+void tieToTestProgram(QProcess &process, std::function<void()> firstInChild = {});
 // Notes the PID in <build>/x-sessions/<test program PID>.pids for check-no-leftovers.sh.
 void record(qint64 pid);
 // The record of a running process: "pid start-time", or empty when there is no such process.

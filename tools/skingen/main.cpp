@@ -1,5 +1,6 @@
 // Draws the player window's skin and button bitmaps into assets/.
-// Run: halcyon-skingen <assets folder>. The committed PNGs are its output.
+// Run: halcyon-skingen <assets folder>. The committed PNGs are its output, the desktop theme's
+// icons under desktop/icons/ included.
 //
 // Colour conventions the window relies on: pure red (255,0,0) marks what lies outside the
 // window's outline and appears only in rows 393-430; pure blue (0,0,255) fills the area behind
@@ -176,10 +177,13 @@ void recordGlyph(QPainter &p, const QRectF &r) {
     p.drawEllipse(r.center(), 4.5, 4.5);
 }
 
-QImage drawIcon() {
-    QImage img(32, 32, QImage::Format_RGB32);
+// The application icon, designed on a 32 x 32 grid: drawn at 32 it is the window icon; the desktop
+// theme takes it at its other sizes, drawn again from the same grid rather than blown up.
+QImage drawIcon(int size = 32) {
+    QImage img(size, size, QImage::Format_RGB32);
     img.fill(QColor(0, 0, 128));
     QPainter p(&img);
+    p.scale(size / 32.0, size / 32.0);
     p.fillRect(QRect(3, 5, 26, 19), QColor(192, 192, 192));
     p.fillRect(QRect(5, 7, 22, 15), QColor(0, 128, 128));
     p.fillRect(QRect(12, 24, 8, 3), QColor(128, 128, 128));
@@ -212,5 +216,10 @@ int main(int argc, char **argv) {
     ok &= save(button(39, 28, QColor(220, 226, 236), listGlyph), dir, "list.png");
     ok &= save(button(15, 15, QColor(220, 30, 40), recordGlyph), dir, "record.png");
     ok &= save(drawIcon(), dir, "mainicon.png");
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString name = QStringLiteral("desktop/icons/%1x%1.png").arg(size);
+        ok &= dir.mkpath(QStringLiteral("desktop/icons")) &&
+              save(drawIcon(size), dir, name.toLatin1().constData());
+    }
     return ok ? 0 : 1;
 }
