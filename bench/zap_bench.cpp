@@ -1,16 +1,19 @@
 // Channel-change speed and the cost of warm neighbours, against the simulated box.
-//   zap_bench [--steps N] [--tunes N] [--cpu-seconds S] [--seed X] [--verbose]
+//   zap_bench [--steps N] [--tunes N] [--cpu-seconds S] [--limited-seconds S] [--profile NAME]
+//             [--channels N] [--seed X] [--verbose]
 // Prints, in one run on the same streams: warm steps (Up/Down to a neighbour, as the channel list
 // does it: tune, then tell the control the new neighbours) from the step to the first picture
 // painted; cold tunes (nothing warm) beside ffmpeg's first frame and a bare GStreamer pipeline's
 // first decoded frame; the player's CPU, memory and bytes received with and without warm
-// neighbours; and how many painted pictures showed another channel than the one tuned.
+// neighbours; steps on a box that takes two sessions at most (failure texts, sessions asked for);
+// and how many painted pictures showed another channel than the one tuned.
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
+#include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 
@@ -29,12 +32,16 @@
 
 namespace {
 
-const QList<int> kChannels = {201, 202, 203, 204, 205};
+// Three broadcast channels already take most of a core of the box: more would starve the player.
+QList<int> kChannels = {201, 202, 203};
 
 struct Settings {
     int steps = 30;
     int tunes = 24;
     int cpuSeconds = 10;
+    int limitedSeconds = 60;
+    int channels = 3;
+    QString profile = QStringLiteral("broadcast");
     quint32 seed = 0;
     bool verbose = false;
 };
@@ -51,6 +58,12 @@ Settings parseArguments(const QStringList &arguments) {
             settings.tunes = value.toInt();
         else if (arguments[i] == "--cpu-seconds")
             settings.cpuSeconds = value.toInt();
+        else if (arguments[i] == "--limited-seconds")
+            settings.limitedSeconds = value.toInt();
+        else if (arguments[i] == "--channels")
+            settings.channels = std::max(3, value.toInt());
+        else if (arguments[i] == "--profile")
+            settings.profile = value;
         else if (arguments[i] == "--seed")
             settings.seed = value.toUInt();
     }
@@ -206,7 +219,7 @@ public:
     void pause() { idle(600 + int(m_random.bounded(1000))); }
 
     void runWarmSteps() {
-        int row = 2;
+        int row = int(kChannels.size() / 2);
         tune(kChannels[row], true);
         QList<double> warm, notWarm;
         int failures = 0;
@@ -287,7 +300,7 @@ public:
     };
 
     Cost measure(bool warmNeighbours) {
-        const int channel = kChannels[2];
+        const int channel = kChannels[kChannels.size() / 2];
         tune(channel, warmNeighbours);
         if (warmNeighbours)
             waitUntil([this] { return m_warm->warmAddresses().size() == 2; }, 10000);
@@ -329,6 +342,43 @@ public:
             warm.neighbourBytesPerSecond * 1.5 / 1024);
     }
 
+    // Steps at random moments for a while on a box that refuses a third session.
+    void runSessionLimit() {
+        if (m_settings.limitedSeconds <= 0 || !m_box.setMaxSessions(2))
+            return;
+        int row = int(kChannels.size() / 2);
+        tune(kChannels[row], true);
+        int failureTexts = 0;
+        const auto counter = QObject::connect(m_control.get(), &TVLCPlugin::statusChanged, [&](const QString &text) {
+            if (!text.isEmpty() && text != PlaybackSupervisor::connectingText())
+                ++failureTexts;
+        });
+        const int sessionsBefore = m_warm->sessionsRequested();
+        QList<double> warm, cold;
+        int steps = 0, failures = 0;
+        QElapsedTimer wall;
+        wall.start();
+        while (wall.elapsed() < m_settings.limitedSeconds * 1000) {
+            pause();
+            const int direction = row == 0 ? 1 : row == kChannels.size() - 1 ? -1 : m_random.bounded(2) ? 1 : -1;
+            row += direction;
+            const double ms = tune(kChannels[row], true);
+            ++steps;
+            if (ms < 0)
+                ++failures;
+            else
+                (m_warm->lastPlayWasHandedOver() ? warm : cold).append(ms);
+        }
+        const double seconds = wall.elapsed() / 1000.0;
+        QObject::disconnect(counter);
+        m_box.setMaxSessions(0);
+        std::printf("box of 2 sessions, %d steps over %.0f s: %d failed, %d failure texts; sessions asked for: "
+                    "%d (%.1f a step); handed over %s; cold %s\n",
+                    steps, seconds, failures, failureTexts, m_warm->sessionsRequested() - sessionsBefore,
+                    double(m_warm->sessionsRequested() - sessionsBefore) / std::max(1, steps),
+                    qPrintable(summary(warm)), qPrintable(summary(cold)));
+    }
+
     void report() const {
         std::printf("pictures painted of another channel than the one tuned: %d of %d looked at\n",
                     m_wrongPictures, m_checkedPictures);
@@ -367,19 +417,25 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     gst_init(nullptr, nullptr);
     const Settings settings = parseArguments(app.arguments());
+    kChannels.clear();
+    for (int i = 0; i < settings.channels; ++i)
+        kChannels << 201 + i;
     SetTopBox box;
     SetTopBox::Options options;
     options.channels = kChannels;
+    options.profile = settings.profile;
     if (!box.start(options)) {
         std::fprintf(stderr, "the simulated box did not start: %s\n", qPrintable(box.error()));
         return 1;
     }
-    std::printf("seed %u, platform %s, channels 201-205 on 127.0.0.1:%d\n", settings.seed,
-                qPrintable(QGuiApplication::platformName()), box.port());
+    std::printf("seed %u, platform %s, channels 201-%d (%s) on 127.0.0.1:%d\n", settings.seed,
+                qPrintable(QGuiApplication::platformName()), kChannels.last(), qPrintable(settings.profile),
+                box.port());
     ZapBench bench(box, settings);
     bench.runWarmSteps();
     bench.runColdTunes();
     bench.runCost();
+    bench.runSessionLimit();
     bench.report();
     return 0;
 }

@@ -136,6 +136,7 @@ void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) 
 void WarmPlayerEngine::startCold() {
     m_lastHandedOver = false;
     m_coldActive = true;
+    ++m_sessionsRequested;
     if (!closeIdleSources()) {
         m_cold->play(*m_target);
         return;
@@ -251,6 +252,7 @@ void WarmPlayerEngine::openSource(const QString &address) {
     });
     m_sources[address] = source;
     m_openedAtMs[address] = m_clock.elapsed();
+    ++m_sessionsRequested;
     qCDebug(lcPlayer) << "warming" << address;
     m_pipelines.post([source] { source->open(); });
 }

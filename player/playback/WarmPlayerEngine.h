@@ -55,6 +55,8 @@ public:
     qsizetype bytesHeld() const;
     qint64 bytesReceivedByNeighbours() const;
     bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
+    // Sessions asked of the box since the start, warm and cold.
+    int sessionsRequested() const { return m_sessionsRequested; }
 
 private:
     bool canHandOver(const PlayTarget &target) const;
@@ -95,5 +97,6 @@ private:
     bool m_lastHandedOver = false;
     bool m_handoverFramesSeen = false;
     int m_volume = 100;
+    int m_sessionsRequested = 0;
     QSize m_pictureSize;
 };

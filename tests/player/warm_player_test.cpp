@@ -16,7 +16,10 @@ namespace {
 class WarmPlayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(box.start({.channels = {201, 202, 203}, .unserved = {299}, .port = 0})) << box.error();
+        SetTopBox::Options options;
+        options.channels = {201, 202, 203};
+        options.unserved = {299};
+        ASSERT_TRUE(box.start(options)) << box.error();
         auto engine = std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
         warm = engine.get();
         control = std::make_unique<TVLCPlugin>(std::move(engine));
@@ -106,6 +109,27 @@ TEST_F(WarmPlayer, ARefusedWarmUpLeavesTheWatchedChannelAloneAndIsNotRetriedAtOn
     EXPECT_TRUE(
         waitUntil([&] { return control->statusText() == "Chaîne introuvable sur le décodeur"; }, 15000))
         << control->statusText();
+}
+
+TEST_F(WarmPlayer, OnABoxOfTwoSessionsEveryStepShowsItsChannelWithoutAFailureText) {
+    ASSERT_TRUE(box.setMaxSessions(2));
+    QStringList statuses;
+    QObject::connect(control.get(), &TVLCPlugin::statusChanged, [&](const QString &text) { statuses << text; });
+    tune(202, {203, 201});
+    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
+    // One neighbour gets the box's second session; the other is refused and left alone.
+    ASSERT_TRUE(waitUntil([&] { return warm->warmAddresses().size() == 1; }, 10000));
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(warm->warmAddresses().size(), 1);
+    EXPECT_TRUE(shows(202));
+
+    const int refused = isWarm(203) ? 201 : 203;
+    tune(refused, {202});
+    EXPECT_FALSE(warm->lastPlayWasHandedOver());
+    ASSERT_TRUE(waitUntil([&] { return shows(refused); }, 15000)) << control->statusText();
+    for (const QString &status : statuses)
+        EXPECT_TRUE(status.isEmpty() || status == "Connexion en cours…") << status;
+    EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
 }
 
 TEST_F(WarmPlayer, ANeighbourThatStallsIsTunedColdAndShowsItsOwnPicture) {
