@@ -329,7 +329,7 @@ public:
         std::printf(
             "player CPU playing channel %d at 537x329: %.1f %% of one core without neighbours, %.1f %% "
             "with 2 warm: %.1f %% per warm neighbour (%.0f / %.0f pictures/s painted)\n",
-            kChannels[2], cold.cpuPercent, warm.cpuPercent, (warm.cpuPercent - cold.cpuPercent) / 2,
+            kChannels[kChannels.size() / 2], cold.cpuPercent, warm.cpuPercent, (warm.cpuPercent - cold.cpuPercent) / 2,
             cold.picturesPerSecond, warm.picturesPerSecond);
         std::printf(
             "memory: resident %.0f MB without, %.0f MB with 2 warm neighbours; their rings held at most "
