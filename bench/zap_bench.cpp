@@ -13,8 +13,8 @@
 
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
-#include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/GstPlayerEngine.h"
+#include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/WarmPlayerEngine.h"
 
 #include <QApplication>
@@ -329,8 +329,8 @@ public:
         std::printf(
             "player CPU playing channel %d at 537x329: %.1f %% of one core without neighbours, %.1f %% "
             "with 2 warm: %.1f %% per warm neighbour (%.0f / %.0f pictures/s painted)\n",
-            kChannels[kChannels.size() / 2], cold.cpuPercent, warm.cpuPercent, (warm.cpuPercent - cold.cpuPercent) / 2,
-            cold.picturesPerSecond, warm.picturesPerSecond);
+            kChannels[kChannels.size() / 2], cold.cpuPercent, warm.cpuPercent,
+            (warm.cpuPercent - cold.cpuPercent) / 2, cold.picturesPerSecond, warm.picturesPerSecond);
         std::printf(
             "memory: resident %.0f MB without, %.0f MB with 2 warm neighbours; their rings held at most "
             "%.0f KB together\n",
@@ -349,10 +349,11 @@ public:
         int row = int(kChannels.size() / 2);
         tune(kChannels[row], true);
         int failureTexts = 0;
-        const auto counter = QObject::connect(m_control.get(), &TVLCPlugin::statusChanged, [&](const QString &text) {
-            if (!text.isEmpty() && text != PlaybackSupervisor::connectingText())
-                ++failureTexts;
-        });
+        const auto counter =
+            QObject::connect(m_control.get(), &TVLCPlugin::statusChanged, [&](const QString &text) {
+                if (!text.isEmpty() && text != PlaybackSupervisor::connectingText())
+                    ++failureTexts;
+            });
         const int sessionsBefore = m_warm->sessionsRequested();
         QList<double> warm, cold;
         int steps = 0, failures = 0;
@@ -360,7 +361,10 @@ public:
         wall.start();
         while (wall.elapsed() < m_settings.limitedSeconds * 1000) {
             pause();
-            const int direction = row == 0 ? 1 : row == kChannels.size() - 1 ? -1 : m_random.bounded(2) ? 1 : -1;
+            const int direction = row == 0                      ? 1
+                                  : row == kChannels.size() - 1 ? -1
+                                  : m_random.bounded(2)         ? 1
+                                                                : -1;
             row += direction;
             const double ms = tune(kChannels[row], true);
             ++steps;
@@ -372,11 +376,12 @@ public:
         const double seconds = wall.elapsed() / 1000.0;
         QObject::disconnect(counter);
         m_box.setMaxSessions(0);
-        std::printf("box of 2 sessions, %d steps over %.0f s: %d failed, %d failure texts; sessions asked for: "
-                    "%d (%.1f a step); handed over %s; cold %s\n",
-                    steps, seconds, failures, failureTexts, m_warm->sessionsRequested() - sessionsBefore,
-                    double(m_warm->sessionsRequested() - sessionsBefore) / std::max(1, steps),
-                    qPrintable(summary(warm)), qPrintable(summary(cold)));
+        std::printf(
+            "box of 2 sessions, %d steps over %.0f s: %d failed, %d failure texts; sessions asked for: "
+            "%d (%.1f a step); handed over %s; cold %s\n",
+            steps, seconds, failures, failureTexts, m_warm->sessionsRequested() - sessionsBefore,
+            double(m_warm->sessionsRequested() - sessionsBefore) / std::max(1, steps),
+            qPrintable(summary(warm)), qPrintable(summary(cold)));
     }
 
     void report() const {

@@ -65,9 +65,9 @@ void TVLCPlugin::play() {
     // One stream at a time: a recording under way gives way to whatever is played next.
     m_recording.stop();
     if (target->options.sout) {
+        m_supervisor.stop();
         // A recording comes first: no session of the box is spent on warm neighbours meanwhile.
         m_engine->setNeighbours({});
-        m_supervisor.stop();
         m_recording.start(target->address, *target->options.sout);
     } else {
         m_supervisor.play(*target);

@@ -202,9 +202,6 @@ void WarmPlayerEngine::onFirstPicture() {
 }
 
 void WarmPlayerEngine::reconcile() {
-    // Nothing is warmed before the watched channel shows: start-up and cold tunes pay nothing.
-    if (!m_shown)
-        return;
     const QString active = activeSourceAddress();
     QStringList unwanted;
     for (const auto &[address, source] : m_sources) {
@@ -213,11 +210,14 @@ void WarmPlayerEngine::reconcile() {
     }
     for (const QString &address : unwanted)
         closeSource(address, false);
-    for (const QString &address : m_wanted) {
-        if (m_target && address == m_target->address)
-            continue;
-        if (m_sources.find(address) == m_sources.end() && !coolingDown(address))
-            openSource(address);
+    // Nothing is warmed before the watched channel shows: start-up and cold tunes pay nothing.
+    if (m_shown) {
+        for (const QString &address : m_wanted) {
+            if (m_target && address == m_target->address)
+                continue;
+            if (m_sources.find(address) == m_sources.end() && !coolingDown(address))
+                openSource(address);
+        }
     }
     if (m_sources.empty() && m_retryAtMs.isEmpty())
         m_inspection.stop();

@@ -114,7 +114,8 @@ TEST_F(WarmPlayer, ARefusedWarmUpLeavesTheWatchedChannelAloneAndIsNotRetriedAtOn
 TEST_F(WarmPlayer, OnABoxOfTwoSessionsEveryStepShowsItsChannelWithoutAFailureText) {
     ASSERT_TRUE(box.setMaxSessions(2));
     QStringList statuses;
-    QObject::connect(control.get(), &TVLCPlugin::statusChanged, [&](const QString &text) { statuses << text; });
+    QObject::connect(control.get(), &TVLCPlugin::statusChanged,
+                     [&](const QString &text) { statuses << text; });
     tune(202, {203, 201});
     ASSERT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
     // One neighbour gets the box's second session; the other is refused and left alone.
