@@ -85,7 +85,9 @@ int main(int argc, char **argv) {
     const Settings settings = parseArguments(app.arguments());
     QTemporaryDir dir;
     SetTopBox box;
-    if (!box.start({{201}, {}, 0})) {
+    SetTopBox::Options options;
+    options.channels = QList<int>() << 201;
+    if (!box.start(options)) {
         std::fprintf(stderr, "box: %s\n", qPrintable(box.error()));
         return 1;
     }
