@@ -4,6 +4,7 @@
 #include "forms/WindowFont.h"
 #include "player/TuneSequence.h"
 #include "playlist/ChannelText.h"
+#include "playlist/PlaylistErrors.h"
 #include "shaping/WindowDrag.h"
 
 #include <QBitmap>
@@ -92,6 +93,21 @@ void TForm2::ListBox1Click() {
     const QByteArray address = m_playlist.addressOfRow(row);
     emit channelNumberChanged(channelNumber(ListBox1->item(row)->text()));
     runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
+    m_player.setNeighbours(neighbourAddresses(row));
+}
+
+QStringList TForm2::neighbourAddresses(int row) const {
+    // The rows a step (Up, Down, the arrows, the menu) reaches next; a row without an address is skipped.
+    QStringList addresses;
+    for (const int neighbour : {row + 1, row - 1}) {
+        if (neighbour < 0 || neighbour >= ListBox1->count())
+            continue;
+        try {
+            addresses.append(QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour)));
+        } catch (const EListError &) {
+        }
+    }
+    return addresses;
 }
 
 void TForm2::Button1Click() {

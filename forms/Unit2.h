@@ -55,6 +55,7 @@ private:
     void setupDescription();
     void scheduleMaskUpdate();
     void updateMask();
+    QStringList neighbourAddresses(int row) const;
 
     PlayerControl &m_player;
     Playlist m_playlist;

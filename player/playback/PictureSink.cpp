@@ -72,7 +72,9 @@ GstElement *PictureSink::createBin(QSize bound) {
     gst_bin_add_many(GST_BIN(bin), deinterlace, scale, convert, m_filter, sink, nullptr);
     gst_element_link_many(deinterlace, scale, convert, m_filter, sink, nullptr);
     GstPad *input = gst_element_get_static_pad(deinterlace, "sink");
-    gst_element_add_pad(bin, gst_ghost_pad_new("sink", input));
+    GstPad *ghost = gst_ghost_pad_new("sink", input);
+    m_gate.install(ghost);
+    gst_element_add_pad(bin, ghost);
     gst_object_unref(input);
     return bin;
 }

@@ -110,6 +110,17 @@ TEST_F(RecordingControl, ARecordingTargetIsWrittenNotShown) {
     EXPECT_EQ(progress.at(0).at(0).toLongLong(), 5400);
 }
 
+TEST_F(RecordingControl, NoNeighbourIsKeptWarmWhileARecordingRuns) {
+    tune(kChannel);
+    control->setNeighbours({kOther});
+    EXPECT_EQ(fake->neighbours, QStringList({kOther}));
+    record(kOther);
+    EXPECT_TRUE(fake->neighbours.isEmpty()) << "the recording's own session comes first";
+    control->setNeighbours({kChannel});
+    EXPECT_TRUE(fake->neighbours.isEmpty());
+    EXPECT_EQ(log->calls, QStringList({"start " + kOther})) << "the recording is not handed to the player";
+}
+
 TEST_F(RecordingControl, StopAndTheNextTuneEndTheRecordingWithoutANoteOfSuccess) {
     record(kChannel);
     control->stop();
