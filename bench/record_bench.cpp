@@ -3,6 +3,7 @@
 //   record_bench [--cpu-seconds S] [--stops N]
 // Prints: the recorder's CPU (share of one core) while it records, and the time from stop() to
 // finished() delivered on the UI thread (median and worst), with each file's recorded length.
+#include "ProcessCpu.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -32,13 +32,6 @@ Settings parseArguments(const QStringList &arguments) {
             settings.stops = arguments[i + 1].toInt();
     }
     return settings;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 SoutChain chainTo(const QString &path) {

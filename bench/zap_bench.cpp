@@ -7,6 +7,7 @@
 // first decoded frame; the player's CPU, memory and bytes received with and without warm
 // neighbours; steps on a box that takes two sessions at most (failure texts, sessions asked for);
 // and how many painted pictures showed another channel than the one tuned.
+#include "ProcessCpu.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
@@ -28,7 +29,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -86,13 +86,6 @@ QString summary(const QList<double> &values) {
         .arg(percentile(values, 0.9), 0, 'f', 0)
         .arg(percentile(values, 0), 0, 'f', 0)
         .arg(percentile(values, 1), 0, 'f', 0);
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double residentMegabytes() {

@@ -1,6 +1,5 @@
 #include "forms/RecordCommand.h"
 
-#include "app/Constants.h"
 #include "forms/ChannelListBox.h"
 #include "forms/Unit2.h"
 #include "forms/Unit4.h"
@@ -30,15 +29,15 @@ QString fileName(const QString &channelNumber, const QByteArray &address, const 
 namespace {
 
 // A ',' or '}' in the path would end the chain's value early, and a quote at its start would be
-// read as one: such a path goes between quotes of a kind it does not hold.
+// read as one: such a path goes between double quotes, any double quote in it written twice.
 QByteArray urlValue(const QString &path) {
-    const QByteArray bytes = path.toLocal8Bit();
+    QByteArray bytes = path.toLocal8Bit();
     const bool plain =
         !bytes.contains(',') && !bytes.contains('}') && !bytes.startsWith('"') && !bytes.startsWith('\'');
     if (plain)
         return bytes;
-    const char quote = bytes.contains('"') ? '\'' : '"';
-    return quote + bytes + quote;
+    bytes.replace('"', QByteArrayLiteral("\"\""));
+    return '"' + bytes + '"';
 }
 
 } // namespace
@@ -50,8 +49,9 @@ QList<QByteArray> options(const QString &path) {
     return {chain, QByteArrayLiteral("ttl=1")};
 }
 
-void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination) {
-    QByteArray address = halcyon::RecordFallbackStream();
+void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination,
+         const QByteArray &fallbackStream) {
+    QByteArray address = fallbackStream;
     QString number;
     if (list && list->ListBox1->currentRow() >= 0) {
         address = list->addressOfSelectedRow();

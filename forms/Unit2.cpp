@@ -1,9 +1,8 @@
 #include "forms/Unit2.h"
 
 #include "forms/ChannelListBox.h"
-#include "forms/TImage.h"
-#include "forms/Unit1.h"
-#include "player/TVLCPlugin.h"
+#include "forms/WindowFont.h"
+#include "player/PlayerControl.h"
 #include "player/TuneSequence.h"
 #include "playlist/ChannelText.h"
 #include "playlist/PlaylistErrors.h"
@@ -15,26 +14,17 @@
 #include <QPushButton>
 #include <QTimer>
 
-TForm2 *Form2 = nullptr;
-
-TForm2::TForm2(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    if (!Form2)
-        Form2 = this;
+TForm2::TForm2(PlayerControl &player, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player) {
     setupDescription();
 }
 
-TForm2::~TForm2() {
-    if (Form2 == this)
-        Form2 = nullptr;
-}
+TForm2::~TForm2() = default;
 
 void TForm2::setupDescription() {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Form2"));
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(windowFont());
     // Black is the key colour: whatever stays black is cut out of the window.
     setStyleSheet(QStringLiteral("TForm2 { background: black; }"));
     setAutoFillBackground(true);
@@ -102,11 +92,9 @@ void TForm2::ListBox1Click() {
     const int row = ListBox1->currentRow();
     // The lookup comes first: when it fails, neither the label nor the playback changes.
     const QByteArray address = m_playlist.addressOfRow(row);
-    if (Form1) {
-        Form1->setChannelNumber(channelNumber(ListBox1->item(row)->text()));
-        runTuneSequence(*Form1->vlc, address, {QByteArrayLiteral("nooverlay")}, true);
-        Form1->vlc->setNeighbours(neighbourAddresses(row));
-    }
+    emit channelNumberChanged(channelNumber(ListBox1->item(row)->text()));
+    runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
+    m_player.setNeighbours(neighbourAddresses(row));
 }
 
 QStringList TForm2::neighbourAddresses(int row) const {
@@ -159,16 +147,12 @@ void TForm2::mousePressEvent(QMouseEvent *event) {
 }
 
 void TForm2::FormShow() {
-    if (Form1) {
-        move(Form1->x() + 392, Form1->y() + 35);
-        Form1->Image5->setTag(1);
-    }
+    emit shown();
     scheduleMaskUpdate();
 }
 
 void TForm2::FormHide() {
-    if (Form1)
-        Form1->Image5->setTag(0);
+    emit hidden();
 }
 
 void TForm2::FormMouseDown(QMouseEvent *event) {

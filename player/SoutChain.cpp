@@ -81,13 +81,26 @@ private:
     QString readValue() {
         const QChar quote = peek();
         if (quote == u'"' || quote == u'\'') {
-            const qsizetype close = m_text.indexOf(quote, m_pos + 1);
-            if (close < 0)
-                fail(QStringLiteral("Chaîne d'enregistrement mal formée : guillemet non fermé en position %1")
-                         .arg(m_pos + 1));
-            const QString value = m_text.mid(m_pos + 1, close - m_pos - 1);
-            m_pos = close + 1;
-            return value;
+            // Inside quotes the quote itself is written twice; everything else stands for itself.
+            const qsizetype open = m_pos;
+            QString value;
+            for (++m_pos;; ++m_pos) {
+                if (atEnd())
+                    fail(QStringLiteral(
+                             "Chaîne d'enregistrement mal formée : guillemet non fermé en position %1")
+                             .arg(open + 1));
+                if (peek() != quote) {
+                    value += peek();
+                    continue;
+                }
+                if (m_pos + 1 < m_text.size() && m_text.at(m_pos + 1) == quote) {
+                    value += quote;
+                    ++m_pos;
+                    continue;
+                }
+                ++m_pos;
+                return value;
+            }
         }
         const qsizetype start = m_pos;
         while (!atEnd() && peek() != u',' && peek() != u'}')

@@ -8,7 +8,8 @@
 //   #transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=/path/file.mpg,access=file}
 // "std" may stand for "standard" and "dst" for "url"; a leading "sout=" or ":sout=" is accepted.
 // A value ends at the next ',' or '}'; a value that must hold either (a path with a comma) is
-// written between double or single quotes, which are not part of the value.
+// written between double or single quotes, which are not part of the value; the quote character
+// itself is written twice inside them.
 struct SoutChain {
     QString videoCodec;       // "mp2v"
     int videoBitrateKbps = 0; // vb

@@ -52,9 +52,10 @@ GstElement *PictureSink::createBin(QSize bound) {
     g_object_set(m_filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
     GstElement *sink = make("appsink");
-    // Late pictures are dropped and reported upstream, so under load the decoder skips work
-    // instead of the picture falling ever further behind.
-    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "qos", TRUE, "max-lateness",
+    // Late pictures are dropped here, so under load the picture keeps up with the sound instead of
+    // falling ever further behind. Not reported upstream (qos): after a network stall the first
+    // pictures come late once, and the decoder would then skip the next second or two as well.
+    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "qos", FALSE, "max-lateness",
                  gint64(20 * GST_MSECOND), "enable-last-sample", FALSE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample =

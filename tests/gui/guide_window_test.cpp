@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include <memory>
 
@@ -32,6 +33,7 @@ public:
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
     }
     int requests(const QString &path) const { return m_requests.value(path); }
+    QByteArray lastRequest() const { return m_lastRequest; }
 
 private:
     void answer(QTcpSocket *socket) {
@@ -40,6 +42,7 @@ private:
         if (!pending.contains("\r\n\r\n"))
             return;
         const QString path = QString::fromLatin1(pending.split(' ').value(1));
+        m_lastRequest = pending;
         m_pending.remove(socket);
         ++m_requests[path];
         QByteArray status = "404 Not Found", body;
@@ -59,6 +62,7 @@ private:
 
     QTcpServer m_server;
     QHash<QString, int> m_requests;
+    QByteArray m_lastRequest;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
 
@@ -75,6 +79,13 @@ QVariant evaluate(QWebEngineView *view, const QString &script) {
     });
     EXPECT_TRUE(waitUntil([&] { return answer->done; }, 30000)) << script.toStdString();
     return answer->value;
+}
+
+QString plainText(QWebEngineView *view) {
+    const auto answer = std::make_shared<std::optional<QString>>();
+    view->page()->toPlainText([answer](const QString &text) { *answer = text; });
+    EXPECT_TRUE(waitUntil([&] { return answer->has_value(); }, 30000));
+    return answer->value_or(QString());
 }
 
 bool showsPageColour(QWebEngineView *view) {
@@ -160,6 +171,23 @@ TEST(GuideNavigate, RefusesAddressesItCannotNavigateTo) {
                 << e.what();
         }
     }
+}
+
+// The listings site is asked for French, and when it cannot be reached the engine says so in French.
+TEST_F(GuideWindow, TheEngineSpeaksFrench) {
+    ASSERT_TRUE(waitUntil([&] { return pageLoaded(); }, 20000));
+    EXPECT_TRUE(server.lastRequest().contains("\r\nAccept-Language: fr"))
+        << server.lastRequest().toStdString();
+
+    form->Navigate(QStringLiteral("http://127.0.0.1:9/programtv.php"));
+    QString text;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            text = plainText(form->WebBrowser1);
+            return text.contains(QStringLiteral("ERR_"));
+        },
+        20000));
+    EXPECT_TRUE(text.contains(QStringLiteral("Ce site est inaccessible"))) << text.toStdString();
 }
 
 } // namespace

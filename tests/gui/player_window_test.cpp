@@ -135,6 +135,29 @@ TEST_F(LongListTest, HeldUpKeyStepsSeveralChannelsAndStopsOnRelease) {
     EXPECT_EQ(form2->ListBox1->currentRow(), reached) << "stepping went on after the key was released";
 }
 
+// Taps far shorter than the polling interval each step once; a key the list uses for its own
+// selection moves the list only.
+TEST_F(LongListTest, EachTapStepsOnceAndTheListsOwnKeysStepOnlyTheList) {
+    ASSERT_TRUE(waitForChannel(201));
+    form1->activateWindow();
+    form1->vlc->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == form1.get(); }, 5000));
+
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(xdo::key(QStringLiteral("Up")));
+    ASSERT_TRUE(waitUntil([&] { return form2->ListBox1->currentRow() >= 9; }, 5000));
+    QTest::qWait(400);
+    EXPECT_EQ(form2->ListBox1->currentRow(), 9) << "ten taps";
+
+    form1->Image5Click();
+    ASSERT_TRUE(waitUntil([&] { return form2->ListBox1->hasFocus() && form2->isActiveWindow(); }, 5000));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    ASSERT_TRUE(waitUntil([&] { return form2->ListBox1->currentRow() != 9; }, 5000));
+    QTest::qWait(400);
+    EXPECT_EQ(form2->ListBox1->currentRow(), 10) << "the list's own Down also stepped the channel";
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("202 "));
+}
+
 TEST_F(PlayerWindowTest, DownBeforeAnyChoiceFailsWithTheListIndexError) {
     try {
         form2->Button2Click();

@@ -32,6 +32,7 @@ protected:
             return;
         ASSERT_TRUE(m_out.isValid());
         form4 = std::make_unique<TForm4>();
+        form1->setDestinationWindow(form4.get());
         form4->Edit1->setText(m_out.path());
         QObject::connect(form1->vlc, &TVLCPlugin::recordingProgress, [this](qint64 ms, qint64) {
             if (!m_sinceFirstPicture.isValid()) {
@@ -187,7 +188,9 @@ TEST(RecordCommandOptions, TheChainCarriesAnyFolderWhole) {
         "/home/léa/Vidéos/202-20261207-101500.mpg", "/mes vidéos/202-20261207-101500.mpg",
         "/tmp/a,b/202-20261207-101500.mpg",         "/tmp/{x}/202-20261207-101500.mpg",
         "/tmp/l'été, bis/202-20261207-101500.mpg",  "/tmp/\"bis\", le retour/202-20261207-101500.mpg",
-        "\"guillemets/202-20261207-101500.mpg",
+        "\"guillemets/202-20261207-101500.mpg",     "/tmp/both'\"mix,z/202-20261207-101500.mpg",
+        "/tmp/'\"\"',}{/202-20261207-101500.mpg",   "/tmp/a\\,b\\\"/202-20261207-101500.mpg",
+        "'/tmp/\"\"/202-20261207-101500.mpg",       "/tmp/日本語 «ça», \"x\"/202-20261207-101500.mpg",
     };
     for (const QString &path : paths) {
         QStringList options;

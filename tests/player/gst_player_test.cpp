@@ -3,8 +3,8 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/playback/GstPlayerEngine.h"
 #include "player/TVLCPlugin.h"
+#include "player/playback/GstPlayerEngine.h"
 
 #include <gtest/gtest.h>
 
