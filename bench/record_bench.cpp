@@ -7,7 +7,7 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/recording/StreamRecorder.h"
+#include "player/recording/FfmpegRecordingEngine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,13 +43,13 @@ SoutChain chainTo(const QString &path) {
 
 // Records until the file holds recordMs, then stops; the time from stop() to finished(), or -1.
 double recordAndStop(const QByteArray &address, const QString &path, qint64 recordMs, double *cpuShare) {
-    StreamRecorder recorder;
+    FfmpegRecordingEngine recorder;
     qint64 elapsedMs = -1;
     bool finished = false;
     bool ok = false;
     QString message;
-    QObject::connect(&recorder, &StreamRecorder::progress, [&](qint64 ms, qint64) { elapsedMs = ms; });
-    QObject::connect(&recorder, &StreamRecorder::finished, [&](bool success, const QString &text) {
+    QObject::connect(&recorder, &FfmpegRecordingEngine::progress, [&](qint64 ms, qint64) { elapsedMs = ms; });
+    QObject::connect(&recorder, &FfmpegRecordingEngine::finished, [&](bool success, const QString &text) {
         finished = true;
         ok = success;
         message = text;
@@ -85,7 +85,9 @@ int main(int argc, char **argv) {
     const Settings settings = parseArguments(app.arguments());
     QTemporaryDir dir;
     SetTopBox box;
-    if (!box.start({{201}, {}, 0})) {
+    SetTopBox::Options options;
+    options.channels = QList<int>() << 201;
+    if (!box.start(options)) {
         std::fprintf(stderr, "box: %s\n", qPrintable(box.error()));
         return 1;
     }

@@ -1,8 +1,8 @@
 // Recording with the real program, as a user does it: the right-click menu's "Enregistrer", then
 // "Exit"; the file in the user's videos folder is judged by ffprobe and by one decoded picture.
 
-#include "support/RecordingProbe.h"
 #include "support/HalcyonProcess.h"
+#include "support/RecordingProbe.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"

@@ -18,9 +18,9 @@ public:
         // The kind profile unless told otherwise, so that tests written for it stay as they are.
         QString profile = QStringLiteral("sd-h264");
         // Channels sending another profile than `profile` (halcyon-settopbox --channels N:PROFILE).
-        QMap<int, QString> profiles;
+        QMap<int, QString> profiles = QMap<int, QString>();
         // More of the box's options, e.g. {"--transport", "tcp", "--max-sessions", "2"}.
-        QStringList arguments;
+        QStringList arguments = QStringList();
     };
 
     SetTopBox() = default;
