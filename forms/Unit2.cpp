@@ -2,6 +2,7 @@
 
 #include "forms/ChannelListBox.h"
 #include "forms/WindowFont.h"
+#include "player/PlayerControl.h"
 #include "player/TuneSequence.h"
 #include "playlist/ChannelText.h"
 #include "playlist/PlaylistErrors.h"
