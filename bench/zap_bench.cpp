@@ -29,7 +29,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 

@@ -20,8 +20,6 @@ PACKAGES=(
     rtsp-server-perl
     # tests and demo
     googletest libgmock-dev xvfb openbox xdotool x11-utils imagemagick ffmpeg python3
-    # an independent RTSP server to play against
-    rtsp-server-perl
     # packaging (scripts/package.sh) and the checks of the installed program
     dpkg-dev desktop-file-utils appstream passwd
     # benchmarks

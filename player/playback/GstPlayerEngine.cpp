@@ -74,9 +74,9 @@ void GstPlayerEngine::play(const PlayTarget &target) {
     events.finished = [this, generation](const GstMessagePtr &message) {
         later(generation, [this, generation, message] { onFinished(generation, message); });
     };
-    events.streamsKnown = [this, generation](int pictures, int sounds) {
+    events.streamsKnown = [this, generation](int pictures, int sounds, bool undecodable) {
         later(generation,
-              [this, generation, pictures, sounds] { onStreamsKnown(generation, pictures, sounds); });
+              [this, pictures, sounds, undecodable] { onStreamsKnown(pictures, sounds, undecodable); });
     };
     auto pipeline = std::make_shared<PlaybackPipeline>(uriFor(target.address), target.options, m_pipelines,
                                                        std::move(events));
@@ -130,10 +130,15 @@ void GstPlayerEngine::takePicture(quint64) {
     emit frameReady(picture.image, picture.pixelAspectRatio);
 }
 
-void GstPlayerEngine::onStreamsKnown(quint64, int pictures, int sounds) {
-    if (m_failureReported || m_framesSeen)
+void GstPlayerEngine::onStreamsKnown(int pictures, int sounds, bool undecodable) {
+    if (m_failureReported || m_framesSeen || sounds == 0)
         return;
-    if ((pictures == 0 || !m_wantsPictures) && sounds > 0)
+    if (!m_wantsPictures)
+        emit soundOnly();
+    else if (pictures == 0 && undecodable)
+        // A picture this player cannot decode is not a radio channel.
+        report(PlayerFailure::Unplayable, QStringLiteral("format non pris en charge"));
+    else if (pictures == 0)
         emit soundOnly();
 }
 

@@ -36,7 +36,7 @@ public:
 private:
     void takePicture(quint64 generation);
     void onFinished(quint64 generation, const GstMessagePtr &message);
-    void onStreamsKnown(quint64 generation, int pictures, int sounds);
+    void onStreamsKnown(int pictures, int sounds, bool undecodable);
     void onError(GstMessage *message);
     void reportConnectionFailure();
     void report(PlayerFailure failure, const QString &detail);

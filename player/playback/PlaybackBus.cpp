@@ -3,6 +3,7 @@
 #include "player/PlayerLog.h"
 
 #include <gst/gst.h>
+#include <gst/pbutils/missing-plugins.h>
 
 namespace {
 
@@ -60,6 +61,9 @@ int PlaybackBus::onMessage(GstBus *, GstMessage *message, void *data) {
         break;
     case GST_MESSAGE_ASYNC_DONE:
         onAsyncDone(message, owner);
+        break;
+    case GST_MESSAGE_ELEMENT:
+        onElement(message, owner);
         break;
     default:
         break;
@@ -130,4 +134,13 @@ void PlaybackBus::onAsyncDone(GstMessage *message, Owner &owner) {
         return;
     qCDebug(lcPlayer) << "streams settled";
     owner.streamsSettled();
+}
+
+void PlaybackBus::onElement(GstMessage *message, Owner &owner) {
+    if (!gst_is_missing_plugin_message(message))
+        return;
+    gchar *description = gst_missing_plugin_message_get_description(message);
+    qCWarning(lcPlayer).noquote() << "no decoder for" << (description ? description : "?");
+    g_free(description);
+    owner.decoderMissing();
 }

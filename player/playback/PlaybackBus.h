@@ -23,6 +23,8 @@ public:
         virtual void reselectClock() = 0;
         // Every stream has been found and linked: how many pictures and sounds there are is known.
         virtual void streamsSettled() = 0;
+        // A stream was found that no installed element decodes.
+        virtual void decoderMissing() = 0;
 
     protected:
         ~Owner() = default;
@@ -41,4 +43,5 @@ private:
     static void onBuffering(GstMessage *message);
     static void onStateChanged(GstMessage *message);
     static void onAsyncDone(GstMessage *message, Owner &owner);
+    static void onElement(GstMessage *message, Owner &owner);
 };

@@ -110,7 +110,7 @@ void PlaybackPipeline::streamsSettled() {
     gint pictures = 0, sounds = 0;
     g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
     qCDebug(lcPlayer) << "streams:" << pictures << "video," << sounds << "audio";
-    m_events.streamsKnown(pictures, sounds);
+    m_events.streamsKnown(pictures, sounds, m_decoderMissing);
 }
 
 void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {

@@ -22,7 +22,8 @@ public:
     struct Events {
         std::function<void()> pictureWaiting;
         std::function<void(const GstMessagePtr &)> finished;
-        std::function<void(int pictures, int sounds)> streamsKnown;
+        // undecodable: some stream found has no decoder here, so "no picture" may be a picture lost.
+        std::function<void(int pictures, int sounds, bool undecodable)> streamsKnown;
     };
 
     PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events);
@@ -48,6 +49,7 @@ private:
     void recalculateLatency() override;
     void reselectClock() override;
     void streamsSettled() override;
+    void decoderMissing() override { m_decoderMissing = true; }
     // Runs task on the pipeline thread while this pipeline is still wanted.
     void onPipelineThread(std::function<void(GstElement *)> task);
 
@@ -61,5 +63,6 @@ private:
     const Events m_events;
     PictureSink m_pictures;
     std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_decoderMissing{false};
     GstElement *m_pipeline = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "player/recording/FfmpegError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -11,7 +12,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-FfmpegOutput::FfmpegOutput(const QString &path, const char *formatName) : m_path(path) {
+FfmpegOutput::FfmpegOutput(const QString &path, const char *formatName)
+    : m_path(path), m_created(!QFileInfo::exists(path)) {
     const QByteArray fileName = QFile::encodeName(path);
     if (avformat_alloc_output_context2(&m_context, nullptr, formatName, fileName.constData()) < 0)
         throw FfmpegError(
@@ -100,7 +102,9 @@ void FfmpegOutput::discard() {
     avio_closep(&m_context->pb);
     avformat_free_context(m_context);
     m_context = nullptr;
-    QFile::remove(m_path);
+    // Only a file this recording made goes: a device such as /dev/full, written to by name, stays.
+    if (m_created && QFileInfo(m_path).isFile())
+        QFile::remove(m_path);
 }
 
 qint64 FfmpegOutput::bytesWritten() const {

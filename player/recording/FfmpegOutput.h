@@ -25,7 +25,8 @@ public:
     void write(AVPacket *packet, int streamIndex, AVRational encoderTimeBase);
     // Writes what the muxer still holds and the trailer, and closes the file. Throws FfmpegError.
     void finish();
-    // Closes and deletes a file that never received its header: it holds nothing to play.
+    // Closes a file that never received its header, and deletes it if this output created it: it
+    // holds nothing to play.
     void discard();
     qint64 bytesWritten() const;
 
@@ -33,6 +34,7 @@ private:
     [[noreturn]] void writeFailed(int code);
 
     QString m_path;
+    bool m_created;
     AVFormatContext *m_context = nullptr;
     bool m_headerWritten = false;
     bool m_failed = false;

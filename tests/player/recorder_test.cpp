@@ -253,6 +253,8 @@ TEST_F(RecorderTest, AFullDiskStopsTheRecordingWithItsReason) {
     ASSERT_TRUE(recording.waitForFinished());
     EXPECT_FALSE(recording.ok());
     EXPECT_NE(recording.message().find("Disque plein"), std::string::npos) << recording.message();
+    // Nothing was recorded, but the device is not the recording's to delete.
+    EXPECT_TRUE(QFileInfo::exists("/dev/full") && !QFileInfo("/dev/full").isFile());
 }
 
 TEST_F(RecorderTest, NothingRecordedLeavesNoFile) {

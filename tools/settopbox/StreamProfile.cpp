@@ -116,10 +116,12 @@ std::string twoAudio(int number) {
         "videotestsrc is-live=true pattern=solid-color foreground-color=0x00000000"
         " ! video/x-raw,format=AYUV,width=720,height=576,framerate=1/1 ! timeoverlay text=\"Sous-titres " +
         std::to_string(number) + "\" font-desc=\"DejaVu Sans 20\" valignment=bottom halignment=center" +
-        " ! dvbsubenc ! taginject tags=\"language-code=fra\" ! queue ! mux. ";
-    return picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux. " + mp2(number) +
-           " ! taginject tags=\"language-code=fra\" ! queue ! mux. " + mp2(number, 200) +
-           " ! taginject tags=\"language-code=eng\" ! queue ! mux. " + subtitles + kMuxToOut;
+        " ! dvbsubenc ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_68 ";
+    // French on the lower PID. The multiplexer still lists streams in its table in the order their
+    // formats reach it, so French comes first in most runs but not all.
+    return picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux.sink_65 " + mp2(number) +
+           " ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_66 " + mp2(number, 200) +
+           " ! taginject tags=\"language-code=eng\" ! queue ! mux.sink_67 " + subtitles + kMuxToOut;
 }
 
 std::string radio(int number) {

@@ -1,4 +1,4 @@
-#include "support/IndependentServer.h"
+#include "support/IndependentRelay.h"
 
 #include "settopbox/ChannelColors.h"
 #include "support/ChildProcess.h"
@@ -44,11 +44,11 @@ bool accepts(int port) {
 
 } // namespace
 
-IndependentServer::~IndependentServer() {
+IndependentRelay::~IndependentRelay() {
     stop();
 }
 
-bool IndependentServer::makeSource(const QString &path, int channel, QString *error) {
+bool IndependentRelay::makeSource(const QString &path, int channel, QString *error) {
     const auto c = halcyon::settopbox::channelColour(channel);
     const QString colour = QStringLiteral("0x%1%2%3")
                                .arg(c.r, 2, 16, QLatin1Char('0'))
@@ -96,7 +96,7 @@ bool IndependentServer::makeSource(const QString &path, int channel, QString *er
     return ok;
 }
 
-bool IndependentServer::start(int channel, const QString &source) {
+bool IndependentRelay::start(int channel, const QString &source) {
     stop();
     m_channel = channel;
     QString file = source;
@@ -137,7 +137,7 @@ bool IndependentServer::start(int channel, const QString &source) {
     return true;
 }
 
-void IndependentServer::stop() {
+void IndependentRelay::stop() {
     if (m_publisher > 0)
         childprocess::stop(m_publisher);
     if (m_server > 0)
@@ -145,11 +145,11 @@ void IndependentServer::stop() {
     m_publisher = m_server = -1;
 }
 
-QByteArray IndependentServer::address() const {
+QByteArray IndependentRelay::address() const {
     return QStringLiteral("rtsp://127.0.0.1:%1/orvantv/%2").arg(m_clientPort).arg(m_channel).toLatin1();
 }
 
-bool IndependentServer::describes() const {
+bool IndependentRelay::describes() const {
     RtspClient client;
     if (!client.connectTo(quint16(m_clientPort), 1000))
         return false;

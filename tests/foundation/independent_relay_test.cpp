@@ -1,7 +1,7 @@
 // The independent RTSP server the tests play against besides our box: what it serves, and the
 // addressing quirk a client must cope with.
 #include "support/ChildProcess.h"
-#include "support/IndependentServer.h"
+#include "support/IndependentRelay.h"
 #include "support/RtspClient.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ namespace {
 class Independent : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.start(202)) << qPrintable(server.error()); }
-    IndependentServer server;
+    IndependentRelay server;
 };
 
 TEST_F(Independent, FfmpegReadsTheRelayedChannelOverUdp) {

@@ -9,12 +9,12 @@
 // A second RTSP server, not ours: rtsp-server-perl relaying an MPEG-TS that ffmpeg publishes to it
 // in a loop. It sends each elementary stream as an RTP session of its own, over UDP only, and gives
 // control paths relative to the request address without a Content-Base.
-class IndependentServer {
+class IndependentRelay {
 public:
-    IndependentServer() = default;
-    ~IndependentServer();
-    IndependentServer(const IndependentServer &) = delete;
-    IndependentServer &operator=(const IndependentServer &) = delete;
+    IndependentRelay() = default;
+    ~IndependentRelay();
+    IndependentRelay(const IndependentRelay &) = delete;
+    IndependentRelay &operator=(const IndependentRelay &) = delete;
 
     // Serves `channel` from `source`, or from a picture made for it when source is empty. Returns
     // once a client can describe the channel, or false (reason in error()) after a deadline.
