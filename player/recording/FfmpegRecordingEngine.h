@@ -12,6 +12,7 @@ public:
     void start(const QString &inputUrl, const SoutChain &chain) override;
     void stop() override;
     QString outputPath() const override;
+    bool streamLost() const override { return m_recorder.streamLost(); }
 
 private:
     // A child, so that it follows this engine to whichever thread finally deletes it.

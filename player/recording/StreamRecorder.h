@@ -24,6 +24,8 @@ public:
     void stop();
 
     bool isRecording() const { return m_recording; }
+    // The last recording ended because the stream could not be received or stopped arriving.
+    bool streamLost() const { return m_streamLost; }
     // The file being written: the chain's, or a free name beside it when that one already exists.
     QString outputPath() const { return m_outputPath; }
 
@@ -42,5 +44,6 @@ private:
     // Tells a recording's late signals from those of the one that replaced it.
     quint64 m_generation = 0;
     bool m_recording = false;
+    bool m_streamLost = false;
     QString m_outputPath;
 };
