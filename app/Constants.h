@@ -13,8 +13,6 @@ inline constexpr const char *StreamHost = HALCYON_STREAM_HOST;
 inline constexpr const char *GuidePageUrl = HALCYON_GUIDE_PAGE_URL;
 inline constexpr const char *AuthorPageUrl = HALCYON_AUTHOR_PAGE_URL;
 
-inline constexpr const char *PlaylistFileName = "playlist.m3u";
-
 // Stream addresses are 8-bit strings handed to the player control unchanged.
 inline QByteArray StartupStream() {
     return QByteArray("rtsp://") + StreamHost + "/orvantv/201";

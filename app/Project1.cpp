@@ -1,4 +1,6 @@
 // Main block: creates the five windows in order, shows the player window and runs the loop.
+#include "app/Constants.h"
+#include "app/FormWiring.h"
 #include "app/ShutdownRequests.h"
 #include "app/TApplication.h"
 #include "forms/Unit1.h"
@@ -6,6 +8,7 @@
 #include "forms/Unit3.h"
 #include "forms/Unit4.h"
 #include "forms/Unit5.h"
+#include "player/TVLCPlugin.h"
 
 #include <memory>
 
@@ -16,9 +19,12 @@
 namespace {
 
 // A window whose description cannot be loaded ends start-up (the caller reports it); an error in
-// its creation handler is shown and start-up goes on with the next window.
-template <typename Form> std::unique_ptr<Form> createForm(TApplication &app) {
-    auto form = std::make_unique<Form>();
+// its creation handler is shown and start-up goes on with the next window. The window is wired to
+// the ones before it between the two.
+template <typename Form, typename Wire, typename... Args>
+std::unique_ptr<Form> createForm(TApplication &app, Wire wire, Args &&...args) {
+    auto form = std::make_unique<Form>(std::forward<Args>(args)...);
+    wire(*form);
     if constexpr (requires { form->FormCreate(); }) {
         try {
             form->FormCreate();
@@ -53,11 +59,18 @@ int main(int argc, char **argv) {
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<TForm5> form5;
     try {
-        form1 = createForm<TForm1>(app);
-        form2 = createForm<TForm2>(app);
-        form3 = createForm<TForm3>(app);
-        form4 = createForm<TForm4>(app);
-        form5 = createForm<TForm5>(app);
+        form1 = createForm<TForm1>(
+            app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream());
+        form2 = createForm<TForm2>(
+            app, [&](TForm2 &list) { FormWiring::wireList(*form1, list); }, *form1->vlc);
+        form3 = createForm<TForm3>(
+            app, [&](TForm3 &about) { form1->setAboutWindow(&about); },
+            QString::fromUtf8(halcyon::AuthorPageUrl));
+        form4 =
+            createForm<TForm4>(app, [&](TForm4 &destination) { form1->setDestinationWindow(&destination); });
+        form5 = createForm<TForm5>(
+            app, [&](TForm5 &guide) { FormWiring::wireGuide(*form1, guide); },
+            QString::fromUtf8(halcyon::GuidePageUrl));
     } catch (const std::exception &error) {
         return app.fatalStartupError(error);
     }

@@ -3,10 +3,11 @@
 //   record_bench [--cpu-seconds S] [--stops N]
 // Prints: the recorder's CPU (share of one core) while it records, and the time from stop() to
 // finished() delivered on the UI thread (median and worst), with each file's recorded length.
+#include "ProcessCpu.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/recording/StreamRecorder.h"
+#include "player/recording/FfmpegRecordingEngine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -34,13 +34,6 @@ Settings parseArguments(const QStringList &arguments) {
     return settings;
 }
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 SoutChain chainTo(const QString &path) {
     return SoutChain::parse(
         QStringLiteral(
@@ -50,13 +43,13 @@ SoutChain chainTo(const QString &path) {
 
 // Records until the file holds recordMs, then stops; the time from stop() to finished(), or -1.
 double recordAndStop(const QByteArray &address, const QString &path, qint64 recordMs, double *cpuShare) {
-    StreamRecorder recorder;
+    FfmpegRecordingEngine recorder;
     qint64 elapsedMs = -1;
     bool finished = false;
     bool ok = false;
     QString message;
-    QObject::connect(&recorder, &StreamRecorder::progress, [&](qint64 ms, qint64) { elapsedMs = ms; });
-    QObject::connect(&recorder, &StreamRecorder::finished, [&](bool success, const QString &text) {
+    QObject::connect(&recorder, &FfmpegRecordingEngine::progress, [&](qint64 ms, qint64) { elapsedMs = ms; });
+    QObject::connect(&recorder, &FfmpegRecordingEngine::finished, [&](bool success, const QString &text) {
         finished = true;
         ok = success;
         message = text;
@@ -92,7 +85,9 @@ int main(int argc, char **argv) {
     const Settings settings = parseArguments(app.arguments());
     QTemporaryDir dir;
     SetTopBox box;
-    if (!box.start({{201}, {}, 0})) {
+    SetTopBox::Options options;
+    options.channels = QList<int>() << 201;
+    if (!box.start(options)) {
         std::fprintf(stderr, "box: %s\n", qPrintable(box.error()));
         return 1;
     }

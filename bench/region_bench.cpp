@@ -1,5 +1,6 @@
 // Time to compute the window shape of a 685 x 431 skin, beside Qt's own mask route.
 // Run: build-<dir>/bench/region_bench   (medians of 15 repetitions are printed)
+#include "forms/TImage.h"
 #include "shaping/SkinRegion.h"
 #include "shaping/TSkTranspaMoveForm.h"
 
@@ -70,8 +71,8 @@ void BM_QtMaskRoute(benchmark::State &state) {
 // The whole rebuild on a hidden form: reading the picture, sizing, the mask, raising.
 void BM_RebuildRegion(benchmark::State &state) {
     QWidget form(nullptr, Qt::FramelessWindowHint);
-    auto *image = new QLabel(&form);
-    image->setProperty("bitmap", skinFor(state));
+    auto *image = new TImage(&form);
+    image->setBitmap(skinFor(state));
     image->resize(685, 431);
     auto *component = new TSkTranspaMoveForm(&form, TSkTranspaMoveForm::Creation::FromDescription);
     component->setImageLinked(image);

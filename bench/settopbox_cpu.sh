@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # CPU the simulated set-top box uses, in cores, over a measuring window.
-#   bash bench/settopbox_cpu.sh [channels] [viewers] [seconds]
+#   bash bench/settopbox_cpu.sh [channels] [viewers] [seconds] [profile]
 # channels: how many channels it serves (201 onwards, default 5); viewers: how many clients
-# watch channel 201 (copying, not decoding, default 0); seconds: the window (default 10).
+# watch channel 201 (copying, not decoding, default 0); seconds: the window (default 10);
+# profile: the stream profile of every channel (default broadcast, the box's own default).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${HALCYON_BUILD_DIR:-$root/build}
 count=${1:-5}
 viewers=${2:-0}
 seconds=${3:-10}
+profile=${4:-broadcast}
 box="$build/tools/halcyon-settopbox"
 [ -x "$box" ] || { echo "build the box first: cmake --build $build --target halcyon-settopbox" >&2; exit 1; }
 
@@ -18,7 +20,7 @@ pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -f "$log"; }
 trap cleanup EXIT
 
-"$box" --port 0 --channels "$channels" >"$log" 2>&1 </dev/null &
+"$box" --port 0 --channels "$channels" --profile "$profile" >"$log" 2>&1 </dev/null &
 box_pid=$!
 pids+=("$box_pid")
 for _ in $(seq 100); do grep -q '^READY' "$log" && break; sleep 0.1; done
@@ -37,5 +39,5 @@ hz=$(getconf CLK_TCK)
 before=$(ticks)
 sleep "$seconds"
 after=$(ticks)
-awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" -v c="$count" -v v="$viewers" \
-    'BEGIN { printf "settopbox: %d channels, %d viewers: %.2f cores\n", c, v, t / hz / s }'
+awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" -v c="$count" -v v="$viewers" -v p="$profile" \
+    'BEGIN { printf "settopbox: %d %s channels, %d viewers: %.2f cores\n", c, p, v, t / hz / s }'

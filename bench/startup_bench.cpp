@@ -188,7 +188,7 @@ int main(int argc, char **argv) {
     std::printf("program start to first picture, %lld of %d runs: median %.0f ms\n", qlonglong(starts.size()),
                 runs, median(starts));
     std::printf("player control zap, %lld runs: median %.0f ms\n", qlonglong(zaps.size()), median(zaps));
-    std::printf("start / zap: %.2f (target at most 1.30)\n", median(starts) / median(zaps));
+    std::printf("start / zap: %.2f (target at most 1.15)\n", median(starts) / median(zaps));
     std::printf("memory after start-up: median %.0f MB PSS over %d processes%s\n", median(memory), processes,
                 leftovers ? "; some processes outlived the program" : "");
     return starts.size() == runs ? 0 : 1;

@@ -2,6 +2,7 @@
 // line of figures. bench/stream_matrix.sh runs it over every profile and fault and sets them beside
 // ffmpeg and mpv.
 //   stream_matrix_bench --url ADDRESS [--seconds S] [--size WxH] [--shot FILE] [--record FILE]
+//                       [--watchdog MS]
 // Prints: first=MS (tune to first painted picture, -1 if none) fps=N (pictures painted a second
 // after the first one) freezes=N (gaps over 0.5 s between painted pictures) longest=MS cpu=F (of
 // a core, whole process, after the first picture) failures=N (times a failure line showed)
@@ -26,6 +27,7 @@ struct Settings {
     QSize size{537, 329};
     QString shot;
     QString record;
+    int watchdogMs = 0;
 };
 
 Settings parseArguments(const QStringList &arguments) {
@@ -42,6 +44,8 @@ Settings parseArguments(const QStringList &arguments) {
             settings.shot = value;
         else if (arguments[i] == "--record")
             settings.record = value;
+        else if (arguments[i] == "--watchdog")
+            settings.watchdogMs = value.toInt();
     }
     return settings;
 }
@@ -92,6 +96,11 @@ int main(int argc, char **argv) {
     TVLCPlugin control;
     control.resize(settings.size);
     control.show();
+    if (settings.watchdogMs > 0) {
+        PlaybackSupervisor::Timing timing;
+        timing.frameTimeoutMs = settings.watchdogMs;
+        control.setSupervisionTiming(timing);
+    }
     if (!settings.record.isEmpty())
         return record(control, settings);
 

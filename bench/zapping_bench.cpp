@@ -4,6 +4,8 @@
 // short rest. Run under a display (the demo's Xvfb will do) or offscreen:
 //   bench/zapping_bench [--seconds 10]
 
+#include "app/Constants.h"
+#include "app/FormWiring.h"
 #include "forms/ChannelListBox.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
@@ -64,9 +66,10 @@ int main(int argc, char **argv) {
     file.close();
     QDir::setCurrent(dir.path());
 
-    TForm1 form1;
+    TForm1 form1(halcyon::StartupStream(), halcyon::RecordFallbackStream());
     form1.FormCreate();
-    TForm2 form2;
+    TForm2 form2(*form1.vlc);
+    FormWiring::wireList(form1, form2);
     form2.FormCreate();
     form1.show();
     waitUntil([&] { return false; }, 3000); // let the start-up picture settle

@@ -51,7 +51,8 @@ void KeyStateTracker::pressed(QObject *watched, const QKeyEvent *event) {
     // The first delivery names the widget the key is meant for (the window's first: its focus).
     const QWidget *target =
         watched->isWidgetType() ? static_cast<QWidget *>(watched) : QApplication::focusWidget();
-    if (usesArrowKeys(target))
+    // An open pop-up menu takes every key: its arrows walk the menu, never the channels.
+    if (QApplication::activePopupWidget() || usesArrowKeys(target))
         return;
     // X repeats a held key as release/press pairs: a repeat is no new press, and it keeps the key
     // held across a release Xvfb sometimes reports between repeats without marking it as one.

@@ -1,6 +1,5 @@
 #include "forms/RecordCommand.h"
 
-#include "app/Constants.h"
 #include "forms/ChannelListBox.h"
 #include "forms/Unit2.h"
 #include "forms/Unit4.h"
@@ -34,8 +33,9 @@ QList<QByteArray> options(const QString &path) {
     return {chain, QByteArrayLiteral("ttl=1")};
 }
 
-void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination) {
-    QByteArray address = halcyon::RecordFallbackStream();
+void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination,
+         const QByteArray &fallbackStream) {
+    QByteArray address = fallbackStream;
     QString number;
     if (list && list->ListBox1->currentRow() >= 0) {
         address = list->addressOfSelectedRow();

@@ -14,7 +14,7 @@ namespace RecordCommand {
 
 // Records the selected channel (the fallback stream when no row is selected) into the
 // destination window's folder. No stop comes first and the channel number is left alone.
-void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination);
+void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination, const QByteArray &fallbackStream);
 
 // "<channel>-<yyyyMMdd>-<HHmmss>.mpg"; the channel is the row's number, else the address's
 // last path segment (its service number).

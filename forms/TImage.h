@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shaping/ShapingImage.h"
+
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
@@ -9,11 +11,8 @@
 // The skin's image component: a picture with a click, and no window of its own in spirit
 // (a press on it counts as a press on the form, see the shaping component's hook).
 // The picture is either a bitmap or another kind of graphic (an animation).
-class TImage : public QLabel {
+class TImage : public QLabel, public ShapingImage {
     Q_OBJECT
-    // Read by components that must not depend on this class (the shaped-window component).
-    Q_PROPERTY(QImage bitmap READ bitmap NOTIFY pictureChanged)
-    Q_PROPERTY(bool hasGraphic READ hasGraphic NOTIFY pictureChanged)
 public:
     explicit TImage(QWidget *parent = nullptr);
 
@@ -23,13 +22,13 @@ public:
     void setAnimation(QMovie *movie);
     void clearPicture();
 
-    bool hasGraphic() const { return !m_bitmap.isNull() || m_movie; }
+    QWidget *widget() override { return this; }
+    bool hasGraphic() const override { return !m_bitmap.isNull() || m_movie; }
     bool isBitmap() const { return !m_bitmap.isNull(); }
-    const QImage &bitmap() const { return m_bitmap; }
+    QImage bitmap() const override { return m_bitmap; }
     // Gives an empty picture a blank bitmap of the image's own size so it can be read.
     QImage &editableBitmap();
-    // The same for callers without this header; null when the picture is not a bitmap.
-    Q_INVOKABLE QImage canvasBitmap() { return editableBitmap(); }
+    QImage canvasBitmap() override { return editableBitmap(); }
 
     void setAutoSize(bool on);
     bool autoSize() const { return m_autoSize; }

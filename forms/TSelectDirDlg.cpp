@@ -2,6 +2,7 @@
 
 #include "forms/FolderCreation.h"
 #include "forms/FolderTree.h"
+#include "forms/WindowFont.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -56,9 +57,7 @@ TSelectDirDlg::TSelectDirDlg(const QString &startFolder, QWidget *parent)
     setObjectName(QStringLiteral("SelectDirDlg"));
     setWindowTitle(QStringLiteral("Sélection du répertoire"));
     setModal(true);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(windowFont());
     setFixedSize(kClientSize);
     createComponents();
     fillDriveList();

@@ -1,14 +1,12 @@
 #include "forms/Unit1.h"
 
-#include "app/Constants.h"
 #include "forms/ChannelListBox.h"
 #include "forms/KeyStateTracker.h"
 #include "forms/RecordCommand.h"
 #include "forms/TImage.h"
 #include "forms/Unit2.h"
-#include "forms/Unit3.h"
 #include "forms/Unit4.h"
-#include "forms/Unit5.h"
+#include "forms/WindowFont.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
 #include "shaping/TSkTranspaMoveForm.h"
@@ -19,8 +17,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
-
-TForm1 *Form1 = nullptr;
 
 namespace {
 
@@ -37,29 +33,33 @@ void bringUp(QWidget *window) {
     window->activateWindow();
 }
 
-QFont sansSerif(int pixels) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(pixels);
-    return font;
-}
-
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
-    if (!Form1)
-        Form1 = this;
+TForm1::TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_startupStream(startupStream),
+      m_recordFallbackStream(recordFallbackStream) {
     setupDescription();
 }
 
-TForm1::~TForm1() {
-    if (Form1 == this)
-        Form1 = nullptr;
+TForm1::~TForm1() = default;
+
+void TForm1::setListWindow(TForm2 *list) {
+    m_list = list;
+}
+void TForm1::setAboutWindow(QWidget *about) {
+    m_about = about;
+}
+void TForm1::setDestinationWindow(TForm4 *destination) {
+    m_destination = destination;
+}
+void TForm1::setGuideWindow(QWidget *guide) {
+    m_guide = guide;
 }
 
 void TForm1::setupDescription() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Halcyon"));
-    setFont(sansSerif(11));
+    setFont(windowFont());
     setWindowIcon(QIcon(QStringLiteral(":/assets/mainicon.png")));
     move(310, 342);
     resize(685, 431);
@@ -87,7 +87,7 @@ void TForm1::setupDescription() {
     Label1 = new QLabel(QStringLiteral("2"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(307, 364);
-    QFont numberFont = sansSerif(19);
+    QFont numberFont = windowFont(19);
     numberFont.setBold(true);
     Label1->setFont(numberFont);
     Label1->setStyleSheet(QStringLiteral("color: #00ff00; background: transparent;"));
@@ -96,7 +96,7 @@ void TForm1::setupDescription() {
     Label2 = new QLabel(QStringLiteral("Halcyon TV"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(104, 16);
-    QFont titleFont = sansSerif(13);
+    QFont titleFont = windowFont(13);
     titleFont.setItalic(true);
     Label2->setFont(titleFont);
     Label2->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
@@ -180,7 +180,7 @@ void TForm1::setupMenu() {
 
 void TForm1::FormCreate() {
     SkTranspaMoveForm1->setTransparentColor(255);
-    runTuneSequence(*vlc, halcyon::StartupStream(), {QByteArrayLiteral("nooverlay")}, false);
+    runTuneSequence(*vlc, m_startupStream, {QByteArrayLiteral("nooverlay")}, false);
 }
 
 void TForm1::setChannelNumber(const QString &number) {
@@ -189,13 +189,13 @@ void TForm1::setChannelNumber(const QString &number) {
 }
 
 void TForm1::Image3Click() {
-    if (Form2)
-        Form2->Button1Click();
+    if (m_list)
+        m_list->Button1Click();
 }
 
 void TForm1::Image2Click() {
-    if (Form2)
-        Form2->Button2Click();
+    if (m_list)
+        m_list->Button2Click();
 }
 
 void TForm1::Image4Click() {
@@ -203,26 +203,26 @@ void TForm1::Image4Click() {
 }
 
 void TForm1::Image5Click() {
-    if (!Form2)
+    if (!m_list)
         return;
     if (Image5->tag() == 1) {
-        Form2->hide();
+        m_list->hide();
     } else {
-        Form2->show();
-        Form2->raise();
-        Form2->activateWindow();
-        Form2->ListBox1->setFocus();
+        m_list->show();
+        m_list->raise();
+        m_list->activateWindow();
+        m_list->ListBox1->setFocus();
     }
 }
 
 void TForm1::Image1MouseMove(const QPoint &pos) {
     // Within ten pixels of the screen's right edge the list slides in, as the list button shows it.
     const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!Form2 || !screen)
+    if (!m_list || !screen)
         return;
-    if (Image1->mapToGlobal(pos).x() > screen->geometry().width() - 10 && !Form2->isVisible()) {
-        Form2->show();
-        Form2->raise();
+    if (Image1->mapToGlobal(pos).x() > screen->geometry().width() - 10 && !m_list->isVisible()) {
+        m_list->show();
+        m_list->raise();
     }
 }
 
@@ -233,12 +233,12 @@ void TForm1::Timer1Timer() {
 void TForm1::UtilisationGetKeyState() {
     // Nothing to step before the list exists; and no stepping behind an open box, or a held key
     // would stack a new error box on every tick. Presses made meanwhile wait for the box to close.
-    if (!Form2 || qApp->property("errorBoxOpen").toBool() || QApplication::activeModalWidget())
+    if (!m_list || qApp->property("errorBoxOpen").toBool() || QApplication::activeModalWidget())
         return;
-    if (Form2->ListBox1->count() == 0)
+    if (m_list->ListBox1->count() == 0)
         return;
     for (int steps = stepsOfKey(Qt::Key_Down); steps > 0; --steps)
-        Form2->Button2Click();
+        m_list->Button2Click();
     for (int steps = stepsOfKey(Qt::Key_Up); steps > 0; --steps)
         Image3Click();
 }
@@ -264,26 +264,36 @@ void TForm1::ChainePrecedente1Click() {
 }
 
 void TForm1::ProgrammeTV1Click() {
-    bringUp(Form5);
+    bringUp(m_guide);
 }
 
 void TForm1::APropos1Click() {
-    bringUp(Form3);
+    bringUp(m_about);
 }
 
 void TForm1::Image6Click() {
-    RecordCommand::run(*vlc, Form2, Form4);
+    RecordCommand::run(*vlc, m_list, m_destination, m_recordFallbackStream);
 }
 void TForm1::Enregistrer1Click() {
     Image6Click();
 }
 
 void TForm1::optiondenregistrement1Click() {
-    bringUp(Form4);
+    bringUp(m_destination);
 }
 
 void TForm1::Exit1Click() {
     close();
+}
+
+void TForm1::listWindowShown() {
+    if (m_list)
+        m_list->move(x() + 392, y() + 35);
+    Image5->setTag(1);
+}
+
+void TForm1::listWindowHidden() {
+    Image5->setTag(0);
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -10,13 +12,24 @@ class TImage;
 class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
+class TForm2;
+class TForm4;
 
 // The player window: the skin, its buttons, the picture and the right-click menu.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    // FormCreate plays startupStream; the record command takes recordFallbackStream when no channel
+    // row is selected.
+    TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream,
+           QWidget *parent = nullptr);
     ~TForm1() override;
+
+    // The windows this one steps, shows and records through, as the main block creates them.
+    void setListWindow(TForm2 *list);
+    void setAboutWindow(QWidget *about);
+    void setDestinationWindow(TForm4 *destination);
+    void setGuideWindow(QWidget *guide);
 
     // Run by the main block once the window's description is in place.
     void FormCreate();
@@ -62,6 +75,9 @@ public slots:
     void Enregistrer1Click();
     void optiondenregistrement1Click();
     void Exit1Click();
+    // The list window came up (it sits to the right of the picture) or went away.
+    void listWindowShown();
+    void listWindowHidden();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -72,7 +88,11 @@ private:
     // The channel steps a key asks for on this tick.
     int stepsOfKey(int key);
     KeyStateTracker *m_keys = nullptr;
+    QByteArray m_startupStream;
+    QByteArray m_recordFallbackStream;
+    QPointer<TForm2> m_list;
+    QPointer<QWidget> m_about;
+    QPointer<TForm4> m_destination;
+    QPointer<QWidget> m_guide;
     TImage *addButtonImage(const char *name, const QRect &place, const char *bitmap, const QString &hint);
 };
-
-extern TForm1 *Form1;

@@ -1,11 +1,11 @@
 #include "forms/Unit2.h"
 
 #include "forms/ChannelListBox.h"
-#include "forms/TImage.h"
-#include "forms/Unit1.h"
-#include "player/TVLCPlugin.h"
+#include "forms/WindowFont.h"
+#include "player/PlayerControl.h"
 #include "player/TuneSequence.h"
 #include "playlist/ChannelText.h"
+#include "playlist/PlaylistErrors.h"
 #include "shaping/WindowDrag.h"
 
 #include <QBitmap>
@@ -14,26 +14,17 @@
 #include <QPushButton>
 #include <QTimer>
 
-TForm2 *Form2 = nullptr;
-
-TForm2::TForm2(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    if (!Form2)
-        Form2 = this;
+TForm2::TForm2(PlayerControl &player, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player) {
     setupDescription();
 }
 
-TForm2::~TForm2() {
-    if (Form2 == this)
-        Form2 = nullptr;
-}
+TForm2::~TForm2() = default;
 
 void TForm2::setupDescription() {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Form2"));
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(windowFont());
     // Black is the key colour: whatever stays black is cut out of the window.
     setStyleSheet(QStringLiteral("TForm2 { background: black; }"));
     setAutoFillBackground(true);
@@ -111,10 +102,23 @@ void TForm2::ListBox1Click() {
     const int row = ListBox1->currentRow();
     // The lookup comes first: when it fails, neither the label nor the playback changes.
     const QByteArray address = m_playlist.addressOfRow(row);
-    if (Form1) {
-        Form1->setChannelNumber(channelNumber(ListBox1->item(row)->text()));
-        runTuneSequence(*Form1->vlc, address, {QByteArrayLiteral("nooverlay")}, true);
+    emit channelNumberChanged(channelNumber(ListBox1->item(row)->text()));
+    runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
+    m_player.setNeighbours(neighbourAddresses(row));
+}
+
+QStringList TForm2::neighbourAddresses(int row) const {
+    // The rows a step (Up, Down, the arrows, the menu) reaches next; a row without an address is skipped.
+    QStringList addresses;
+    for (const int neighbour : {row + 1, row - 1}) {
+        if (neighbour < 0 || neighbour >= ListBox1->count())
+            continue;
+        try {
+            addresses.append(QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour)));
+        } catch (const EListError &) {
+        }
     }
+    return addresses;
 }
 
 void TForm2::Button1Click() {
@@ -153,16 +157,12 @@ void TForm2::mousePressEvent(QMouseEvent *event) {
 }
 
 void TForm2::FormShow() {
-    if (Form1) {
-        move(Form1->x() + 392, Form1->y() + 35);
-        Form1->Image5->setTag(1);
-    }
+    emit shown();
     scheduleMaskUpdate();
 }
 
 void TForm2::FormHide() {
-    if (Form1)
-        Form1->Image5->setTag(0);
+    emit hidden();
 }
 
 void TForm2::FormMouseDown(QMouseEvent *event) {

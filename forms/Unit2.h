@@ -7,13 +7,15 @@
 class QLabel;
 class QPushButton;
 class ChannelListBox;
+class PlayerControl;
 
 // The floating, see-through channel list. Its selection is the only record of the current
 // channel; it owns the step operations every other way of changing channel goes through.
 class TForm2 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget *parent = nullptr);
+    // A channel picked in the list is tuned on player.
+    explicit TForm2(PlayerControl &player, QWidget *parent = nullptr);
     ~TForm2() override;
 
     // Reads the playlist from the working folder and fills the list.
@@ -35,6 +37,12 @@ public slots:
     void Button1Click();
     void Button2Click();
 
+signals:
+    // The picked channel's number, for the player window to show once its tune starts.
+    void channelNumberChanged(const QString &number);
+    void shown();
+    void hidden();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -47,10 +55,10 @@ private:
     void setupDescription();
     void scheduleMaskUpdate();
     void updateMask();
+    QStringList neighbourAddresses(int row) const;
 
+    PlayerControl &m_player;
     Playlist m_playlist;
     bool m_maskPending = false;
     bool m_grabbing = false;
 };
-
-extern TForm2 *Form2;

@@ -1,6 +1,6 @@
 #include "forms/Unit3.h"
 
-#include "app/Constants.h"
+#include "forms/WindowFont.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -8,19 +8,14 @@
 #include <QPushButton>
 #include <QUrl>
 
-TForm3 *Form3 = nullptr;
-
-TForm3::TForm3(QWidget *parent)
+TForm3::TForm3(const QString &authorPage, QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    if (!Form3)
-        Form3 = this;
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_authorPage(authorPage) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("A Propos"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(windowFont());
     setFixedSize(284, 116);
     move(829, 134);
 
@@ -29,11 +24,10 @@ TForm3::TForm3(QWidget *parent)
     Label1->move(48, 24);
     Label1->adjustSize();
 
-    Label2 = new QLabel(QString::fromUtf8(halcyon::AuthorPageUrl), this);
+    Label2 = new QLabel(m_authorPage, this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setTextFormat(Qt::PlainText);
-    QFont linkFont(QStringLiteral("MS Sans Serif"));
-    linkFont.setPixelSize(11);
+    QFont linkFont = windowFont();
     linkFont.setUnderline(true);
     Label2->setFont(linkFont);
     QPalette blue = Label2->palette();
@@ -50,13 +44,10 @@ TForm3::TForm3(QWidget *parent)
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
 }
 
-TForm3::~TForm3() {
-    if (Form3 == this)
-        Form3 = nullptr;
-}
+TForm3::~TForm3() = default;
 
 void TForm3::Label2Click() {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf8(halcyon::AuthorPageUrl)));
+    QDesktopServices::openUrl(QUrl(m_authorPage));
 }
 
 void TForm3::Button1Click() {

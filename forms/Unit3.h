@@ -9,7 +9,7 @@ class QPushButton;
 class TForm3 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget *parent = nullptr);
+    explicit TForm3(const QString &authorPage, QWidget *parent = nullptr);
     ~TForm3() override;
 
     QLabel *Label1;
@@ -25,7 +25,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QString m_authorPage;
     bool m_label2Pressed = false;
 };
-
-extern TForm3 *Form3;

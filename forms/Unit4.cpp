@@ -2,14 +2,13 @@
 
 #include "forms/FolderCreation.h"
 #include "forms/TSelectDirDlg.h"
+#include "forms/WindowFont.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
-
-TForm4 *Form4 = nullptr;
 
 namespace {
 
@@ -26,14 +25,10 @@ QString defaultDestination() {
 TForm4::TForm4(QWidget *parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    if (!Form4)
-        Form4 = this;
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Déstination"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(windowFont());
     setFixedSize(372, 98);
     move(434, 521);
 
@@ -60,10 +55,7 @@ TForm4::TForm4(QWidget *parent)
     setTabOrder(Edit1, Button2);
 }
 
-TForm4::~TForm4() {
-    if (Form4 == this)
-        Form4 = nullptr;
-}
+TForm4::~TForm4() = default;
 
 QString TForm4::destinationFolder() const {
     return Edit1->text();

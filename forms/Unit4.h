@@ -25,5 +25,3 @@ public:
     // folder cannot be created; Edit1 then keeps its text.
     void Button1Click();
 };
-
-extern TForm4 *Form4;

@@ -1,7 +1,7 @@
 #include "forms/Unit5.h"
 
 #include "forms/GuideIcon.h"
-#include "forms/Unit1.h"
+#include "forms/WindowFont.h"
 #include "player/EOleException.h"
 #include "player/TVLCPlugin.h"
 
@@ -13,8 +13,6 @@
 #include <QWebEngineView>
 #include <QWindow>
 
-TForm5 *Form5 = nullptr;
-
 namespace {
 
 // The window's outer size, border and caption included.
@@ -24,15 +22,11 @@ constexpr int kLongestWaitForPictureMs = 2000;
 } // namespace
 
 TForm5::TForm5(const QString &guidePage, QWidget *parent) : QWidget(parent), m_guidePage(guidePage) {
-    if (!Form5)
-        Form5 = this;
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Programme TV"));
     setWindowIcon(guideWindowIcon());
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(windowFont());
     // Until a window manager says how thick its frame is, the whole outer size goes to the client.
     resize(kOuterSize);
     move(231, 163);
@@ -44,9 +38,10 @@ TForm5::TForm5(const QString &guidePage, QWidget *parent) : QWidget(parent), m_g
     layout->addWidget(WebBrowser1);
 }
 
-TForm5::~TForm5() {
-    if (Form5 == this)
-        Form5 = nullptr;
+TForm5::~TForm5() = default;
+
+void TForm5::setPlayer(TVLCPlugin *player) {
+    m_player = player;
 }
 
 void TForm5::FormCreate() {
@@ -70,7 +65,7 @@ void TForm5::Navigate(const QString &address) {
     // Starting the web engine holds this thread for 0.1 to 0.2 s and loads the machine for a while
     // more, which visibly delays the television's first picture: start it once that picture is on
     // screen, or after a while at most. Without a player it starts as soon as the event loop runs.
-    TVLCPlugin *player = Form1 ? Form1->vlc : nullptr;
+    TVLCPlugin *player = m_player;
     QTimer::singleShot(player ? kLongestWaitForPictureMs : 0, this, &TForm5::startEngine);
     if (player)
         connect(player, &TVLCPlugin::framePainted, this, &TForm5::startEngine,

@@ -1,20 +1,19 @@
 #pragma once
 
-#include "app/Constants.h"
-
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
 class QWebEngineView;
+class TVLCPlugin;
 
 // The television guide: the listings page in an embedded browser. The page is requested once,
 // at start-up, and stays as the user left it when the window is closed and shown again.
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(const QString &guidePage = QString::fromUtf8(halcyon::GuidePageUrl),
-                    QWidget *parent = nullptr);
+    explicit TForm5(const QString &guidePage, QWidget *parent = nullptr);
 
     ~TForm5() override;
 
@@ -25,6 +24,8 @@ public:
     // Loads address; the first one once the television shows. Throws EOleException when it is no
     // address to navigate to.
     void Navigate(const QString &address);
+    // With a player, the web engine waits for its first picture (or a while at most) to start.
+    void setPlayer(TVLCPlugin *player);
 
 protected:
     bool event(QEvent *event) override;
@@ -33,11 +34,10 @@ private:
     void fitOuterSize();
     void startEngine();
 
+    QPointer<TVLCPlugin> m_player;
     QString m_guidePage;
     QUrl m_firstPage;
     bool m_engineDeferred = false;
     bool m_engineStarted = false;
     bool m_outerSizeFitted = false;
 };
-
-extern TForm5 *Form5;

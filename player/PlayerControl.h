@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// The three operations the rest of the program uses on the player control.
-// Each one may throw EOleException (player/EOleException.h).
+// The operations the rest of the program uses on the player control.
+// Each of the first three may throw EOleException (player/EOleException.h).
 class PlayerControl {
 public:
     virtual ~PlayerControl() = default;
@@ -13,4 +13,7 @@ public:
     virtual void addTarget(const QString &address, const QStringList &options, int mode, int position) = 0;
     // Plays the target most recently inserted by addTarget.
     virtual void play() = 0;
+    // The streams that neighbour the one tuned in the channel list, nearest first: the control may
+    // keep them ready for a fast step. Changes nothing of what play() shows or reports.
+    virtual void setNeighbours(const QStringList &addresses) = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "player/EOleException.h"
 #include "player/playback/GstPlayerEngine.h"
+#include "player/playback/WarmPlayerEngine.h"
 #include "player/recording/FfmpegRecordingEngine.h"
 
 #include <QPainter>
@@ -12,7 +13,8 @@ const QString kSource = QStringLiteral("TVLCPlugin");
 constexpr int kMaximumVolume = 200;
 } // namespace
 
-TVLCPlugin::TVLCPlugin(QWidget *parent) : TVLCPlugin(std::make_unique<GstPlayerEngine>(), parent) {}
+TVLCPlugin::TVLCPlugin(QWidget *parent)
+    : TVLCPlugin(std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>()), parent) {}
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
     : TVLCPlugin(
@@ -72,10 +74,17 @@ void TVLCPlugin::play() {
     m_recording.stop();
     if (target->options.sout) {
         m_supervisor.stop();
+        // A recording comes first: no session of the box is spent on warm neighbours meanwhile.
+        m_engine->setNeighbours({});
         m_recording.start(target->address, *target->options.sout);
     } else {
         m_supervisor.play(*target);
     }
+}
+
+void TVLCPlugin::setNeighbours(const QStringList &addresses) {
+    if (!m_recording.isRecording())
+        m_engine->setNeighbours(addresses);
 }
 
 QString TVLCPlugin::statusText() const {

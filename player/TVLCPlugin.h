@@ -32,6 +32,7 @@ public:
     void stop() override;
     void addTarget(const QString &address, const QStringList &options, int mode, int position) override;
     void play() override;
+    void setNeighbours(const QStringList &addresses) override;
 
     bool autoPlay() const { return m_autoPlay; }
     void setAutoPlay(bool autoPlay) { m_autoPlay = autoPlay; }

@@ -1,11 +1,11 @@
 #include "player/TuneSequence.h"
 
+#include "player/PlayQueue.h"
 #include "player/PlayerControl.h"
 
 #include <QStringList>
 
 namespace {
-constexpr int kInsertMode = 1;
 constexpr int kQueueHead = 0;
 } // namespace
 
@@ -18,6 +18,6 @@ void runTuneSequence(PlayerControl &control, const QByteArray &address, const QL
     wideOptions.reserve(options.size());
     for (const QByteArray &option : options)
         wideOptions.append(QString::fromLocal8Bit(option));
-    control.addTarget(QString::fromLocal8Bit(address), wideOptions, kInsertMode, kQueueHead);
+    control.addTarget(QString::fromLocal8Bit(address), wideOptions, PlayQueue::kInsertMode, kQueueHead);
     control.play();
 }

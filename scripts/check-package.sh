@@ -81,7 +81,7 @@ if [ ! -x "$root/usr/bin/apt-get" ]; then
     }
 fi
 cp "$deb" "$root/tmp/"
-echo "127.0.0.1 decodeur.home.arpa" >>"$root/etc/hosts"
+grep -q decodeur.home.arpa "$root/etc/hosts" || echo "127.0.0.1 decodeur.home.arpa" >>"$root/etc/hosts"
 started=$SECONDS
 in_root env DEBIAN_FRONTEND=noninteractive apt-get -q update >"$work/apt.log" 2>&1
 in_root env DEBIAN_FRONTEND=noninteractive apt-get -q install -y "/tmp/$(basename "$deb")" >>"$work/apt.log" 2>&1 || {
@@ -92,7 +92,7 @@ echo "installed in $((SECONDS - started)) s; the root now takes $(du -sh --one-f
 
 # An ordinary user with a videos folder and a playlist in the home folder, where a desktop starts
 # the programs of its menu.
-in_root useradd --create-home --shell /bin/bash viewer
+in_root id viewer >/dev/null 2>&1 || in_root useradd --create-home --shell /bin/bash viewer
 in_root runuser -u viewer -- mkdir -p /home/viewer/Videos
 viewer_uid=$(in_root id -u viewer)
 

@@ -16,8 +16,12 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
     # simulated set-top box
     libgstrtspserver-1.0-dev
+    # an independent RTSP server for the tests
+    rtsp-server-perl
     # tests and demo
     googletest libgmock-dev xvfb openbox xdotool x11-utils imagemagick ffmpeg python3
+    # an independent RTSP server to play against
+    rtsp-server-perl
     # packaging (scripts/package.sh) and the checks of the installed program
     dpkg-dev desktop-file-utils appstream passwd
     # benchmarks

@@ -2,10 +2,12 @@
 
 #include "shaping/Colour.h"
 #include "shaping/ImageCanvas.h"
+#include "shaping/ShapingImage.h"
 #include "shaping/SkinRegion.h"
 #include "shaping/WindowDrag.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -25,16 +27,16 @@ TSkTranspaMoveForm::~TSkTranspaMoveForm() {
     disconnect(m_imageRemoval);
 }
 
-void TSkTranspaMoveForm::setImageLinked(QWidget *image) {
+void TSkTranspaMoveForm::setImageLinked(ShapingImage *image) {
     disconnect(m_imageRemoval);
     m_imageLinked = image;
     if (!image)
         return;
-    m_imageRemoval = connect(image, &QObject::destroyed, this, [this] { setImageLinked(nullptr); });
+    m_imageRemoval = connect(image->widget(), &QObject::destroyed, this, [this] { setImageLinked(nullptr); });
     if (m_loading)
         return;
 
-    const qint32 colour = ImageCanvas::pixel(image, 0, 0);
+    const qint32 colour = ImageCanvas::pixel(*image, 0, 0);
     m_transparentColor = colour;
     m_xy.setY(TCoord::kUnset);
     if (FLoaded)
@@ -76,7 +78,7 @@ void TSkTranspaMoveForm::OnXYChange(TCoord *) {
     if (m_xy.X() == TCoord::kUnset || m_xy.Y() == TCoord::kUnset || FUpdating || !m_imageLinked)
         return;
     // Read before anything changes, so a picture that cannot be read leaves the key alone.
-    const qint32 colour = ImageCanvas::pixel(m_imageLinked, m_xy.X(), m_xy.Y());
+    const qint32 colour = ImageCanvas::pixel(*m_imageLinked, m_xy.X(), m_xy.Y());
     m_transparentColor = colour;
     FUpdating = true;
     writeComponents(colour);
@@ -90,19 +92,23 @@ void TSkTranspaMoveForm::writeComponents(qint32 colour) {
     m_rgv.setB(Colour::blue(colour));
 }
 
+QWidget *TSkTranspaMoveForm::linkedWidget() const {
+    return m_imageLinked ? m_imageLinked->widget() : nullptr;
+}
+
 QPoint TSkTranspaMoveForm::imagePosition() const {
-    return m_form->isAncestorOf(m_imageLinked) ? m_imageLinked->mapTo(m_form, QPoint(0, 0))
-                                               : m_imageLinked->pos();
+    const QWidget *image = linkedWidget();
+    return m_form->isAncestorOf(image) ? image->mapTo(m_form, QPoint(0, 0)) : image->pos();
 }
 
 void TSkTranspaMoveForm::RebuildRegion() {
     if (!m_transparent || !m_imageLinked)
         return;
     const QPoint at = imagePosition();
-    m_form->resize(at.x() + m_imageLinked->width(), at.y() + m_imageLinked->height());
+    m_form->resize(at.x() + linkedWidget()->width(), at.y() + linkedWidget()->height());
 
     // A picture that is not a bitmap is shaped as an empty one; it is left as it is.
-    const QRegion shape = SkinRegion::build(ImageCanvas::bitmap(m_imageLinked), m_transparentColor, at);
+    const QRegion shape = SkinRegion::build(m_imageLinked->bitmap(), m_transparentColor, at);
     // An empty shape would leave a window nobody can see, move or close: show all of it.
     if (shape.isEmpty())
         m_form->clearMask();
@@ -132,15 +138,15 @@ bool TSkTranspaMoveForm::MessageHook(QObject *receiver, QMouseEvent *event) {
 bool TSkTranspaMoveForm::isPressOnForm(QObject *receiver) const {
     if (receiver == m_form)
         return true;
-    return receiver->isWidgetType() && receiver->inherits("QLabel") &&
-           static_cast<QWidget *>(receiver)->parentWidget() == m_form;
+    const auto *label = qobject_cast<const QLabel *>(receiver);
+    return label && label->parentWidget() == m_form;
 }
 
 // A press that a windowed child (the player) ignored travels on to the form: it is still that
 // child's press, so look at what lies under the pointer rather than at who receives it.
 bool TSkTranspaMoveForm::isGraphicControlAt(const QPoint &formPos) const {
     QWidget *under = m_form->childAt(formPos);
-    return !under || (under->inherits("QLabel") && under->parentWidget() == m_form);
+    return !under || (qobject_cast<const QLabel *>(under) && under->parentWidget() == m_form);
 }
 
 // Images are told apart from the linked one by name; hidden ones still cover their area,
@@ -148,12 +154,12 @@ bool TSkTranspaMoveForm::isGraphicControlAt(const QPoint &formPos) const {
 bool TSkTranspaMoveForm::isOnOtherImage(const QPoint &formPos) const {
     const QObjectList &children = m_form->children();
     for (auto it = children.crbegin(); it != children.crend(); ++it) {
-        QObject *child = *it;
-        if (!child->isWidgetType() || !child->inherits("TImage"))
+        auto *image = dynamic_cast<ShapingImage *>(*it);
+        if (!image)
             continue;
-        if (m_imageLinked && child->objectName() == m_imageLinked->objectName())
+        if (m_imageLinked && image->widget()->objectName() == linkedWidget()->objectName())
             continue;
-        if (static_cast<QWidget *>(child)->geometry().contains(formPos))
+        if (image->widget()->geometry().contains(formPos))
             return true;
     }
     return false;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QMouseEvent;
+class ShapingImage;
 
 // Cuts its owner form to the outline of a skin image (every pixel of the key colour is left
 // out of the window) and lets the user drag the form by a left press anywhere on it except
@@ -16,7 +17,6 @@ class QMouseEvent;
 // windowed children such as the player keep their presses.
 class TSkTranspaMoveForm : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QWidget *ImageLinked READ ImageLinked WRITE setImageLinked)
     Q_PROPERTY(bool Transparent READ Transparent WRITE setTransparent)
     Q_PROPERTY(qint32 TransparentColor READ TransparentColor WRITE setTransparentColor)
     Q_PROPERTY(bool Deplacement READ Deplacement WRITE setDeplacement)
@@ -28,9 +28,9 @@ public:
     explicit TSkTranspaMoveForm(QWidget *owner, Creation creation = Creation::ByCode);
     ~TSkTranspaMoveForm() override;
 
-    // The image component (an image class with "bitmap", "hasGraphic" and "canvasBitmap").
-    QWidget *ImageLinked() const { return m_imageLinked; }
-    void setImageLinked(QWidget *image);
+    // The image the form is cut to; null once that image is gone.
+    ShapingImage *ImageLinked() const { return m_imageLinked; }
+    void setImageLinked(ShapingImage *image);
     bool Transparent() const { return m_transparent; }
     void setTransparent(bool on) { m_transparent = on; }
     // Red in the low byte, then green, then blue.
@@ -62,7 +62,8 @@ private:
     void writeComponents(qint32 colour);
     QPoint imagePosition() const;
 
-    QPointer<QWidget> m_imageLinked;
+    ShapingImage *m_imageLinked = nullptr;
+    QWidget *linkedWidget() const;
     bool m_transparent = false;
     qint32 m_transparentColor = 0;
     TCoord m_xy;

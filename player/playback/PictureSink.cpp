@@ -14,6 +14,11 @@ constexpr const char *kFormat = "xRGB";
 
 // Square pixels at most the shown size: videoscale keeps the picture's display aspect within the
 // bound, so 720x576 at 16:15 and 1920x1080 at 1:1 both arrive ready to paint.
+// A picture this late is still shown: on a starved machine a late picture beats none, and the
+// watchdog would take a run of dropped ones for a dead stream. Later ones (the backlog a stalled
+// network releases at once) are dropped.
+constexpr qint64 kMaxLatenessMs = 500;
+
 GstCaps *capsFor(QSize bound) {
     GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, kFormat, "pixel-aspect-ratio",
                                         GST_TYPE_FRACTION, 1, 1, nullptr);
@@ -39,9 +44,11 @@ PictureSink::PictureSink(std::function<void()> pictureWaiting)
 
 GstElement *PictureSink::createBin(QSize bound) {
     GstElement *bin = gst_bin_new("pictures");
-    // Linear deinterlacing only touches interlaced pictures and costs one pass over them.
+    // Interlaced pictures are shown one field at a time, each field half the picture's height and
+    // left to the scaler below: the window shows far fewer lines than a field has, so nothing is
+    // lost, and no pass over the full picture is spent on it. Progressive pictures pass untouched.
     GstElement *deinterlace = make("deinterlace");
-    gst_util_set_object_arg(G_OBJECT(deinterlace), "method", "linear");
+    gst_util_set_object_arg(G_OBJECT(deinterlace), "method", "scalerbob");
     // One picture per frame, not per field: the stream's own rate at half the cost.
     gst_util_set_object_arg(G_OBJECT(deinterlace), "fields", "top");
     // Scaling first, converting after: the conversion then runs on the small picture.
@@ -52,10 +59,11 @@ GstElement *PictureSink::createBin(QSize bound) {
     g_object_set(m_filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
     GstElement *sink = make("appsink");
-    // Late pictures are dropped and reported upstream, so under load the decoder skips work
-    // instead of the picture falling ever further behind.
-    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "qos", TRUE, "max-lateness",
-                 gint64(20 * GST_MSECOND), "enable-last-sample", FALSE, nullptr);
+    // Very late pictures are dropped here, so under load the picture keeps up with the sound instead
+    // of falling ever further behind. Not reported upstream (qos): after a network stall the first
+    // pictures come late once, and the decoder would then skip the next second or two as well.
+    g_object_set(sink, "max-buffers", 1u, "drop", TRUE, "sync", TRUE, "qos", FALSE, "max-lateness",
+                 gint64(kMaxLatenessMs * GST_MSECOND), "enable-last-sample", FALSE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample =
         reinterpret_cast<GstFlowReturn (*)(GstAppSink *, gpointer)>(&PictureSink::onNewSample);
@@ -64,7 +72,9 @@ GstElement *PictureSink::createBin(QSize bound) {
     gst_bin_add_many(GST_BIN(bin), deinterlace, scale, convert, m_filter, sink, nullptr);
     gst_element_link_many(deinterlace, scale, convert, m_filter, sink, nullptr);
     GstPad *input = gst_element_get_static_pad(deinterlace, "sink");
-    gst_element_add_pad(bin, gst_ghost_pad_new("sink", input));
+    GstPad *ghost = gst_ghost_pad_new("sink", input);
+    m_gate.install(ghost);
+    gst_element_add_pad(bin, ghost);
     gst_object_unref(input);
     return bin;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/playback/PictureGate.h"
+
 #include <QImage>
 #include <QSize>
 
@@ -30,12 +32,15 @@ public:
     // The largest picture worth delivering; pictures are never enlarged here. Any thread.
     void setBound(QSize bound);
     Picture take();
+    // Shows the first picture at once; a hand-over also drops the held ones before it.
+    PictureGate &gate() { return m_gate; }
 
 private:
     static int onNewSample(GstAppSink *sink, void *self);
 
     std::function<void()> m_pictureWaiting;
     GstElement *m_filter = nullptr;
+    PictureGate m_gate;
     std::mutex m_mutex;
     Picture m_waiting;
     bool m_delivering = false;

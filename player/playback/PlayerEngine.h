@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Why a stream stopped or never started, as the user is told.
 enum class PlayerFailure {
@@ -29,6 +30,8 @@ public:
     virtual void stop() = 0;
     // 0 to 200; 100 leaves the stream's own level.
     virtual void setVolume(int volume) = 0;
+    // The streams likely to be played next; an engine may prepare them. Ignored by default.
+    virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
     // The size the picture is shown at: an engine may deliver pictures no larger than that.
     virtual void setPictureSize(QSize) {}
 

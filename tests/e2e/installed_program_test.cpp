@@ -203,13 +203,16 @@ protected:
 
 TEST_F(OrdinaryUser, PlaysShowsTheGuideSandboxedAndRecordsIntoTheirVideosFolderOnly) {
     const QStringList workBefore = everythingUnder(m_program.workDir());
+    // What the run writes in the shared temporary folders is newer than this.
+    const QString startMark = m_runtime.filePath("start-mark");
+    QFile(startMark).open(QIODevice::WriteOnly);
     ASSERT_TRUE(m_program.start());
     const xdo::WindowId player = m_program.waitForWindow(QStringLiteral("Halcyon"));
     ASSERT_NE(player, 0u) << m_program.standardError().constData();
     EXPECT_TRUE(showsChannel(player, 201)) << m_program.standardError().right(2000).constData();
 
     // "Programme TV" is the fourth item of the menu.
-    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Down", "Down", "Down", "Down", "Return"}, [] {
+    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Tab", "Tab", "Tab", "Tab", "Return"}, [] {
         return !xdo::searchWindows(QStringLiteral("Programme TV")).isEmpty();
     }));
     EXPECT_TRUE(waitUntil([&] { return webEngineSandboxed(); }, 40000, 200))
@@ -218,8 +221,12 @@ TEST_F(OrdinaryUser, PlaysShowsTheGuideSandboxedAndRecordsIntoTheirVideosFolderO
     ASSERT_TRUE(m_program.isRunning()) << m_program.standardError().right(2000).constData();
 
     // "Enregistrer" is the sixth.
-    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Down", "Down", "Down", "Down", "Down", "Down", "Return"},
-                                     [&] { return !recordingsIn(videos()).isEmpty(); }));
+    ASSERT_TRUE(chooseFromPlayerMenu(
+        player, {"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Return"},
+        [&] { return !recordingsIn(videos()).isEmpty(); },
+        // The file appears once the box answers for the channel.
+        20000))
+        << m_program.standardError().right(2000).constData();
     EXPECT_TRUE(waitUntil(
         [&] {
             const QStringList files = recordingsIn(videos());
@@ -227,8 +234,9 @@ TEST_F(OrdinaryUser, PlaysShowsTheGuideSandboxedAndRecordsIntoTheirVideosFolderO
         },
         40000, 200))
         << m_program.standardError().right(2000).constData();
-    // "Exit" is the last: Up goes round to it.
-    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Up", "Return"}, [&] { return !m_program.isRunning(); }));
+    // "Exit" is the last: Shift+Tab goes round to it.
+    ASSERT_TRUE(
+        chooseFromPlayerMenu(player, {"shift+Tab", "Return"}, [&] { return !m_program.isRunning(); }));
     EXPECT_EQ(m_program.exitCode(), 0);
 
     const QStringList files = recordingsIn(videos());
@@ -248,7 +256,7 @@ TEST_F(OrdinaryUser, PlaysShowsTheGuideSandboxedAndRecordsIntoTheirVideosFolderO
                                      << qPrintable(elsewhere.join('\n'));
     if (m_ownUser) {
         // Nothing of theirs left in the shared temporary folders either.
-        QStringList find{"/tmp", "/var/tmp", "-xdev", "-user", QString::number(m_uid)};
+        QStringList find{"/tmp", "/var/tmp", "-xdev", "-user", QString::number(m_uid), "-newer", startMark};
         for (const QString &theirs : {m_runtime.path(), m_home.path(), m_program.workDir()})
             find << "-not"
                  << "-path" << theirs + "*";

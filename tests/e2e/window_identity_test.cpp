@@ -74,8 +74,8 @@ TEST(WindowIdentity, EveryWindowCarriesTheEntrysClassAndTheApplicationIconUnless
     // Menu items, from the top: the channel list, the guide, the about window, the destination.
     const QList<std::pair<int, QString>> items{
         {1, "Form2"}, {4, "Programme TV"}, {5, "A Propos"}, {7, "Déstination"}};
-    for (const auto &[downs, title] : items) {
-        QStringList keys(downs, QStringLiteral("Down"));
+    for (const auto &[steps, title] : items) {
+        QStringList keys(steps, QStringLiteral("Tab"));
         keys << QStringLiteral("Return");
         ASSERT_TRUE(chooseFromPlayerMenu(player, keys, [&] { return windowTitled(title) != 0; }))
             << qPrintable(title);

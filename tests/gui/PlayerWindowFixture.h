@@ -3,6 +3,8 @@
 // The real player and channel-list windows, created in this test program as the main block
 // creates them, in a fresh working folder, against the simulated box serving the start-up stream.
 
+#include "app/Constants.h"
+#include "app/FormWiring.h"
 #include "forms/ChannelListBox.h"
 #include "forms/TImage.h"
 #include "forms/Unit1.h"
@@ -47,9 +49,10 @@ protected:
         m_oldDir = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
 
-        form1 = std::make_unique<TForm1>();
+        form1 = std::make_unique<TForm1>(halcyon::StartupStream(), halcyon::RecordFallbackStream());
         form1->FormCreate();
-        form2 = std::make_unique<TForm2>();
+        form2 = std::make_unique<TForm2>(*form1->vlc);
+        FormWiring::wireList(*form1, *form2);
         form2->FormCreate();
         form1->show();
         ASSERT_TRUE(

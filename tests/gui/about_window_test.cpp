@@ -24,7 +24,7 @@ public slots:
 class AboutWindow : public ::testing::Test {
 protected:
     const QUrl author{QString::fromUtf8(halcyon::AuthorPageUrl)};
-    TForm3 form;
+    TForm3 form{QString::fromUtf8(halcyon::AuthorPageUrl)};
     UrlCatcher browser;
 
     void SetUp() override {

@@ -19,14 +19,14 @@ TEST(GuideInTheProgram, ShowsFromTheMenuAndEndsWithTheProgramAndItsWebProcesses)
     ASSERT_NE(player, 0u);
 
     // "Programme TV" is the fourth item.
-    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Down", "Down", "Down", "Down", "Return"}, [] {
+    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Tab", "Tab", "Tab", "Tab", "Return"}, [] {
         return !xdo::searchWindows(QStringLiteral("Programme TV")).isEmpty();
     }));
     const QList<qint64> processes = processTree(program.pid());
     EXPECT_GT(processes.size(), 1) << "the web engine's processes did not start";
 
-    // "Exit" is the last: Up goes round to it.
-    ASSERT_TRUE(chooseFromPlayerMenu(player, {"Up", "Return"}, [&] { return !program.isRunning(); }))
+    // "Exit" is the last: Shift+Tab goes round to it.
+    ASSERT_TRUE(chooseFromPlayerMenu(player, {"shift+Tab", "Return"}, [&] { return !program.isRunning(); }))
         << program.standardError().toStdString();
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_TRUE(waitUntil(

@@ -1,6 +1,7 @@
 // The player window with the real player: start-up, stepping by its buttons, menu and keys.
 
 #include "PlayerWindowFixture.h"
+#include "forms/KeyStateTracker.h"
 #include "player/EOleException.h"
 #include "playlist/PlaylistErrors.h"
 #include "support/Xdo.h"
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -111,9 +113,16 @@ TEST_F(PlayerWindowTest, PointerAtTheScreensRightEdgeOverTheSkinShowsTheList) {
     // Part of the skin hangs past the right edge so the pointer can reach the last ten pixels on it.
     form1->move(screenWidth - 634, 200);
     ASSERT_TRUE(waitUntil([&] { return form1->x() == screenWidth - 634; }, 5000));
-    // Over the right-hand speaker: 14 pixels from the edge, then 4.
+    // Over the right-hand speaker: 14 pixels from the edge, then 4. The skin's pointer-move handler
+    // has decided once the skin saw the pointer there.
+    QSignalSpy moves(form1->Image1, &TImage::mouseMoved);
     ASSERT_TRUE(xdo::mouseMove(screenWidth - 14, 400));
-    QTest::qWait(300);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !moves.isEmpty() &&
+                   form1->Image1->mapToGlobal(moves.last().at(0).toPoint()).x() == screenWidth - 14;
+        },
+        5000));
     EXPECT_FALSE(form2->isVisible()) << "the list came out away from the screen's edge";
     ASSERT_TRUE(xdo::mouseMove(screenWidth - 4, 400));
     EXPECT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));
@@ -126,14 +135,22 @@ TEST_F(LongListTest, HeldUpKeyStepsSeveralChannelsAndStopsOnRelease) {
     form1->vlc->setFocus();
     ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == form1.get(); }, 5000));
 
+    // Held for five polling ticks after the window saw it go down.
+    const auto *keys = form1->findChild<KeyStateTracker *>();
+    ASSERT_NE(keys, nullptr);
+    QSignalSpy ticks(form1->Timer1, &QTimer::timeout);
     ASSERT_TRUE(xdo::keyDown(QStringLiteral("Up")));
-    QTest::qWait(550);
+    ASSERT_TRUE(waitUntil([&] { return keys->isDown(Qt::Key_Up); }, 5000));
+    ticks.clear();
+    ASSERT_TRUE(waitUntil([&] { return ticks.count() >= 5; }, 5000));
     ASSERT_TRUE(xdo::keyUp(QStringLiteral("Up")));
-    QTest::qWait(150);
+    ASSERT_TRUE(waitUntil([&] { return !keys->isDown(Qt::Key_Up); }, 5000));
     const int reached = form2->ListBox1->currentRow();
     EXPECT_GE(reached, 2) << "half a second of Up should step several rows";
     EXPECT_LE(reached, 9);
-    QTest::qWait(400);
+    // Four more polling ticks with the key up.
+    ticks.clear();
+    ASSERT_TRUE(waitUntil([&] { return ticks.count() >= 4; }, 5000));
     EXPECT_EQ(form2->ListBox1->currentRow(), reached) << "stepping went on after the key was released";
 }
 

@@ -33,6 +33,7 @@ protected:
             return;
         ASSERT_TRUE(m_out.isValid());
         form4 = std::make_unique<TForm4>();
+        form1->setDestinationWindow(form4.get());
         form4->Edit1->setText(m_out.path());
         QObject::connect(form1->vlc, &TVLCPlugin::recordingProgress, [this](qint64 ms, qint64) {
             if (!m_sinceFirstPicture.isValid()) {

@@ -18,6 +18,9 @@ public:
     }
     void stop() override { calls.append(QStringLiteral("stop")); }
     void setVolume(int volume) override { calls.append(QStringLiteral("volume %1").arg(volume)); }
+    // Kept apart from calls, which tests compare whole.
+    void setNeighbours(const QStringList &addresses) override { neighbours = addresses; }
+    QStringList neighbours;
 
     void sendFrame(QColor colour, QSize size = QSize(720, 576), qreal pixelAspectRatio = 1.0) {
         QImage frame(size, QImage::Format_RGB32);

@@ -3,8 +3,8 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/playback/GstPlayerEngine.h"
 #include "player/TVLCPlugin.h"
+#include "player/playback/GstPlayerEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,10 @@ namespace {
 class GstPlayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(box.start({.channels = {201, 202}, .unserved = {299}, .port = 0})) << box.error();
+        SetTopBox::Options options;
+        options.channels = QList<int>() << 201 << 202;
+        options.unserved = QList<int>() << 299;
+        ASSERT_TRUE(box.start(options)) << box.error();
         control = std::make_unique<TVLCPlugin>();
         control->resize(537, 329);
         control->show();

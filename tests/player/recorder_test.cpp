@@ -1,4 +1,4 @@
-#include "player/recording/StreamRecorder.h"
+#include "player/recording/FfmpegRecordingEngine.h"
 
 #include "support/ChildProcess.h"
 #include "support/RecordingProbe.h"
@@ -74,14 +74,14 @@ SoutChain chainTo(const QString &path, const QString &mux = "ps") {
 // A recorder and everything it said.
 class Recording {
 public:
-    Recording() : m_recorder(std::make_unique<StreamRecorder>()) {
-        QObject::connect(m_recorder.get(), &StreamRecorder::progress, [this](qint64 ms, qint64 bytes) {
+    Recording() : m_recorder(std::make_unique<FfmpegRecordingEngine>()) {
+        QObject::connect(m_recorder.get(), &FfmpegRecordingEngine::progress, [this](qint64 ms, qint64 bytes) {
             if (!m_firstProgress.isValid())
                 m_firstProgress.start();
             m_elapsedMs = ms;
             m_bytes = bytes;
         });
-        QObject::connect(m_recorder.get(), &StreamRecorder::finished,
+        QObject::connect(m_recorder.get(), &FfmpegRecordingEngine::finished,
                          [this](bool ok, const QString &message) {
                              ++m_finishedCount;
                              m_ok = ok;
@@ -89,7 +89,7 @@ public:
                          });
     }
 
-    StreamRecorder &recorder() { return *m_recorder; }
+    FfmpegRecordingEngine &recorder() { return *m_recorder; }
     void destroyRecorder() { m_recorder.reset(); }
 
     bool waitForRecorded(qint64 ms) {
@@ -110,7 +110,7 @@ public:
     std::string message() const { return m_message.toStdString(); }
 
 private:
-    std::unique_ptr<StreamRecorder> m_recorder;
+    std::unique_ptr<FfmpegRecordingEngine> m_recorder;
     QElapsedTimer m_firstProgress;
     qint64 m_elapsedMs = -1;
     qint64 m_bytes = -1;

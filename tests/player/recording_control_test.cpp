@@ -4,8 +4,8 @@
 #include "QtPrinting.h"
 #include "support/Wait.h"
 
-#include "player/recording/RecordingSession.h"
 #include "player/TVLCPlugin.h"
+#include "player/recording/RecordingSession.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -108,6 +108,17 @@ TEST_F(RecordingControl, ARecordingTargetIsWrittenNotShown) {
     EXPECT_EQ(control->statusText(), "Enregistrement : " + kName + " — 00:05\u00a0—\u00a02,1\u00a0Mo");
     ASSERT_EQ(progress.size(), 1);
     EXPECT_EQ(progress.at(0).at(0).toLongLong(), 5400);
+}
+
+TEST_F(RecordingControl, NoNeighbourIsKeptWarmWhileARecordingRuns) {
+    tune(kChannel);
+    control->setNeighbours({kOther});
+    EXPECT_EQ(fake->neighbours, QStringList({kOther}));
+    record(kOther);
+    EXPECT_TRUE(fake->neighbours.isEmpty()) << "the recording's own session comes first";
+    control->setNeighbours({kChannel});
+    EXPECT_TRUE(fake->neighbours.isEmpty());
+    EXPECT_EQ(log->calls, QStringList({"start " + kOther})) << "the recording is not handed to the player";
 }
 
 TEST_F(RecordingControl, StopAndTheNextTuneEndTheRecordingWithoutANoteOfSuccess) {

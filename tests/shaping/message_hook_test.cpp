@@ -1,4 +1,4 @@
-#include "forms/TImage.h"
+#include "PictureImage.h"
 #include "shaping/TSkTranspaMoveForm.h"
 
 #include <QApplication>
@@ -25,10 +25,10 @@ void send(QWidget *receiver, QEvent::Type type, QPoint local, Qt::MouseButton bu
 // A borderless form with a skin, a label, another image, a hidden image and a windowed child.
 struct HookForm {
     std::unique_ptr<QWidget> form = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint);
-    TImage *skin = new TImage(form.get());
+    PictureImage *skin = new PictureImage(form.get());
     QLabel *label = new QLabel(QStringLiteral("Chaîne 2"), form.get());
-    TImage *button = new TImage(form.get());
-    TImage *hidden = new TImage(form.get());
+    PictureImage *button = new PictureImage(form.get());
+    PictureImage *hidden = new PictureImage(form.get());
     QWidget *player = new QWidget(form.get());
     TSkTranspaMoveForm *component = nullptr;
 
@@ -90,14 +90,14 @@ TEST(MessageHook, APressOnTheSkinOrALabelDragsTheForm) {
 
 TEST(MessageHook, TheDraggingPressReachesNoControl) {
     HookForm f;
-    QSignalSpy clicks(f.skin, &TImage::clicked);
+    QSignalSpy clicks(f.skin, &PictureImage::clicked);
     f.click(f.skin, QPoint(100, 95));
     EXPECT_EQ(clicks.count(), 0);
 }
 
 TEST(MessageHook, PressesOnOtherImagesAndWindowedChildrenAreLeftAlone) {
     HookForm f;
-    QSignalSpy clicks(f.button, &TImage::clicked);
+    QSignalSpy clicks(f.button, &PictureImage::clicked);
     EXPECT_EQ(f.dragBy(f.button, QPoint(155, 105)), QPoint(0, 0));
     f.click(f.button, QPoint(155, 105));
     EXPECT_EQ(clicks.count(), 1);

@@ -1,4 +1,4 @@
-#include "forms/TImage.h"
+#include "PictureImage.h"
 #include "shaping/Colour.h"
 #include "shaping/EInvalidGraphicOperation.h"
 #include "shaping/SkinRegion.h"
@@ -37,14 +37,13 @@ QImage smallSkin() {
 // A form with its skin image at (4, 3), built the way a window's description builds it.
 struct ShapedForm {
     std::unique_ptr<QWidget> form = std::make_unique<QWidget>();
-    TImage *image = new TImage(form.get());
+    PictureImage *image = new PictureImage(form.get());
     TSkTranspaMoveForm *component = nullptr;
 
     explicit ShapedForm(
         TSkTranspaMoveForm::Creation creation = TSkTranspaMoveForm::Creation::FromDescription) {
         image->setObjectName(QStringLiteral("Image1"));
-        image->setAutoSize(true);
-        image->setBitmap(smallSkin());
+        image->setBitmap(smallSkin(), true);
         image->move(4, 3);
         component = new TSkTranspaMoveForm(form.get(), creation);
     }
@@ -187,7 +186,7 @@ TEST(SkinShape, ReadingAPixelOfAnAnimationFailsAndChangesNoKey) {
     EXPECT_EQ(f.component->TransparentColor(), 255);
     EXPECT_EQ(f.rgb(), (QList<int>{255, 0, 0}));
 
-    TImage other(f.form.get());
+    PictureImage other(f.form.get());
     other.setAnimation(&movie);
     EXPECT_THROW(f.component->setImageLinked(&other), EInvalidGraphicOperation);
     EXPECT_EQ(f.component->ImageLinked(), &other);
@@ -203,7 +202,7 @@ TEST(SkinShape, LinkingAnImageWithoutPictureKeysItsBlankBitmap) {
     ShapedForm f;
     f.describe();
     f.component->Loaded();
-    TImage blank(f.form.get());
+    PictureImage blank(f.form.get());
     blank.resize(8, 8);
     f.component->setImageLinked(&blank);
     EXPECT_EQ(f.component->TransparentColor(), Colour::fromRgb(255, 255, 255));

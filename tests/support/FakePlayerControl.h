@@ -17,6 +17,8 @@ public:
     // What the last addTarget received, for checks on exact values.
     QString lastAddress;
     QStringList lastOptions;
+    // What the last setNeighbours received; kept apart from calls, which list the tune sequence.
+    QStringList neighbours;
 
     void stop() override { record(QStringLiteral("stop"), QStringLiteral("stop")); }
     void addTarget(const QString &address, const QStringList &options, int mode, int position) override {
@@ -28,6 +30,7 @@ public:
         lastOptions = options;
     }
     void play() override { record(QStringLiteral("play"), QStringLiteral("play")); }
+    void setNeighbours(const QStringList &addresses) override { neighbours = addresses; }
 
 private:
     void record(const QString &name, const QString &text) {

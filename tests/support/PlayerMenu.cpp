@@ -5,7 +5,8 @@
 #include <QDir>
 #include <QFile>
 
-bool chooseFromPlayerMenu(xdo::WindowId player, const QStringList &keys, const std::function<bool()> &done) {
+bool chooseFromPlayerMenu(xdo::WindowId player, const QStringList &keys, const std::function<bool()> &done,
+                          int doneWithinMs) {
     const auto shownWindows = [] { return xdo::searchWindows(QStringLiteral(".*"), true).size(); };
     for (int attempt = 0; attempt < 4; ++attempt) {
         const QPoint skin = xdo::windowGeometry(player).topLeft() + QPoint(660, 200);
@@ -15,7 +16,7 @@ bool chooseFromPlayerMenu(xdo::WindowId player, const QStringList &keys, const s
         waitUntil([&] { return shownWindows() > before; }, 3000, 50);
         for (const QString &key : keys)
             xdo::key(key);
-        if (waitUntil(done, 5000))
+        if (waitUntil(done, doneWithinMs))
             return true;
         xdo::key(QStringLiteral("Escape"));
     }

@@ -11,10 +11,11 @@ namespace {
 constexpr int kReadyDeadlineMs = 20000;
 constexpr int kCommandDeadlineMs = 10000;
 
-QString joined(const QList<int> &numbers) {
+QString joined(const QList<int> &numbers, const QMap<int, QString> &profiles = {}) {
     QStringList parts;
     for (int n : numbers)
-        parts << QString::number(n);
+        parts << QString::number(n) +
+                     (profiles.contains(n) ? QLatin1Char(':') + profiles.value(n) : QString());
     return parts.join(QLatin1Char(','));
 }
 
@@ -27,9 +28,12 @@ SetTopBox::~SetTopBox() {
 bool SetTopBox::start(const Options &options) {
     stop();
     m_options = options;
-    QStringList args{"--port", QString::number(options.port), "--channels", joined(options.channels)};
+    QStringList args{"--port",     QString::number(options.port),
+                     "--channels", joined(options.channels, options.profiles),
+                     "--profile",  options.profile};
     if (!options.unserved.isEmpty())
         args << "--unserved" << joined(options.unserved);
+    args << options.arguments;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     childprocess::tieToTestProgram(m_process);
     m_process.start(QStringLiteral(SETTOPBOX_BINARY), args);
@@ -86,6 +90,33 @@ bool SetTopBox::stopServing() {
 }
 bool SetTopBox::serve() {
     return command("serve");
+}
+
+bool SetTopBox::stall(int ms, int channel) {
+    return command("stall " + QByteArray::number(ms) + ' ' + QByteArray::number(channel));
+}
+bool SetTopBox::setLoss(double percent, int channel) {
+    return command("loss " + QByteArray::number(percent) + ' ' + QByteArray::number(channel));
+}
+bool SetTopBox::setJitter(int ms, int channel) {
+    return command("jitter " + QByteArray::number(ms) + ' ' + QByteArray::number(channel));
+}
+bool SetTopBox::setTransport(const QString &transports) {
+    return command("transport " + transports.toLatin1());
+}
+bool SetTopBox::setSessionTimeout(int seconds) {
+    return command("session-timeout " + QByteArray::number(seconds));
+}
+bool SetTopBox::setMaxSessions(int sessions) {
+    return command("max-sessions " + QByteArray::number(sessions));
+}
+
+bool SetTopBox::restart(int downMs) {
+    if (!command("restart " + QByteArray::number(downMs)))
+        return false;
+    // The box announces its return on the same port as it did at start.
+    return waitForLine({"READY port="}, kReadyDeadlineMs + downMs) ==
+           "READY port=" + QByteArray::number(m_port);
 }
 
 bool SetTopBox::command(const QByteArray &line) {

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // The simulated set-top box in a child process, on a free port unless told otherwise.
 class SetTopBox {
@@ -13,6 +15,12 @@ public:
         QList<int> channels = QList<int>() << 201 << 202 << 203;
         QList<int> unserved;
         int port = 0;
+        // The kind profile unless told otherwise, so that tests written for it stay as they are.
+        QString profile = QStringLiteral("sd-h264");
+        // Channels sending another profile than `profile` (halcyon-settopbox --channels N:PROFILE).
+        QMap<int, QString> profiles = QMap<int, QString>();
+        // More of the box's options, e.g. {"--transport", "tcp", "--max-sessions", "2"}.
+        QStringList arguments = QStringList();
     };
 
     SetTopBox() = default;
@@ -36,6 +44,18 @@ public:
     bool resume(int channel = 0);
     bool stopServing();
     bool serve();
+    // Sends nothing for ms, then goes on live.
+    bool stall(int ms, int channel = 0);
+    bool setLoss(double percent, int channel = 0);
+    bool setJitter(int ms, int channel = 0);
+    // "any", "tcp" or "udp": the lower transports the next SETUPs may use.
+    bool setTransport(const QString &transports);
+    bool setSessionTimeout(int seconds);
+    bool setMaxSessions(int sessions);
+    // Drops everything, closes the port for downMs and returns once the box listens on it again.
+    bool restart(int downMs = 1000);
+    // Any command of the box's standard input; true once it is acknowledged with OK.
+    bool command(const QByteArray &line);
 
     QString error() const { return m_error; }
     qint64 pid() const { return m_process.processId(); }
@@ -44,7 +64,6 @@ public:
     static int startupPort();
 
 private:
-    bool command(const QByteArray &line);
     QByteArray waitForLine(const QList<QByteArray> &prefixes, int timeoutMs);
 
     QProcess m_process;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,14 +11,29 @@ struct BoxOptions {
     std::string bindAddress = "127.0.0.1";
     std::string host = "127.0.0.1";
     std::vector<int> channels{201, 202, 203};
+    // Profiles named per channel in --channels; the others take `profile`.
+    std::map<int, std::string> channelProfiles;
+    std::string profile = "broadcast";
     std::vector<int> unserved;
     std::string playlistPath;
+    // "any", "tcp" or "udp": the lower transports a SETUP may ask for.
+    std::string transport = "any";
+    int sessionTimeout = 60;
+    int maxSessions = 0;
+    double loss = 0;
+    int jitter = 0;
     // When set, the box only prints that channel's background colour as "R G B" for scripts.
     int printColour = 0;
+
+    std::string profileOf(int channel) const;
 };
 
 // Reads the command line; on a mistake returns false with a message for the user.
 bool parseBoxOptions(int argc, char **argv, BoxOptions *options, std::string *error);
+
+// Number parsing shared with the commands on standard input: the whole text or nothing.
+bool parseInt(const std::string &text, int *value);
+bool parsePercent(const std::string &text, double *value);
 
 extern const char *const kBoxUsage;
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "settopbox/ChannelEncoder.h"
+#include "settopbox/SessionKeepAlive.h"
 
+#include <gio/gio.h>
 #include <gst/rtsp-server/rtsp-server.h>
 
 #include <map>
@@ -11,7 +13,11 @@
 
 namespace halcyon::settopbox {
 
-// The RTSP side of the box: one mount /orvantv/<number> per served channel.
+// Which lower transports the box accepts in a SETUP; a refused one is answered 461.
+enum class Transports { Any, TcpOnly, UdpOnly };
+
+// The RTSP side of the box: one mount /orvantv/<number> per served channel. The box accepts its
+// own connections, so that a restart really closes the port and then opens the same one again.
 class BoxServer {
 public:
     BoxServer() = default;
@@ -19,32 +25,56 @@ public:
     BoxServer(const BoxServer &) = delete;
     BoxServer &operator=(const BoxServer &) = delete;
 
-    // Starts every channel's encoder and listens; port 0 picks a free port.
-    bool start(const std::string &bindAddress, int port, const std::vector<int> &channels,
+    // Starts every channel's encoder with its profile and listens; port 0 picks a free port.
+    bool start(const std::string &bindAddress, int port, const std::map<int, const StreamProfile *> &channels,
                std::string *error);
-    int port() const;
+    int port() const { return m_port; }
 
     // A channel number of 0 means every channel; false when the box does not serve it.
     bool setFrozen(int channel, bool frozen);
+    bool stall(int channel, int ms);
+    bool setLoss(int channel, double percent);
+    bool setJitter(int channel, int ms);
     // Drops every viewer and answers "not found" for every channel until serve() is called.
     void stopServing();
     void serve();
 
+    void setTransports(Transports transports);
+    // A session with no request or report from its client for that long is dropped.
+    void setSessionTimeout(int seconds);
+    // A SETUP that would open one session more is refused; 0 means no limit.
+    void setMaxSessions(int sessions);
+    // Drops every connection and session, closes the port, restarts the encoders, and listens on
+    // the same port again downMs later.
+    bool restart(int downMs, std::string *error);
+
 private:
+    bool listen(std::string *error);
+    void closePort();
+    void dropEveryone();
+    std::vector<ChannelEncoder *> encodersOf(int channel);
+    static gboolean onConnection(GSocket *socket, GIOCondition, gpointer self);
+    static gboolean onComeBack(gpointer self);
+    static void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer self);
     static void onMediaConfigure(GstRTSPMediaFactory *factory, GstRTSPMedia *media, gpointer encoder);
     static void onMediaUnprepared(GstRTSPMedia *media, gpointer encoder);
     // Signal handlers share the encoder: a viewer's media may be torn down after the server.
     static gpointer shareEncoder(const std::shared_ptr<ChannelEncoder> &encoder);
     static void releaseEncoder(gpointer shared, GClosure *);
-    static gboolean cleanupSessions(gpointer server);
+    static gboolean cleanupSessions(gpointer self);
     static GstRTSPFilterResult dropClient(GstRTSPServer *, GstRTSPClient *, gpointer);
     static GstRTSPFilterResult dropSession(GstRTSPSessionPool *, GstRTSPSession *, gpointer);
     static std::string mountPath(int channel);
 
     GstRTSPServer *m_server = nullptr;
-    guint m_sourceId = 0;
+    std::string m_bindAddress;
+    int m_port = -1;
+    GSocket *m_listener = nullptr;
+    GSource *m_acceptSource = nullptr;
+    guint m_comeBackId = 0;
     guint m_cleanupId = 0;
     bool m_serving = false;
+    SessionKeepAlive m_keepAlive;
     std::map<int, std::shared_ptr<ChannelEncoder>> m_encoders;
     std::map<int, GstRTSPMediaFactory *> m_factories;
 };

@@ -1,71 +1,71 @@
 #include "settopbox/ChannelEncoder.h"
 
-#include "settopbox/ChannelColors.h"
-
 #include <algorithm>
-#include <cstdio>
 
 namespace halcyon::settopbox {
 
 namespace {
 
-std::string launchLine(int number) {
-    const ChannelColour c = channelColour(number);
-    char colour[16];
-    std::snprintf(colour, sizeof colour, "0xff%02x%02x%02x", c.r, c.g, c.b);
-    // A different pitch per channel lets a listener tell channels apart too.
-    const int pitch = 330 + (number % 16) * 40;
-    // ultrafast and a flat background keep three channels near a third of a core; the small
-    // clock in the corner keeps the picture live without covering the background colour.
-    return "videotestsrc is-live=true pattern=solid-color foreground-color=" + std::string(colour) +
-           " ! video/x-raw,format=I420,width=720,height=576,framerate=25/1,pixel-aspect-ratio=16/15"
-           " ! textoverlay text=" +
-           std::to_string(number) +
-           " font-desc=\"DejaVu Sans Bold 150\" auto-resize=false valignment=center halignment=center"
-           " ! timeoverlay font-desc=\"DejaVu Sans Mono 14\" auto-resize=false valignment=bottom"
-           " halignment=left"
-           " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=12 bitrate=1500"
-           " ! video/x-h264,profile=constrained-baseline ! h264parse config-interval=-1 ! queue"
-           " ! mux. "
-           "audiotestsrc is-live=true wave=sine volume=0.2 samplesperbuffer=1152 freq=" +
-           std::to_string(pitch) +
-           " ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_mp2 bitrate=128000"
-           " ! mpegaudioparse ! queue ! mux. "
-           "mpegtsmux name=mux alignment=7 ! appsink name=out sync=false max-buffers=64 drop=true";
-}
+constexpr guint kAspectPeriodSeconds = 10;
+constexpr const char *kNarrowShape = "16/15";
+constexpr const char *kWideShape = "64/45";
+// A viewer that cannot keep up, or that jitter holds back, loses packets rather than growing the
+// box without bound; enough for two seconds of the HD channel.
+constexpr guint64 kViewerQueueBytes = 2 * 1024 * 1024;
 
 } // namespace
 
-ChannelEncoder::ChannelEncoder(int number) : m_number(number) {}
+ChannelEncoder::ChannelEncoder(int number, const StreamProfile &profile)
+    : m_number(number), m_profile(profile) {}
 
 ChannelEncoder::~ChannelEncoder() {
     stop();
-    for (GstAppSrc *viewer : m_viewers)
-        gst_object_unref(viewer);
+    for (Viewer &viewer : m_viewers) {
+        for (GstAppSrc *source : viewer.sources)
+            gst_object_unref(source);
+    }
 }
 
 void ChannelEncoder::stop() {
+    if (m_aspectTimer) {
+        g_source_remove(m_aspectTimer);
+        m_aspectTimer = 0;
+    }
     if (m_pipeline) {
         // Returns once the streaming threads have left deliver().
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
         gst_object_unref(m_pipeline);
         m_pipeline = nullptr;
     }
+    m_mpeg2.reset();
+    std::lock_guard lock(m_mutex);
+    for (GstCaps *caps : m_caps) {
+        if (caps)
+            gst_caps_unref(caps);
+    }
+    m_caps.assign(size_t(m_profile.outputs), nullptr);
 }
 
 bool ChannelEncoder::start(std::string *error) {
+    stop();
     GError *parseError = nullptr;
-    m_pipeline = gst_parse_launch(launchLine(m_number).c_str(), &parseError);
+    m_pipeline = gst_parse_launch(encoderLaunch(m_profile, m_number).c_str(), &parseError);
     if (!m_pipeline || parseError) {
         *error = parseError ? parseError->message : "pipeline";
         g_clear_error(&parseError);
         return false;
     }
-    GstElement *out = gst_bin_get_by_name(GST_BIN(m_pipeline), "out");
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_sample = &ChannelEncoder::onNewSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, this, nullptr);
-    gst_object_unref(out);
+    if (!connectOutputs(error))
+        return false;
+    if (m_profile.mpeg2Bridge) {
+        m_mpeg2 = std::make_unique<Mpeg2Bridge>();
+        if (!m_mpeg2->open(m_pipeline, m_number, error))
+            return false;
+    }
+    if (m_profile.switchesAspect) {
+        m_wide = false;
+        m_aspectTimer = g_timeout_add_seconds(kAspectPeriodSeconds, &ChannelEncoder::onAspectTick, this);
+    }
     if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         *error = "the encoder of channel " + std::to_string(m_number) + " does not start";
         return false;
@@ -73,44 +73,147 @@ bool ChannelEncoder::start(std::string *error) {
     return true;
 }
 
-void ChannelEncoder::attach(GstAppSrc *viewer) {
-    std::lock_guard lock(m_mutex);
-    m_viewers.push_back(GST_APP_SRC(gst_object_ref(viewer)));
+bool ChannelEncoder::connectOutputs(std::string *error) {
+    for (int i = 0; i < m_profile.outputs; ++i) {
+        GstElement *out = gst_bin_get_by_name(GST_BIN(m_pipeline), ("out" + std::to_string(i)).c_str());
+        if (!out) {
+            *error =
+                "the encoder of channel " + std::to_string(m_number) + " has no output " + std::to_string(i);
+            return false;
+        }
+        g_object_set_data(G_OBJECT(out), "output", GINT_TO_POINTER(i));
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_sample = &ChannelEncoder::onNewSample;
+        gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, this, nullptr);
+        gst_object_unref(out);
+    }
+    if (m_profile.movingNumber && !m_profile.mpeg2Bridge)
+        slideNumber(m_pipeline);
+    return true;
 }
 
-void ChannelEncoder::detach(GstAppSrc *viewer) {
-    std::lock_guard lock(m_mutex);
-    auto it = std::find(m_viewers.begin(), m_viewers.end(), viewer);
-    if (it != m_viewers.end()) {
-        gst_object_unref(*it);
-        m_viewers.erase(it);
+gboolean ChannelEncoder::onAspectTick(gpointer self) {
+    auto *encoder = static_cast<ChannelEncoder *>(self);
+    encoder->m_wide = !encoder->m_wide;
+    GstElement *shape = gst_bin_get_by_name(GST_BIN(encoder->m_pipeline), "shape");
+    GstCaps *caps = nullptr;
+    g_object_get(shape, "caps", &caps, nullptr);
+    GstCaps *next = gst_caps_copy(caps);
+    const char *ratio = encoder->m_wide ? kWideShape : kNarrowShape;
+    GValue value = G_VALUE_INIT;
+    g_value_init(&value, GST_TYPE_FRACTION);
+    gst_value_deserialize(&value, ratio);
+    gst_caps_set_value(next, "pixel-aspect-ratio", &value);
+    g_value_unset(&value);
+    // The encoder starts a new sequence with the new shape in its headers.
+    g_object_set(shape, "caps", next, nullptr);
+    gst_caps_unref(next);
+    gst_caps_unref(caps);
+    gst_object_unref(shape);
+    return G_SOURCE_CONTINUE;
+}
+
+void ChannelEncoder::stall(int ms) {
+    m_stalledUntil = g_get_monotonic_time() + gint64(ms) * 1000;
+}
+
+void ChannelEncoder::attach(GstElement *bin) {
+    Viewer viewer{bin, {}};
+    for (int i = 0; i < m_profile.outputs; ++i) {
+        const std::string index = std::to_string(i);
+        GstElement *source = gst_bin_get_by_name(GST_BIN(bin), ("src" + index).c_str());
+        gst_app_src_set_max_bytes(GST_APP_SRC(source), kViewerQueueBytes);
+        gst_app_src_set_leaky_type(GST_APP_SRC(source), GST_APP_LEAKY_TYPE_DOWNSTREAM);
+        viewer.sources.push_back(GST_APP_SRC(source));
+        if (GstElement *payloader = gst_bin_get_by_name(GST_BIN(bin), ("pay" + index).c_str())) {
+            LinkFaults::install(m_faults, payloader);
+            gst_object_unref(payloader);
+        }
     }
+    std::lock_guard lock(m_mutex);
+    for (int i = 0; i < m_profile.outputs; ++i) {
+        if (m_caps[size_t(i)])
+            gst_app_src_set_caps(viewer.sources[size_t(i)], m_caps[size_t(i)]);
+    }
+    m_viewers.push_back(viewer);
+}
+
+void ChannelEncoder::detach(GstElement *bin) {
+    std::lock_guard lock(m_mutex);
+    auto it = std::find_if(m_viewers.begin(), m_viewers.end(), [&](const Viewer &v) { return v.bin == bin; });
+    if (it == m_viewers.end())
+        return;
+    for (GstAppSrc *source : it->sources)
+        gst_object_unref(source);
+    m_viewers.erase(it);
 }
 
 GstFlowReturn ChannelEncoder::onNewSample(GstAppSink *sink, gpointer self) {
     GstSample *sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_EOS;
-    if (GstBuffer *buffer = gst_sample_get_buffer(sample))
-        static_cast<ChannelEncoder *>(self)->deliver(buffer);
+    const int output = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(sink), "output"));
+    static_cast<ChannelEncoder *>(self)->deliver(output, sample);
     gst_sample_unref(sample);
     return GST_FLOW_OK;
 }
 
-void ChannelEncoder::deliver(GstBuffer *buffer) {
-    if (m_frozen)
-        return;
-    // Each viewer's pipeline has its own clock and start; its appsrc stamps the packets on arrival.
-    GstBuffer *packets = gst_buffer_copy(buffer);
-    GST_BUFFER_PTS(packets) = GST_CLOCK_TIME_NONE;
-    GST_BUFFER_DTS(packets) = GST_CLOCK_TIME_NONE;
-    GST_BUFFER_DURATION(packets) = GST_CLOCK_TIME_NONE;
-    {
-        std::lock_guard lock(m_mutex);
-        for (GstAppSrc *viewer : m_viewers)
-            gst_app_src_push_buffer(viewer, gst_buffer_ref(packets));
+// Elementary streams carry their own timing in RTP: a picture keeps its capture time, moved onto
+// the viewer's running time (both pipelines run on the system clock). False when the viewer is not
+// running yet or the packet was made before the viewer existed.
+bool ChannelEncoder::retime(GstBuffer *buffer, const GstSegment *segment, GstAppSrc *viewer) const {
+    GstClock *clock = gst_element_get_clock(GST_ELEMENT(viewer));
+    if (!clock || !segment) {
+        if (clock)
+            gst_object_unref(clock);
+        return false;
     }
-    gst_buffer_unref(packets);
+    gst_object_unref(clock);
+    const GstClockTime ours = gst_element_get_base_time(m_pipeline);
+    const GstClockTime theirs = gst_element_get_base_time(GST_ELEMENT(viewer));
+    GstClockTime *stamps[] = {&GST_BUFFER_PTS(buffer), &GST_BUFFER_DTS(buffer)};
+    for (GstClockTime *stamp : stamps) {
+        if (*stamp == GST_CLOCK_TIME_NONE)
+            continue;
+        // Encoders shift their stamps by a segment of their own; what counts is the running time.
+        guint64 running = 0;
+        if (gst_segment_to_running_time_full(segment, GST_FORMAT_TIME, *stamp, &running) <= 0 ||
+            ours + running < theirs)
+            return false;
+        *stamp = ours + running - theirs;
+    }
+    return true;
+}
+
+void ChannelEncoder::deliver(int output, GstSample *sample) {
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    if (!buffer || m_frozen || g_get_monotonic_time() < m_stalledUntil)
+        return;
+    GstCaps *caps = gst_sample_get_caps(sample);
+    std::lock_guard lock(m_mutex);
+    GstCaps *&known = m_caps[size_t(output)];
+    const bool newCaps = caps && (!known || !gst_caps_is_equal(known, caps));
+    if (newCaps)
+        gst_caps_replace(&known, caps);
+    for (Viewer &viewer : m_viewers) {
+        GstAppSrc *source = viewer.sources[size_t(output)];
+        if (newCaps)
+            gst_app_src_set_caps(source, caps);
+        GstBuffer *packets = gst_buffer_copy(buffer);
+        bool keep = true;
+        if (m_profile.transportStream) {
+            // The viewer's appsrc stamps MPEG-TS packets on arrival; the stream carries its own clock.
+            GST_BUFFER_PTS(packets) = GST_CLOCK_TIME_NONE;
+            GST_BUFFER_DTS(packets) = GST_CLOCK_TIME_NONE;
+            GST_BUFFER_DURATION(packets) = GST_CLOCK_TIME_NONE;
+        } else {
+            keep = retime(packets, gst_sample_get_segment(sample), source);
+        }
+        if (keep)
+            gst_app_src_push_buffer(source, packets);
+        else
+            gst_buffer_unref(packets);
+    }
 }
 
 } // namespace halcyon::settopbox

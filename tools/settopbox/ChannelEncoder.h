@@ -1,46 +1,73 @@
 #pragma once
 
+#include "settopbox/LinkFaults.h"
+#include "settopbox/Mpeg2Bridge.h"
+#include "settopbox/StreamProfile.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 namespace halcyon::settopbox {
 
-// One channel's live encoder: picture, tone, H.264 + MPEG audio in an MPEG-TS, running from
-// start-up to exit whether anyone watches or not. Each viewer's media is a small appsrc pipeline
-// fed from here, so a viewer joins the stream wherever it is, mid-GOP, as on a real box.
+// One channel's live encoder, running from start-up to exit whether anyone watches or not, as its
+// profile says. Each viewer's media is a small appsrc pipeline fed from here, so a viewer joins the
+// stream wherever it is, mid-GOP, as on a real box.
 class ChannelEncoder {
 public:
-    explicit ChannelEncoder(int number);
+    ChannelEncoder(int number, const StreamProfile &profile);
     ~ChannelEncoder();
     ChannelEncoder(const ChannelEncoder &) = delete;
     ChannelEncoder &operator=(const ChannelEncoder &) = delete;
 
     bool start(std::string *error);
-    // Stops encoding; viewers still attached get nothing more. Safe to call twice.
+    // Stops encoding; viewers still attached get nothing more. Safe to call twice; start() again
+    // begins a new stream, as a box does after a restart.
     void stop();
     int number() const { return m_number; }
+    const StreamProfile &profile() const { return m_profile; }
 
-    void attach(GstAppSrc *viewer);
-    void detach(GstAppSrc *viewer);
+    // The viewer's pipeline holds appsrcs src0... and payloaders pay0... as the profile's viewer
+    // launch line names them.
+    void attach(GstElement *viewer);
+    void detach(GstElement *viewer);
 
     // A frozen channel keeps its viewers' connections open but sends them nothing.
     void setFrozen(bool frozen) { m_frozen = frozen; }
+    // Sends nothing for that long, then goes on live: what was encoded meanwhile is lost.
+    void stall(int ms);
+    LinkFaults &faults() { return *m_faults; }
 
 private:
+    struct Viewer {
+        GstElement *bin;
+        std::vector<GstAppSrc *> sources;
+    };
+
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
-    void deliver(GstBuffer *buffer);
+    static gboolean onAspectTick(gpointer self);
+    bool connectOutputs(std::string *error);
+    void deliver(int output, GstSample *sample);
+    bool retime(GstBuffer *buffer, const GstSegment *segment, GstAppSrc *viewer) const;
 
     int m_number;
+    const StreamProfile &m_profile;
     GstElement *m_pipeline = nullptr;
+    std::unique_ptr<Mpeg2Bridge> m_mpeg2;
+    guint m_aspectTimer = 0;
+    bool m_wide = false;
+    std::shared_ptr<LinkFaults> m_faults = std::make_shared<LinkFaults>();
     std::atomic<bool> m_frozen{false};
+    std::atomic<gint64> m_stalledUntil{0};
     std::mutex m_mutex;
-    std::vector<GstAppSrc *> m_viewers;
+    std::vector<Viewer> m_viewers;
+    std::vector<GstCaps *> m_caps;
 };
 
 } // namespace halcyon::settopbox

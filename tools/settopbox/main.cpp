@@ -1,4 +1,5 @@
 // The simulated set-top box: serves live test channels over RTSP at /orvantv/<number>.
+#include "settopbox/BoxCommands.h"
 #include "settopbox/BoxOptions.h"
 #include "settopbox/BoxServer.h"
 #include "settopbox/ChannelColors.h"
@@ -9,7 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+#include <map>
 
 using namespace halcyon::settopbox;
 
@@ -23,27 +24,13 @@ struct Box {
 
 // Answers on stdout so a test knows the command has taken effect before it goes on.
 void runCommand(Box &box, const std::string &line) {
-    std::istringstream in(line);
-    std::string verb;
-    int channel = 0;
-    in >> verb >> channel;
-    bool ok = true;
-    if (verb == "freeze")
-        ok = box.server.setFrozen(channel, true);
-    else if (verb == "resume")
-        ok = box.server.setFrozen(channel, false);
-    else if (verb == "stop-serving")
-        box.server.stopServing();
-    else if (verb == "serve")
-        box.server.serve();
-    else if (verb == "quit")
-        g_main_loop_quit(box.loop);
-    else if (verb.empty())
+    const CommandResult result = runBoxCommand(box.server, line);
+    if (result == CommandResult::Empty)
         return;
-    else
-        ok = false;
-    std::printf("%s %s\n", ok ? "OK" : "ERROR", line.c_str());
+    std::printf("%s %s\n", result == CommandResult::Refused ? "ERROR" : "OK", line.c_str());
     std::fflush(stdout);
+    if (result == CommandResult::Quit)
+        g_main_loop_quit(box.loop);
 }
 
 gboolean onStdin(GIOChannel *channel, GIOCondition, gpointer data) {
@@ -99,10 +86,20 @@ int main(int argc, char **argv) {
 
     Box box;
     box.loop = g_main_loop_new(nullptr, FALSE);
-    if (!box.server.start(options.bindAddress, options.port, options.channels, &error)) {
+    std::map<int, const StreamProfile *> channels;
+    for (int number : options.channels)
+        channels[number] = findProfile(options.profileOf(number));
+    Transports transports = Transports::Any;
+    parseTransports(options.transport, &transports);
+    if (!box.server.start(options.bindAddress, options.port, channels, &error)) {
         std::fprintf(stderr, "halcyon-settopbox: %s\n", error.c_str());
         return 1;
     }
+    box.server.setTransports(transports);
+    box.server.setSessionTimeout(options.sessionTimeout);
+    box.server.setMaxSessions(options.maxSessions);
+    box.server.setLoss(0, options.loss);
+    box.server.setJitter(0, options.jitter);
     const int port = box.server.port();
     if (!options.playlistPath.empty() && !writePlaylist(options, port)) {
         std::fprintf(stderr, "halcyon-settopbox: cannot write %s\n", options.playlistPath.c_str());

@@ -19,6 +19,8 @@ namespace {
 
 const QColor kKey(255, 0, 0);
 const QColor kScreen(0, 0, 255);
+// Behind the player control.
+const QRect kScreenArea(72, 36, 532, 324);
 const QColor kBodyTop(74, 78, 88);
 const QColor kBodyBottom(34, 36, 42);
 const QColor kBezel(18, 19, 23);
@@ -30,15 +32,16 @@ QImage newBitmap(int w, int h) {
     return img;
 }
 
-// Keeps anti-aliasing from inventing shades of the two reserved colours.
-void scrubReserved(QImage &img, int firstKeyRow) {
+// Keeps anti-aliasing from inventing the two reserved colours where they do not belong: red above
+// firstKeyRow, blue outside the screen area (which stays pure blue).
+void scrubReserved(QImage &img, int firstKeyRow, const QRect &screen = QRect()) {
     for (int y = 0; y < img.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x) {
             const QRgb c = line[x] & 0xFFFFFF;
             if (c == 0xFF0000 && y < firstKeyRow)
                 line[x] = qRgb(254, 0, 0);
-            if (c == 0x0000FF)
+            if (c == 0x0000FF && !screen.contains(x, y))
                 line[x] = qRgb(0, 0, 254);
         }
     }
@@ -81,7 +84,7 @@ QImage drawSkin() {
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(66, 28, 549, 337), 9, 9);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(QRect(72, 36, 532, 324), kScreen);
+    p.fillRect(kScreenArea, kScreen);
     p.setRenderHint(QPainter::Antialiasing);
 
     // Speakers on both sides.
@@ -126,7 +129,7 @@ QImage drawSkin() {
     p.drawRect(QRect(60, bodyBottom, 40, 16));
     p.drawRect(QRect(585, bodyBottom, 40, 16));
     p.end();
-    scrubReserved(img, bodyBottom);
+    scrubReserved(img, bodyBottom, kScreenArea);
     return img;
 }
 

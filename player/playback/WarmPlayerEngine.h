@@ -1,0 +1,102 @@
+#pragma once
+
+#include "player/BackgroundQueue.h"
+#include "player/playback/PlayerEngine.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QStringList>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <optional>
+
+class WarmSource;
+class HandoverPipeline;
+
+// Plays through another engine (the cold path) and keeps the channels that neighbour the one
+// watched warm: received, not decoded (WarmSource). A play of a warm neighbour hands its held
+// stream and its open session to a decoder (HandoverPipeline) instead of connecting anew. Warmth
+// never costs the watched channel: it starts only once the watched channel shows, every warm
+// session is closed before a cold tune connects, and a neighbour refused or failing is dropped
+// quietly and left alone for a while. A neighbour that is not ready, or that shows nothing soon
+// after the hand-over, is played cold, so what is shown is always the channel asked for.
+class WarmPlayerEngine : public PlayerEngine {
+    Q_OBJECT
+public:
+    struct Timing {
+        // A neighbour refused or failed is not tried again before this.
+        int retryAfterMs = 30000;
+        // A warm neighbour silent this long is not handed over (the box's GOP is at most a second).
+        int maxSilenceMs = 500;
+        // An open neighbour silent this long counts as failed.
+        int stallMs = 3000;
+        // A hand-over that shows no picture within this falls back to a cold tune.
+        int handoverGraceMs = 1500;
+    };
+    // The receivers' jitter buffer for warm sessions, in milliseconds.
+    static constexpr int kWarmLatencyMs = 50;
+    static constexpr int kMaxNeighbours = 2;
+
+    explicit WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent = nullptr);
+    ~WarmPlayerEngine() override;
+
+    void play(const PlayTarget &target) override;
+    void stop() override;
+    void setVolume(int volume) override;
+    void setNeighbours(const QStringList &addresses) override;
+    void setPictureSize(QSize size) override;
+
+    void setTiming(const Timing &timing) { m_timing = timing; }
+
+    // For benchmarks and tests: the addresses held warm and ready now, the bytes their rings
+    // hold, the bytes they received since they opened, and whether the last play was handed over.
+    QStringList warmAddresses() const;
+    qsizetype bytesHeld() const;
+    qint64 bytesReceivedByNeighbours() const;
+    bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
+    // Sessions asked of the box since the start, warm and cold.
+    int sessionsRequested() const { return m_sessionsRequested; }
+
+private:
+    bool canHandOver(const PlayTarget &target) const;
+    void stopActive();
+    void startHandover(const std::shared_ptr<WarmSource> &source);
+    void startCold();
+    void fallBackToCold();
+    void takeHandoverPicture(quint64 generation);
+    void onHandoverEnded(quint64 generation, bool error);
+    void onFirstPicture();
+    void reconcile();
+    void inspectSources();
+    void openSource(const QString &address);
+    bool closeSource(const QString &address, bool failed);
+    bool closeIdleSources();
+    void onSourceFailed(const std::weak_ptr<WarmSource> &source);
+    bool coolingDown(const QString &address) const;
+    QString activeSourceAddress() const;
+
+    std::unique_ptr<PlayerEngine> m_cold;
+    Timing m_timing;
+    // Sessions open and close, and decoders start, in order on one thread; a decoder left is torn
+    // down on another, so the next one never waits for it.
+    BackgroundQueue m_pipelines;
+    BackgroundQueue m_teardowns;
+    std::map<QString, std::shared_ptr<WarmSource>> m_sources;
+    QHash<QString, qint64> m_openedAtMs;
+    QHash<QString, qint64> m_retryAtMs;
+    std::shared_ptr<HandoverPipeline> m_handover;
+    std::optional<PlayTarget> m_target;
+    QStringList m_wanted;
+    QElapsedTimer m_clock;
+    QTimer m_inspection;
+    QTimer m_handoverGrace;
+    quint64 m_generation = 0;
+    bool m_coldActive = false;
+    bool m_shown = false;
+    bool m_lastHandedOver = false;
+    bool m_handoverFramesSeen = false;
+    int m_volume = 100;
+    int m_sessionsRequested = 0;
+    QSize m_pictureSize;
+};

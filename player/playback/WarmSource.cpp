@@ -1,0 +1,157 @@
+#include "player/playback/WarmSource.h"
+
+namespace {
+
+// Packets after a gap this long do not continue what the ring holds: it waits for a key frame.
+constexpr qint64 kGapMs = 300;
+
+qint64 monotonicMs() {
+    return qint64(g_get_monotonic_time() / 1000);
+}
+
+} // namespace
+
+WarmSource::WarmSource(const QString &address, int latencyMs, const TsRing::Limits &limits)
+    : m_address(address), m_latencyMs(latencyMs), m_ring(limits) {}
+
+WarmSource::~WarmSource() {
+    close();
+}
+
+void WarmSource::open() {
+    GError *error = nullptr;
+    GstElement *pipeline =
+        gst_parse_launch("rtspsrc name=src ! rtpmp2tdepay ! appsink name=sink sync=false", &error);
+    if (!pipeline || error) {
+        g_clear_error(&error);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        fail();
+        return;
+    }
+    GstElement *src = gst_bin_get_by_name(GST_BIN(pipeline), "src");
+    g_object_set(src, "location", m_address.toUtf8().constData(), "latency", guint(m_latencyMs), nullptr);
+    gst_object_unref(src);
+    GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &WarmSource::onNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    gst_object_unref(sink);
+    // The decoder that takes over runs on this clock: the system's, never an audio device's.
+    GstClock *clock = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    gst_object_unref(clock);
+    GstBus *bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, &WarmSource::onBusMessage, this, nullptr);
+    gst_object_unref(bus);
+    m_pipeline = pipeline;
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        fail();
+}
+
+void WarmSource::close() {
+    if (!m_pipeline)
+        return;
+    detach(nullptr);
+    // Sends the TEARDOWN and waits for it, so the box counts the session free before the next SETUP.
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    GstBus *bus = gst_element_get_bus(m_pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    gst_object_unref(m_pipeline);
+    m_pipeline = nullptr;
+}
+
+bool WarmSource::isReady(int maxSilenceMs) const {
+    if (m_failed || isSilentFor(maxSilenceMs))
+        return false;
+    std::lock_guard lock(m_mutex);
+    return m_ring.hasKeyFrame();
+}
+
+bool WarmSource::isSilentFor(int ms) const {
+    const qint64 last = m_lastDataMs;
+    return last < 0 || monotonicMs() - last > ms;
+}
+
+qsizetype WarmSource::bytesHeld() const {
+    std::lock_guard lock(m_mutex);
+    return m_ring.bytesHeld();
+}
+
+GstClock *WarmSource::clock() const {
+    return m_pipeline ? gst_element_get_clock(m_pipeline) : nullptr;
+}
+
+GstClockTime WarmSource::baseTime() const {
+    return m_pipeline ? gst_element_get_base_time(m_pipeline) : GST_CLOCK_TIME_NONE;
+}
+
+void WarmSource::attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding) {
+    std::lock_guard lock(m_mutex);
+    beforeFeeding(m_ring.framesHeld());
+    for (const TsRing::Chunk &chunk : m_ring.snapshot()) {
+        GstBuffer *buffer = gst_buffer_new_memdup(chunk.packets.constData(), gsize(chunk.packets.size()));
+        GST_BUFFER_PTS(buffer) = GstClockTime(chunk.runningTimeNs);
+        gst_app_src_push_buffer(appsrc, buffer);
+    }
+    if (m_consumer)
+        gst_object_unref(m_consumer);
+    m_consumer = GST_APP_SRC(gst_object_ref(appsrc));
+}
+
+void WarmSource::detach(GstAppSrc *appsrc) {
+    std::lock_guard lock(m_mutex);
+    if (!m_consumer || (appsrc && m_consumer != appsrc))
+        return;
+    gst_object_unref(m_consumer);
+    m_consumer = nullptr;
+}
+
+GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
+    auto *self = static_cast<WarmSource *>(data);
+    GstSample *sample = gst_app_sink_pull_sample(sink);
+    if (!sample)
+        return GST_FLOW_OK;
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    const GstSegment *segment = gst_sample_get_segment(sample);
+    GstClockTime runningTime = GST_CLOCK_TIME_NONE;
+    if (buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer))
+        runningTime = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    GstMapInfo map;
+    if (buffer && GST_CLOCK_TIME_IS_VALID(runningTime) && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        const QByteArray packets(reinterpret_cast<const char *>(map.data), qsizetype(map.size));
+        gst_buffer_unmap(buffer, &map);
+        const qint64 now = monotonicMs();
+        const qint64 last = self->m_lastDataMs.exchange(now);
+        self->m_bytesReceived += packets.size();
+        std::lock_guard lock(self->m_mutex);
+        if ((last >= 0 && now - last > kGapMs) || GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DISCONT))
+            self->m_ring.clear();
+        self->m_ring.push(packets, qint64(runningTime));
+        if (self->m_consumer) {
+            GstBuffer *live = gst_buffer_copy(buffer);
+            GST_BUFFER_PTS(live) = runningTime;
+            GST_BUFFER_DTS(live) = GST_CLOCK_TIME_NONE;
+            gst_app_src_push_buffer(self->m_consumer, live);
+        }
+    }
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+}
+
+GstBusSyncReply WarmSource::onBusMessage(GstBus *, GstMessage *message, gpointer data) {
+    // A refused SETUP (too many sessions), a lost box, a stream that is not MPEG-TS: all the same
+    // here, a neighbour that cannot be kept warm.
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR || GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS)
+        static_cast<WarmSource *>(data)->fail();
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+}
+
+void WarmSource::fail() {
+    if (m_failed.exchange(true))
+        return;
+    if (m_onFailure)
+        m_onFailure();
+}

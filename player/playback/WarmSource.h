@@ -1,0 +1,65 @@
+#pragma once
+
+#include "player/playback/TsRing.h"
+
+#include <QString>
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/gst.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+// One channel received but not decoded: its RTSP session open (rtspsrc ! rtpmp2tdepay ! appsink),
+// the stream since its newest key frame held in a TsRing. A decoder pipeline may attach an appsrc:
+// it gets the held packets, then every live one from the same session, stamped in this pipeline's
+// running time, so the decoder shares its clock and no second handshake is needed.
+// open() and close() block on the network: call them from a pipeline thread, never the window's.
+class WarmSource {
+public:
+    WarmSource(const QString &address, int latencyMs, const TsRing::Limits &limits = {});
+    ~WarmSource();
+    WarmSource(const WarmSource &) = delete;
+    WarmSource &operator=(const WarmSource &) = delete;
+
+    QString address() const { return m_address; }
+    // Called once, from a GStreamer thread, when the session is refused or breaks.
+    void setFailureHandler(std::function<void()> handler) { m_onFailure = std::move(handler); }
+
+    void open();
+    void close();
+
+    // A decoder can start from here: a key frame is held, data came within maxSilenceMs, no error.
+    bool isReady(int maxSilenceMs) const;
+    bool hasFailed() const { return m_failed; }
+    bool isSilentFor(int ms) const;
+    qsizetype bytesHeld() const;
+    qint64 bytesReceived() const { return m_bytesReceived; }
+
+    // Feeds appsrc with the held stream, then the live one until detach(appsrc). beforeFeeding
+    // learns how many pictures the held stream starts, before any of it goes out. The pipeline of
+    // appsrc must run on clock() with baseTime() for the stamps to mean the same.
+    void attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding);
+    // Does nothing when another appsrc has been attached since.
+    void detach(GstAppSrc *appsrc);
+    // A new reference, or null before open().
+    GstClock *clock() const;
+    GstClockTime baseTime() const;
+
+private:
+    static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
+    void fail();
+
+    const QString m_address;
+    const int m_latencyMs;
+    GstElement *m_pipeline = nullptr;
+    mutable std::mutex m_mutex;
+    TsRing m_ring;
+    GstAppSrc *m_consumer = nullptr;
+    std::atomic<qint64> m_lastDataMs{-1};
+    std::atomic<qint64> m_bytesReceived{0};
+    std::atomic<bool> m_failed{false};
+    std::function<void()> m_onFailure;
+};

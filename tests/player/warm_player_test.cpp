@@ -1,0 +1,162 @@
+#include "QtPrinting.h"
+#include "support/Screen.h"
+#include "support/SetTopBox.h"
+#include "support/Wait.h"
+
+#include "player/TVLCPlugin.h"
+#include "player/playback/GstPlayerEngine.h"
+#include "player/playback/WarmPlayerEngine.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+// The player with warm neighbours against the simulated box on loopback.
+namespace {
+
+class WarmPlayer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetTopBox::Options options;
+        options.channels = {201, 202, 203};
+        options.unserved = {299};
+        ASSERT_TRUE(box.start(options)) << box.error();
+        auto engine = std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
+        warm = engine.get();
+        control = std::make_unique<TVLCPlugin>(std::move(engine));
+        control->resize(537, 329);
+        control->show();
+        // Every picture painted is checked, right after its paint (a grab inside it would paint
+        // again): none may belong to another channel than the one tuned.
+        QObject::connect(control.get(), &TVLCPlugin::framePainted, [this] {
+            if (grabbing || checkPending)
+                return;
+            checkPending = true;
+            QTimer::singleShot(0, control.get(), [this] {
+                checkPending = false;
+                grabbing = true;
+                const int shown = channelOfColour(centre(), {201, 202, 203});
+                grabbing = false;
+                if (shown != tuned && control->statusText().isEmpty())
+                    wrongPictures.append(QStringLiteral("%1 while on %2").arg(shown).arg(tuned));
+            });
+        });
+    }
+
+    void tune(int channel, const QList<int> &neighbours) {
+        tuned = channel;
+        control->stop();
+        control->addTarget(QString::fromLatin1(box.address(channel)), {"nooverlay"}, 1, 0);
+        control->play();
+        QStringList addresses;
+        for (int neighbour : neighbours)
+            addresses.append(QString::fromLatin1(box.address(neighbour)));
+        control->setNeighbours(addresses);
+    }
+
+    bool isWarm(int channel) {
+        return warm->warmAddresses().contains(QString::fromLatin1(box.address(channel)));
+    }
+    QRgb centre() { return averageColour(control->grab().toImage(), QRect(200, 20, 137, 40)); }
+    bool shows(int channel) { return control->statusText().isEmpty() && looksLikeChannel(centre(), channel); }
+
+    SetTopBox box;
+    WarmPlayerEngine *warm = nullptr;
+    std::unique_ptr<TVLCPlugin> control;
+    int tuned = 0;
+    bool grabbing = false;
+    bool checkPending = false;
+    QStringList wrongPictures;
+};
+
+TEST_F(WarmPlayer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
+    tune(201, {202});
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
+
+    tune(202, {201, 203});
+    EXPECT_TRUE(warm->lastPlayWasHandedOver());
+    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
+    // The channel left is warm in its turn, and so is the new neighbour: back and on, both handed over.
+    ASSERT_TRUE(waitUntil([&] { return isWarm(201) && isWarm(203); }, 10000));
+    tune(201, {202});
+    EXPECT_TRUE(warm->lastPlayWasHandedOver());
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 5000)) << control->statusText();
+    ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
+    tune(202, {201, 203});
+    EXPECT_TRUE(warm->lastPlayWasHandedOver());
+    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
+    // Still live after the held part: the picture keeps coming.
+    int painted = 0;
+    QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
+    EXPECT_TRUE(waitUntil([&] { return painted >= 20; }, 5000)) << painted;
+    EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+}
+
+TEST_F(WarmPlayer, ARefusedWarmUpLeavesTheWatchedChannelAloneAndIsNotRetriedAtOnce) {
+    tune(201, {299});
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    QStringList statuses;
+    QObject::connect(control.get(), &TVLCPlugin::statusChanged,
+                     [&](const QString &text) { statuses << text; });
+    // Long enough for the refusal and for any retry a storm would make.
+    waitUntil([] { return false; }, 3000);
+    EXPECT_TRUE(shows(201));
+    EXPECT_TRUE(statuses.isEmpty()) << statuses.join(" | ");
+    EXPECT_FALSE(isWarm(299));
+    // Stepping there is an ordinary tune with its ordinary text.
+    tune(299, {201});
+    EXPECT_FALSE(warm->lastPlayWasHandedOver());
+    EXPECT_TRUE(
+        waitUntil([&] { return control->statusText() == "Chaîne introuvable sur le décodeur"; }, 15000))
+        << control->statusText();
+}
+
+TEST_F(WarmPlayer, OnABoxOfTwoSessionsEveryStepShowsItsChannelWithoutAFailureText) {
+    ASSERT_TRUE(box.setMaxSessions(2));
+    QStringList statuses;
+    QObject::connect(control.get(), &TVLCPlugin::statusChanged,
+                     [&](const QString &text) { statuses << text; });
+    tune(202, {203, 201});
+    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
+    // One neighbour gets the box's second session; the other is refused and left alone.
+    ASSERT_TRUE(waitUntil([&] { return warm->warmAddresses().size() == 1; }, 10000));
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(warm->warmAddresses().size(), 1);
+    EXPECT_TRUE(shows(202));
+
+    const int refused = isWarm(203) ? 201 : 203;
+    tune(refused, {202});
+    EXPECT_FALSE(warm->lastPlayWasHandedOver());
+    ASSERT_TRUE(waitUntil([&] { return shows(refused); }, 15000)) << control->statusText();
+    for (const QString &status : statuses)
+        EXPECT_TRUE(status.isEmpty() || status == "Connexion en cours…") << status;
+    EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+}
+
+TEST_F(WarmPlayer, ANeighbourThatStallsIsTunedColdAndShowsItsOwnPicture) {
+    tune(201, {202});
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
+    ASSERT_TRUE(box.freeze(202));
+    ASSERT_TRUE(waitUntil([&] { return !isWarm(202); }, 5000));
+
+    tune(202, {201, 203});
+    EXPECT_FALSE(warm->lastPlayWasHandedOver());
+    EXPECT_EQ(control->statusText(), "Connexion en cours…");
+    ASSERT_TRUE(box.resume(202));
+    EXPECT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
+    EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+}
+
+TEST_F(WarmPlayer, NothingIsWarmedBeforeTheWatchedChannelShows) {
+    ASSERT_TRUE(box.freeze(201));
+    tune(201, {202});
+    waitUntil([] { return false; }, 1500);
+    EXPECT_TRUE(warm->warmAddresses().isEmpty());
+    EXPECT_EQ(warm->bytesReceivedByNeighbours(), 0);
+    ASSERT_TRUE(box.resume(201));
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    EXPECT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
+}
+
+} // namespace
