@@ -49,6 +49,9 @@ void TApplication::openErrorBox(const QByteArray &message) {
                                 QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
     box->setWindowModality(Qt::ApplicationModal);
+    // The channel list floats above everything: the box must float above it, or it opens half
+    // hidden and the program looks frozen.
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
     connect(box, &QDialog::finished, this, [this, box] {
         box->deleteLater();
         boxClosed();

@@ -3,6 +3,7 @@
 #include "forms/ChannelListBox.h"
 #include "forms/Unit2.h"
 #include "forms/Unit4.h"
+#include "player/SoutChain.h"
 #include "player/TuneSequence.h"
 #include "playlist/ChannelText.h"
 
@@ -26,26 +27,9 @@ QString fileName(const QString &channelNumber, const QByteArray &address, const 
     return QStringLiteral("%1-%2.mpg").arg(channel, when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }
 
-namespace {
-
-// A ',' or '}' in the path would end the chain's value early, and a quote at its start would be
-// read as one: such a path goes between double quotes, any double quote in it written twice.
-QByteArray urlValue(const QString &path) {
-    QByteArray bytes = path.toLocal8Bit();
-    const bool plain =
-        !bytes.contains(',') && !bytes.contains('}') && !bytes.startsWith('"') && !bytes.startsWith('\'');
-    if (plain)
-        return bytes;
-    bytes.replace('"', QByteArrayLiteral("\"\""));
-    return '"' + bytes + '"';
-}
-
-} // namespace
-
 QList<QByteArray> options(const QString &path) {
-    const QByteArray chain =
-        ":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=" + urlValue(path) +
-        ",access=file}";
+    const QByteArray chain = ":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=" +
+                             SoutChain::quotedValue(path).toLocal8Bit() + ",access=file}";
     return {chain, QByteArrayLiteral("ttl=1")};
 }
 

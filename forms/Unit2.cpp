@@ -62,7 +62,17 @@ void TForm2::setupDescription() {
                        "QListWidget::item { color: white; background: black; border: none; padding: 0px; }"
                        "QListWidget::item:selected { color: white; background: #1c3f94; }"));
     ListBox1->viewport()->setCursor(Qt::PointingHandCursor);
-    connect(ListBox1, &ChannelListBox::selectionChangedByUser, this, &TForm2::ListBox1Click);
+    connect(ListBox1, &ChannelListBox::selectionChangedByUser, this, [this] {
+        // The choice is made inside the item view's own selection handling: a failure thrown
+        // through it would leave the highlight half moved. It is thrown again from the event loop.
+        try {
+            ListBox1Click();
+        } catch (...) {
+            QMetaObject::invokeMethod(
+                this, [failure = std::current_exception()] { std::rethrow_exception(failure); },
+                Qt::QueuedConnection);
+        }
+    });
     connect(ListBox1, &ChannelListBox::painted, this, &TForm2::scheduleMaskUpdate);
 
     auto button = [this](const char *name, const QString &caption, const QRect &place) {

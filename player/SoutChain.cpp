@@ -195,6 +195,20 @@ QString stripPrefix(const QString &text) {
 
 } // namespace
 
+QString SoutChain::quotedValue(const QString &value) {
+    // A ',' or '}' would end the value early, a quote at its start would be read as one, and
+    // surrounding spaces would be trimmed with the chain's: such a value goes between double
+    // quotes, any double quote in it written twice.
+    const bool plain = !value.contains(u',') && !value.contains(u'}') && !value.startsWith(u'"') &&
+                       !value.startsWith(u'\'') && !value.isEmpty() && !value.at(0).isSpace() &&
+                       !value.back().isSpace();
+    if (plain)
+        return value;
+    QString quoted = value;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
 SoutChain SoutChain::parse(const QString &chainText) {
     const QString text = stripPrefix(chainText.trimmed());
     if (text.isEmpty())

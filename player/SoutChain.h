@@ -21,4 +21,6 @@ struct SoutChain {
 
     // Throws SoutChainError on a malformed chain or one asking for anything else.
     static SoutChain parse(const QString &chainText);
+    // A value as it must be written in a chain so that parse() gives it back exactly.
+    static QString quotedValue(const QString &value);
 };

@@ -42,18 +42,25 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
 TVLCPlugin::~TVLCPlugin() = default;
 
 void TVLCPlugin::stop() {
+    m_refusal.clear();
     m_supervisor.stop();
     m_recording.stop();
 }
 
 void TVLCPlugin::addTarget(const QString &address, const QStringList &options, int mode, int position) {
+    // A target refused here leaves nothing to play: the picture says why instead of going blank.
+    const auto refuse = [this](const QString &why) {
+        m_refusal = why;
+        onStatusChanged();
+        return EOleException(EOleException::kInvalidArgument, why, kSource);
+    };
     if (address.trimmed().isEmpty())
-        throw EOleException(EOleException::kInvalidArgument, QStringLiteral("Adresse du flux vide"), kSource);
+        throw refuse(QStringLiteral("Adresse du flux vide"));
     PlayTarget target{address, {}};
     try {
         target.options = PlayerOptions::parse(options);
     } catch (const PlayerOptionError &e) {
-        throw EOleException(EOleException::kInvalidArgument, QString::fromUtf8(e.what()), kSource);
+        throw refuse(QString::fromUtf8(e.what()));
     }
     m_queue.insert(target, mode, position);
 }
@@ -62,6 +69,7 @@ void TVLCPlugin::play() {
     const std::optional<PlayTarget> target = m_queue.mostRecent();
     if (!target)
         return;
+    m_refusal.clear();
     // One stream at a time: a recording under way gives way to whatever is played next.
     m_recording.stop();
     if (target->options.sout) {
@@ -81,7 +89,10 @@ void TVLCPlugin::setNeighbours(const QStringList &addresses) {
 
 QString TVLCPlugin::statusText() const {
     const QString recording = m_recording.statusText();
-    return recording.isEmpty() ? m_supervisor.statusText() : recording;
+    if (!recording.isEmpty())
+        return recording;
+    const QString playback = m_supervisor.statusText();
+    return playback.isEmpty() ? m_refusal : playback;
 }
 
 void TVLCPlugin::onStatusChanged() {

@@ -80,4 +80,6 @@ private:
     int m_volume = 50;
     QString m_mrl;
     QString m_shownStatus;
+    // Why the last target was refused, until something else is played or stopped.
+    QString m_refusal;
 };

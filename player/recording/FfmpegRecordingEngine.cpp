@@ -38,6 +38,7 @@ void FfmpegRecordingEngine::start(const QString &inputUrl, const SoutChain &chai
     join();
     m_stopRequested = false;
     m_recording = true;
+    m_streamLost = false;
     SoutChain destination = chain;
     destination.url = m_outputPath = freePath(chain.url);
     const quint64 generation = ++m_generation;
@@ -60,6 +61,7 @@ void FfmpegRecordingEngine::start(const QString &inputUrl, const SoutChain &chai
                 if (generation != m_generation)
                     return;
                 m_recording = false;
+                m_streamLost = outcome.streamLost;
                 emit finished(outcome.ok, outcome.message);
             },
             Qt::QueuedConnection);

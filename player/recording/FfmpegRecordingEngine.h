@@ -28,6 +28,7 @@ public:
     bool isRecording() const { return m_recording; }
     // The file being written: the chain's, or a free name beside it when that one already exists.
     QString outputPath() const override { return m_outputPath; }
+    bool streamLost() const override { return m_streamLost; }
 
 private:
     void join();
@@ -37,5 +38,6 @@ private:
     // Tells a recording's late signals from those of the one that replaced it.
     quint64 m_generation = 0;
     bool m_recording = false;
+    bool m_streamLost = false;
     QString m_outputPath;
 };

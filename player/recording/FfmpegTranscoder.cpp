@@ -58,15 +58,18 @@ FfmpegTranscoder::Outcome FfmpegTranscoder::run() {
     if (written)
         reportProgress(true);
     if (!failure.isEmpty())
-        return {false, failure};
+        return {false, failure, m_inputFailed};
     if (!lostReason.isEmpty() && written)
         return {false,
                 QStringLiteral("Réception du flux interrompue (%1) : l'enregistrement « %2 » s'arrête là")
-                    .arg(lostReason, m_chain.url)};
+                    .arg(lostReason, m_chain.url),
+                true};
     if (!lostReason.isEmpty())
-        return {false, QStringLiteral("Réception du flux « %1 » interrompue avant la première image (%2) : "
-                                      "aucun fichier écrit")
-                           .arg(m_inputUrl, lostReason)};
+        return {false,
+                QStringLiteral("Réception du flux « %1 » interrompue avant la première image (%2) : "
+                               "aucun fichier écrit")
+                    .arg(m_inputUrl, lostReason),
+                true};
     if (!written)
         return {true, QStringLiteral("Enregistrement arrêté avant la première image : aucun fichier écrit")};
     return {true, QStringLiteral("Enregistrement terminé : « %1 »").arg(m_chain.url)};
@@ -74,8 +77,13 @@ FfmpegTranscoder::Outcome FfmpegTranscoder::run() {
 
 QString FfmpegTranscoder::record() {
     m_input = std::make_unique<FfmpegInput>(m_stopRequested);
-    if (!m_input->open(m_inputUrl))
-        return {};
+    try {
+        if (!m_input->open(m_inputUrl))
+            return {};
+    } catch (const FfmpegError &) {
+        m_inputFailed = true;
+        throw;
+    }
     m_videoDecoder = std::make_unique<FfmpegDecoder>(m_input->videoStream());
     if (m_input->audioStream())
         m_audioDecoder = std::make_unique<FfmpegDecoder>(m_input->audioStream());

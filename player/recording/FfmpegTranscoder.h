@@ -26,6 +26,8 @@ public:
     struct Outcome {
         bool ok = false;
         QString message; // French, for the user
+        // The stream could not be received or stopped arriving; what was written is finished.
+        bool streamLost = false;
     };
     using Progress = std::function<void(qint64 elapsedMs, qint64 bytesWritten)>;
 
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<FfmpegDecoder> m_audioDecoder;
     std::unique_ptr<FfmpegVideoEncoder> m_videoEncoder;
     std::unique_ptr<FfmpegAudioEncoder> m_audioEncoder;
+    bool m_inputFailed = false;
     int m_videoIndex = -1;
     int m_audioIndex = -1;
     bool m_seenKeyFrame = false;

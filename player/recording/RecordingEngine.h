@@ -17,6 +17,9 @@ public:
     virtual void stop() = 0;
     // The file being written, known as soon as start() returns.
     virtual QString outputPath() const = 0;
+    // Once finished: it ended because the stream could not be received or stopped arriving, so a
+    // new recording may take over when the stream returns.
+    virtual bool streamLost() const { return false; }
 
 signals:
     void progress(qint64 elapsedMs, qint64 bytesWritten);

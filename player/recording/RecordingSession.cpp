@@ -6,12 +6,24 @@
 
 #include <algorithm>
 
+namespace {
+
+// How often a recording cut by the stream asks for it again: the box comes back within seconds
+// when it restarts, and a refused request costs it almost nothing.
+constexpr int kResumeIntervalMs = 1000;
+
+} // namespace
+
 RecordingSession::RecordingSession(EngineFactory makeEngine, QObject *parent)
     : QObject(parent), m_makeEngine(std::move(makeEngine)) {
     m_reaper.setObjectName(QStringLiteral("RecordingReaper"));
+    m_resume.setSingleShot(true);
+    m_resume.setInterval(kResumeIntervalMs);
+    connect(&m_resume, &QTimer::timeout, this, &RecordingSession::startEngine);
 }
 
 RecordingSession::~RecordingSession() {
+    m_resume.stop();
     if (m_current)
         m_current->stop();
     // Deleting an engine waits for its file to be finished.
@@ -41,6 +53,14 @@ QString RecordingSession::progressText(const QString &fileName, qint64 elapsedMs
 
 void RecordingSession::start(const QString &address, const SoutChain &chain) {
     stop();
+    m_address = address;
+    m_chain = chain;
+    m_resumed = false;
+    startEngine();
+    setStatus(progressText(m_currentName, 0, 0));
+}
+
+void RecordingSession::startEngine() {
     m_current = m_makeEngine();
     RecordingEngine *engine = m_current.get();
     connect(engine, &RecordingEngine::progress, this, [this, engine](qint64 elapsedMs, qint64 bytesWritten) {
@@ -48,12 +68,13 @@ void RecordingSession::start(const QString &address, const SoutChain &chain) {
     });
     connect(engine, &RecordingEngine::finished, this,
             [this, engine](bool ok, const QString &message) { onFinished(engine, ok, message); });
-    engine->start(address, chain);
+    // Taken up again, the chain's file is there already: the engine picks the next free name.
+    engine->start(m_address, m_chain);
     m_currentName = QFileInfo(engine->outputPath()).fileName();
-    setStatus(progressText(m_currentName, 0, 0));
 }
 
 void RecordingSession::stop() {
+    m_resume.stop();
     if (m_current) {
         m_current->stop();
         m_finishing.push_back(std::move(m_current));
@@ -64,7 +85,10 @@ void RecordingSession::stop() {
 void RecordingSession::onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten) {
     if (engine != m_current.get())
         return;
-    setStatus(progressText(m_currentName, elapsedMs, bytesWritten));
+    QString text = progressText(m_currentName, elapsedMs, bytesWritten);
+    if (m_resumed)
+        text.replace(QStringLiteral("Enregistrement : "), QStringLiteral("Enregistrement repris : "));
+    setStatus(text);
     emit progress(elapsedMs, bytesWritten);
 }
 
@@ -80,15 +104,28 @@ void RecordingSession::onFinished(RecordingEngine *engine, bool ok, const QStrin
         m_finished.push_back(std::move(*it));
         m_finishing.erase(it);
     }
-    const QString path = m_finished.back()->outputPath();
+    const RecordingEngine &done = *m_finished.back();
+    const QString path = done.outputPath();
+    // The engine is still inside its own signal: it is let go once that has returned.
+    QMetaObject::invokeMethod(this, &RecordingSession::releaseFinished, Qt::QueuedConnection);
+    // Cut by the stream, a recording that had begun its file carries on once the stream is back; a
+    // try that found it still away wrote no file and has nothing to tell.
+    const bool wroteFile = QFileInfo::exists(path);
+    if (wasCurrent && !ok && done.streamLost() && (wroteFile || m_resumed)) {
+        if (wroteFile) {
+            setStatus(message + QStringLiteral(" ; il reprendra de lui-même au retour du flux"));
+            emit finished(path, ok, message);
+        }
+        m_resumed = true;
+        m_resume.start();
+        return;
+    }
     // A file that failed while being finished says so even after the user moved on, unless a newer
     // recording's line holds the place.
     if (!ok && !m_current)
         setStatus(message);
     else if (wasCurrent)
         setStatus(QString());
-    // The engine is still inside its own signal: it is let go once that has returned.
-    QMetaObject::invokeMethod(this, &RecordingSession::releaseFinished, Qt::QueuedConnection);
     emit finished(path, ok, message);
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -22,11 +23,12 @@ public:
     // Finishes every file still open before returning: nothing recorded is lost on the way out.
     ~RecordingSession() override;
 
-    // A recording under way is stopped first.
+    // A recording under way is stopped first. Cut by the stream, it carries on by itself into the
+    // next free file name once the stream returns, until stop() or another start().
     void start(const QString &address, const SoutChain &chain);
     // Stops the recording under way, if any, and clears the line it showed.
     void stop();
-    bool isRecording() const { return m_current != nullptr; }
+    bool isRecording() const { return m_current != nullptr || m_resume.isActive(); }
     // What the user is told: the recording under way, or why the last one failed; else empty.
     QString statusText() const { return m_status; }
 
@@ -44,11 +46,18 @@ private:
     void onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten);
     void onFinished(RecordingEngine *engine, bool ok, const QString &message);
     void releaseFinished();
+    void startEngine();
     void setStatus(const QString &text);
 
     EngineFactory m_makeEngine;
     std::unique_ptr<RecordingEngine> m_current;
     QString m_currentName;
+    // What the recording under way was asked for, to take it up again after the stream is lost.
+    QString m_address;
+    SoutChain m_chain;
+    // Set once a recording was cut by the stream: its next files say they carry it on.
+    bool m_resumed = false;
+    QTimer m_resume;
     // Stopped, still flushing their encoders and writing their trailers.
     std::vector<std::unique_ptr<RecordingEngine>> m_finishing;
     // Done, waiting to be deleted off this thread.

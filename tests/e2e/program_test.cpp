@@ -7,6 +7,7 @@
 #include "support/Wait.h"
 #include "support/Xdo.h"
 
+#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -96,6 +97,18 @@ TEST_F(ProgramTest, ExitFromTheRightClickMenuEndsWithStatusZero) {
     ASSERT_TRUE(chooseFromPlayerMenu(m_window, {QStringLiteral("Up"), QStringLiteral("Return")},
                                      [&] { return !m_program.isRunning(); }));
     ASSERT_TRUE(m_program.waitForExit(10000));
+    EXPECT_EQ(m_program.exitCode(), 0);
+}
+
+// Another client destroying the player window leaves no way to stop the program: it ends by itself.
+TEST_F(ProgramTest, ThePlayerWindowDestroyedByAnotherClientEndsTheProgramWithStatusZero) {
+    ASSERT_TRUE(startBox());
+    ASSERT_TRUE(startProgram());
+    EXPECT_TRUE(showsChannel(201));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"),
+                                {QStringLiteral("windowclose"), QString::number(m_window)}),
+              0);
+    ASSERT_TRUE(m_program.waitForExit(15000)) << "still running with its window gone";
     EXPECT_EQ(m_program.exitCode(), 0);
 }
 

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 const QRect kPicture(72, 32, 537, 329);
@@ -104,7 +106,10 @@ protected:
     QPoint m_origin;
 };
 
-TEST_F(RecordingProgramTest, RecordsFromTheMenuIntoTheVideosFolderAndExitFinishesTheFile) {
+// Ended by its Exit command or by SIGTERM (a shutdown, kill): the same way out either way.
+class RecordingEndTest : public RecordingProgramTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RecordingEndTest, RecordsFromTheMenuIntoTheVideosFolderAndExitOrSigtermFinishesTheFile) {
     ASSERT_TRUE(showsChannel(201));
     // From the end of the menu: "Exit", "Option d'enregistrement", "Enregistrer". On a slow
     // machine keys can reach a menu before it takes the keyboard: close it and choose again.
@@ -122,7 +127,10 @@ TEST_F(RecordingProgramTest, RecordsFromTheMenuIntoTheVideosFolderAndExitFinishe
     EXPECT_LT(qGray(colourAt(kPicture.center() + QPoint(60, 40), {60, 40})), 30)
         << "a channel is still shown while it records";
 
-    chooseFromMenu(1);
+    if (GetParam())
+        ASSERT_EQ(::kill(pid_t(m_program.pid()), SIGTERM), 0);
+    else
+        chooseFromMenu(1);
     ASSERT_TRUE(m_program.waitForExit(15000));
     EXPECT_EQ(m_program.exitCode(), 0);
 
@@ -138,5 +146,8 @@ TEST_F(RecordingProgramTest, RecordsFromTheMenuIntoTheVideosFolderAndExitFinishe
     EXPECT_EQ(recordedChannel(recordedPicture(files.first(), 1), {201, 202, 203, kFallbackChannel}),
               kFallbackChannel);
 }
+
+INSTANTIATE_TEST_SUITE_P(By, RecordingEndTest, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Sigterm" : "ExitCommand"; });
 
 } // namespace

@@ -2,11 +2,13 @@
 
 #include "PlayerWindowFixture.h"
 #include "forms/KeyStateTracker.h"
+#include "player/EOleException.h"
 #include "playlist/PlaylistErrors.h"
 #include "support/Xdo.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
@@ -173,6 +175,25 @@ TEST_F(LongListTest, EachTapStepsOnceAndTheListsOwnKeysStepOnlyTheList) {
     QTest::qWait(400);
     EXPECT_EQ(form2->ListBox1->currentRow(), 10) << "the list's own Down also stepped the channel";
     EXPECT_EQ(form1->Label1->text(), QStringLiteral("202 "));
+}
+
+// A row whose address is blank cannot be tuned: the list, the number and the picture all say so.
+TEST_F(PlayerWindowTest, ARowWithABlankAddressIsChosenAndThePictureSaysWhyNothingPlays) {
+    QFile file(QStringLiteral("playlist.m3u"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#EXTINF:-1,201 - Une\n" + m_box.address(201) + "\n#EXTINF:-1,202 - Vide\n   \n");
+    file.close();
+    form2->ListBox1->clear();
+    form2->FormCreate();
+    form2->Button1Click();
+    ASSERT_TRUE(waitForChannel(201));
+
+    EXPECT_THROW(form2->Button1Click(), EOleException);
+    EXPECT_EQ(form2->ListBox1->currentRow(), 1);
+    ASSERT_EQ(form2->ListBox1->selectedItems().size(), 1);
+    EXPECT_EQ(form2->ListBox1->row(form2->ListBox1->selectedItems().first()), 1);
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("202 "));
+    EXPECT_EQ(form1->vlc->statusText(), QStringLiteral("Adresse du flux vide"));
 }
 
 TEST_F(PlayerWindowTest, DownBeforeAnyChoiceFailsWithTheListIndexError) {

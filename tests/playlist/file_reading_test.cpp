@@ -2,6 +2,7 @@
 #include "playlist/PlaylistErrors.h"
 #include "playlist/PlaylistFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -112,8 +113,10 @@ TEST_F(PlaylistFileTest, RefusedWhileAnotherProcessWritesItThenReadable) {
 TEST_F(PlaylistFileTest, AnotherProcessOpeningTheFileDuringReadsDoesNotKillTheReader) {
     const QString path = write(QByteArray(4'000'000, 'x'));
     QProcess opener;
+    // It stops by itself should this test's process die.
     opener.start(QStringLiteral("sh"),
-                 {QStringLiteral("-c"), QStringLiteral("while :; do : >>\"$0\"; done"), path});
+                 {QStringLiteral("-c"), QStringLiteral("while kill -0 $1; do : >>\"$0\"; done"), path,
+                  QString::number(QCoreApplication::applicationPid())});
     ASSERT_TRUE(opener.waitForStarted(10000));
     int read = 0;
     int refused = 0;
