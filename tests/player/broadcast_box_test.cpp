@@ -1,4 +1,5 @@
 #include "QtPrinting.h"
+#include "RecordingRun.h"
 #include "support/RecordingProbe.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
@@ -45,29 +46,7 @@ TEST_F(BroadcastBox, RecordsOverUdpWhenTheBoxRefusesTcp) {
     start({"--transport", "udp"});
     QTemporaryDir folder;
     const QString file = folder.filePath("201.mpg");
-    bool finished = false, ok = false;
-    QString message;
-    QObject::connect(control.get(), &TVLCPlugin::recordingFinished,
-                     [&](const QString &, bool good, const QString &why) {
-                         finished = true;
-                         ok = good;
-                         message = why;
-                     });
-    qint64 written = 0;
-    QObject::connect(control.get(), &TVLCPlugin::recordingProgress,
-                     [&](qint64, qint64 bytes) { written = bytes; });
-    control->addTarget(
-        QString::fromLatin1(box.address(201)),
-        {QStringLiteral(":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,"
-                        "url=\"%1\",access=file}")
-             .arg(file)},
-        1, 0);
-    control->play();
-    ASSERT_TRUE(waitUntil([&] { return written > 200000 || finished; }, 30000)) << control->statusText();
-    ASSERT_FALSE(finished) << message.toStdString();
-    control->stop();
-    ASSERT_TRUE(waitUntil([&] { return finished; }, 15000));
-    EXPECT_TRUE(ok) << message.toStdString();
+    ASSERT_NO_FATAL_FAILURE(recordForAWhile(*control, box.address(201), file));
     EXPECT_EQ(RecordingProbe::of(file).video["codec_name"].toString(), "mpeg2video");
 }
 

@@ -1,5 +1,7 @@
-#include "IndependentServer.h"
 #include "QtPrinting.h"
+#include "RecordingRun.h"
+#include "support/ChildProcess.h"
+#include "support/IndependentRelay.h"
 #include "support/RecordingProbe.h"
 #include "support/Screen.h"
 #include "support/Wait.h"
@@ -15,7 +17,7 @@ namespace {
 const QString kInterrupted = QStringLiteral("Flux interrompu");
 
 // Media made with ffmpeg's test sources, a few seconds each, that the server loops.
-QString make(IndependentServer &server, const QString &name, const QStringList &arguments) {
+QString make(IndependentRelay &server, const QString &name, const QStringList &arguments) {
     const QString path = server.mediaPath(name);
     bool ok = false;
     childprocess::runToEnd(QStringList{"ffmpeg", "-nostdin", "-loglevel", "error", "-y"} + arguments +
@@ -52,7 +54,7 @@ protected:
     QImage picture() { return control->grab().toImage(); }
     bool playing() { return control->statusText().isEmpty() && painted > 0; }
 
-    IndependentServer server;
+    IndependentRelay server;
     std::unique_ptr<TVLCPlugin> control;
     QStringList shown;
     int painted = 0;
@@ -160,29 +162,7 @@ TEST_F(RealStreams, AChannelServedOverUdpOnlyRecords) {
                                   "sine=d=4"} +
                           kMpeg2));
     const QString file = server.mediaPath("recorded.mpg");
-    bool finished = false, ok = false;
-    QString message;
-    QObject::connect(control.get(), &TVLCPlugin::recordingFinished,
-                     [&](const QString &, bool good, const QString &why) {
-                         finished = true;
-                         ok = good;
-                         message = why;
-                     });
-    qint64 written = 0;
-    QObject::connect(control.get(), &TVLCPlugin::recordingProgress,
-                     [&](qint64, qint64 bytes) { written = bytes; });
-    control->addTarget(
-        QString::fromLatin1(server.address(205)),
-        {QStringLiteral(":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,url=\"%1\","
-                        "access=file}")
-             .arg(file)},
-        1, 0);
-    control->play();
-    ASSERT_TRUE(waitUntil([&] { return written > 200000 || finished; }, 30000)) << control->statusText();
-    ASSERT_FALSE(finished) << message.toStdString();
-    control->stop();
-    ASSERT_TRUE(waitUntil([&] { return finished; }, 15000));
-    EXPECT_TRUE(ok) << message.toStdString();
+    ASSERT_NO_FATAL_FAILURE(recordForAWhile(*control, server.address(205), file));
     const RecordingProbe probe = RecordingProbe::of(file);
     EXPECT_TRUE(probe.readable);
     EXPECT_EQ(probe.video["codec_name"].toString(), "mpeg2video");

@@ -10,10 +10,17 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kStartDeadlineMs = 20000;
-// The relay takes RTP ports upwards from its start port, two per stream and client.
+constexpr int kStopGraceMs = 1000;
+// Towards its clients the relay takes RTP ports upwards from its start port, two per stream and
+// client.
 constexpr int kRtpPortsNeeded = 16;
 
 int freeTcpPort() {
@@ -96,63 +103,96 @@ bool IndependentRelay::makeSource(const QString &path, int channel, QString *err
     return ok;
 }
 
-bool IndependentRelay::start(int channel, const QString &source) {
+bool IndependentRelay::start() {
     stop();
-    m_channel = channel;
-    QString file = source;
-    if (file.isEmpty()) {
-        file = m_dir.filePath(QStringLiteral("source.ts"));
-        if (!makeSource(file, channel, &m_error))
-            return false;
-    }
-    m_clientPort = freeTcpPort();
-    const int sourcePort = freeTcpPort();
-    const int rtpPorts = freeUdpRun();
-    if (m_clientPort <= 0 || sourcePort <= 0 || sourcePort == m_clientPort || rtpPorts <= 0) {
-        m_error = QStringLiteral("no free ports");
-        return false;
-    }
-    childprocess::SpawnOptions quiet;
-    quiet.quiet = true;
-    m_server = childprocess::spawn({"rtsp-server-perl", "-c", QString::number(m_clientPort), "-s",
-                                    QString::number(sourcePort), "--client_listen_address", "127.0.0.1",
-                                    "--source_listen_address", "127.0.0.1", "--rtp_start_port",
-                                    QString::number(rtpPorts)},
-                                   quiet);
-    // Knocking on the source port would count as a source that came and went: ask the client side.
-    if (m_server < 0 || !waitUntil([&] { return accepts(m_clientPort); }, kStartDeadlineMs)) {
-        m_error = QStringLiteral("rtsp-server-perl did not start");
+    // The server takes the UDP ports from 20000 up for its sources whatever start port it is told:
+    // two servers on one machine collide there, so they take turns.
+    m_lock = open("/tmp/halcyon-rtsp-server-perl.lock", O_CREAT | O_RDWR, 0666);
+    if (!waitUntil([&] { return m_lock >= 0 && flock(m_lock, LOCK_EX | LOCK_NB) == 0; }, 170000, 200)) {
+        m_error = QStringLiteral("another rtsp-server-perl keeps its ports");
         stop();
         return false;
     }
-    m_publisher = childprocess::spawn(
-        {"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i", file, "-c", "copy", "-f",
-         "rtsp", QStringLiteral("rtsp://127.0.0.1:%1/orvantv/%2").arg(sourcePort).arg(channel)},
-        quiet);
-    if (m_publisher < 0 || !waitUntil([&] { return describes(); }, kStartDeadlineMs)) {
-        m_error = QStringLiteral("the relay does not describe channel %1").arg(channel);
+    m_clientPort = freeTcpPort();
+    m_sourcePort = freeTcpPort();
+    const int rtpPorts = freeUdpRun();
+    if (m_clientPort <= 0 || m_sourcePort <= 0 || m_sourcePort == m_clientPort || rtpPorts <= 0) {
+        m_error = QStringLiteral("no free ports");
+        stop();
+        return false;
+    }
+    m_server = childprocess::spawn({"rtsp-server-perl", "-c", QString::number(m_clientPort), "-s",
+                                    QString::number(m_sourcePort), "--client_listen_address", "127.0.0.1",
+                                    "--source_listen_address", "127.0.0.1", "--rtp_start_port",
+                                    QString::number(rtpPorts)},
+                                   {.quiet = true});
+    // Perl takes a second or more to load the server on a busy machine. Knocking on the source port
+    // would count as a source that came and went: ask the client side.
+    if (m_server < 0 || !waitUntil([&] { return accepts(m_clientPort); }, kStartDeadlineMs)) {
+        m_error = QStringLiteral("rtsp-server-perl did not start");
         stop();
         return false;
     }
     return true;
 }
 
+bool IndependentRelay::start(int channel, const QString &source) {
+    return start() && publish(channel, source);
+}
+
+bool IndependentRelay::publish(int channel, const QString &file) {
+    if (m_publishers.isEmpty())
+        m_channel = channel;
+    QString source = file;
+    if (source.isEmpty()) {
+        source = m_media.filePath(QStringLiteral("source-%1.ts").arg(channel));
+        if (!makeSource(source, channel, &m_error))
+            return false;
+    }
+    const pid_t publisher = childprocess::spawn(
+        {"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i", source, "-c", "copy", "-f",
+         "rtsp", QStringLiteral("rtsp://127.0.0.1:%1/orvantv/%2").arg(m_sourcePort).arg(channel)},
+        {.quiet = true});
+    if (publisher > 0)
+        m_publishers.append(publisher);
+    if (publisher < 0 || !waitUntil([&] { return describes(channel); }, kStartDeadlineMs, 200)) {
+        m_error = QStringLiteral("the relay does not describe channel %1").arg(channel);
+        return false;
+    }
+    return true;
+}
+
 void IndependentRelay::stop() {
-    if (m_publisher > 0)
-        childprocess::stop(m_publisher);
+    resume();
+    for (pid_t publisher : m_publishers)
+        childprocess::stop(publisher, kStopGraceMs);
+    m_publishers.clear();
     if (m_server > 0)
-        childprocess::stop(m_server);
-    m_publisher = m_server = -1;
+        childprocess::stop(m_server, kStopGraceMs);
+    m_server = -1;
+    if (m_lock >= 0)
+        close(m_lock); // gives the next server its turn
+    m_lock = -1;
 }
 
-QByteArray IndependentRelay::address() const {
-    return QStringLiteral("rtsp://127.0.0.1:%1/orvantv/%2").arg(m_clientPort).arg(m_channel).toLatin1();
+QByteArray IndependentRelay::address(int channel) const {
+    return QStringLiteral("rtsp://127.0.0.1:%1/orvantv/%2").arg(m_clientPort).arg(channel).toLatin1();
 }
 
-bool IndependentRelay::describes() const {
+void IndependentRelay::pause() {
+    if (m_server > 0)
+        kill(m_server, SIGSTOP);
+}
+
+void IndependentRelay::resume() {
+    if (m_server > 0)
+        kill(m_server, SIGCONT);
+}
+
+// The server answers a DESCRIBE with 200 once a source publishes the channel.
+bool IndependentRelay::describes(int channel) const {
     RtspClient client;
     if (!client.connectTo(quint16(m_clientPort), 1000))
         return false;
-    const RtspClient::Answer answer = client.describe(address());
-    return answer.status == 200 && answer.body.contains("m=video");
+    return client.describe(address(channel)).status == 200;
 }
