@@ -5,6 +5,7 @@
 #   bash bench/soak.sh [minutes on one channel, default 30] [tunes, default 1000]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/build-common.sh"
+source "$HALCYON_ROOT/scripts/session-common.sh"
 
 minutes=${1:-30}
 tunes=${2:-1000}
@@ -12,48 +13,18 @@ build=${HALCYON_BUILD_DIR:-$HALCYON_ROOT/build}
 channels=201,202,203,204,205
 
 work=$(mktemp -d -t halcyon-soak-XXXXXX)
-pids=()
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-}
-trap cleanup EXIT
+trap halcyon_stop_started EXIT
 trap 'exit 130' INT TERM
 
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
-
 port=$(halcyon_startup_port "$build")
-"$build/tools/halcyon-settopbox" --port "$port" --channels "$channels" --playlist "$work/playlist.m3u" \
-    >"$work/box.log" 2>&1 </dev/null &
-pids+=($!)
-wait_for 20 grep -q '^READY' "$work/box.log" || { cat "$work/box.log"; exit 1; }
-
-displayfd=$(mktemp -p "$work" displayfd.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset -ardelay 30000 3>"$displayfd" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 20 grep -q . "$displayfd" || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$displayfd")"
-export XDG_RUNTIME_DIR="$work/xdg" QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu \
-    QT_LOGGING_RULES=qt.webenginecontext.info=false
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "^_NET_CLIENT_LIST(WINDOW)"'
+halcyon_start_box "$build" "$port" "$channels" "$work"
+halcyon_player_env "$work"
+halcyon_start_x "$work" -ardelay 30000
 
 (cd "$work" && exec "$build/halcyon-tv") >"$work/player.log" 2>&1 &
 player=$!
-pids+=($player)
-wait_for 30 sh -c "xdotool search --onlyvisible --name '^Halcyon\$' >/dev/null"
+halcyon_pids+=("$player")
+halcyon_wait_for 30 sh -c "xdotool search --onlyvisible --name '^Halcyon\$' >/dev/null"
 window=$(xdotool search --onlyvisible --name '^Halcyon$' | head -n1)
 sleep 5 # the start-up channel plays and the guide's engine starts
 

@@ -13,6 +13,8 @@
 set -euo pipefail
 # shellcheck source=scripts/build-common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/build-common.sh"
+# shellcheck source=scripts/session-common.sh
+source "$HALCYON_ROOT/scripts/session-common.sh"
 
 [ "$(id -u)" -eq 0 ] || { echo "run as root: debootstrap and chroot need it" >&2; exit 1; }
 command -v debootstrap >/dev/null || { echo "debootstrap is missing: apt-get install debootstrap" >&2; exit 1; }
@@ -31,26 +33,12 @@ mirror=${mirror:-http://deb.debian.org/debian}
 
 work=$(mktemp -d -t halcyon-check-XXXXXX)
 root=${HALCYON_CHECK_ROOT:-$work/root}
-pids=()
 cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
+    halcyon_stop_started
     [ -n "${HALCYON_CHECK_ROOT:-}" ] || rm -rf --one-file-system "$work/root"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.5
-    done
-}
 
 # Runs a command inside the new root as if it were the machine's own root: a private mount
 # namespace whose root is the new tree (pivot_root, not chroot, so that the web engine's sandbox
@@ -97,20 +85,10 @@ in_root runuser -u viewer -- mkdir -p /home/viewer/Videos
 viewer_uid=$(in_root id -u viewer)
 
 box="$build/tools/halcyon-settopbox"
-"$box" --port 554 --channels 201,202,203 --playlist "$work/playlist.m3u" >"$work/box.log" 2>&1 </dev/null &
-pids+=($!)
-wait_for 20 grep -q '^READY' "$work/box.log" || { cat "$work/box.log"; exit 1; }
+halcyon_start_box "$build" 554 201,202,203 "$work"
 install -o "$viewer_uid" -m 0644 "$work/playlist.m3u" "$root/home/viewer/playlist.m3u"
 
-displayfd=$(mktemp -p "$work" displayfd.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$displayfd" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 20 grep -q . "$displayfd" || { echo "Xvfb did not start" >&2; exit 1; }
-DISPLAY=":$(head -n1 "$displayfd")"
-export DISPLAY
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "^_NET_CLIENT_LIST(WINDOW)"'
+halcyon_start_x "$work"
 
 # Started as the desktop would: the entry's command line, from the home folder.
 entry="$root/usr/share/applications/org.halcyontv.Player.desktop"
@@ -119,15 +97,11 @@ echo "desktop entry's command: $exec_line"
 in_root runuser -u viewer -- env -i DISPLAY="$DISPLAY" HOME=/home/viewer USER=viewer \
     PATH=/usr/local/bin:/usr/bin:/bin XDG_RUNTIME_DIR=/tmp/viewer-runtime \
     sh -c "mkdir -m 0700 -p /tmp/viewer-runtime && cd /home/viewer && exec $exec_line" >"$work/player.log" 2>&1 &
-pids+=($!)
+halcyon_pids+=($!)
 
 read -r r g b < <("$box" --print-colour 201)
 shot="$work/screenshot.png"
-showing_201() {
-    import -window root "$shot" 2>/dev/null || return 1
-    [ "$(halcyon_colour_count "$shot" "$r" "$g" "$b")" -ge 20000 ]
-}
-if wait_for 60 showing_201; then
+if halcyon_wait_for_colour 60 "$shot" "$r" "$g" "$b"; then
     echo "channel 201 shown by the installed program; screenshot: $shot"
     dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Installed-Size|Depends):'
     echo "package file: $(du -h "$deb" | cut -f1)"

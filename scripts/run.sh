@@ -7,6 +7,8 @@
 set -euo pipefail
 # shellcheck source=scripts/build-common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/build-common.sh"
+# shellcheck source=scripts/session-common.sh
+source "$HALCYON_ROOT/scripts/session-common.sh"
 
 build=${HALCYON_BUILD_DIR:-$HALCYON_ROOT/build}
 channels=201,202,203,204,205
@@ -17,32 +19,12 @@ halcyon_configure "$build"
 cmake --build "$build" --target halcyon-tv halcyon-settopbox -j"${HALCYON_JOBS:-$(nproc)}"
 
 work=$(mktemp -d -t halcyon-run-XXXXXX)
-pids=()
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-}
-trap cleanup EXIT
+trap halcyon_stop_started EXIT
 trap 'exit 130' INT TERM
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
 
 port=$(halcyon_startup_port "$build")
 box="$build/tools/halcyon-settopbox"
-"$box" --port "$port" --channels "$channels" --playlist "$work/playlist.m3u" >"$work/box.log" 2>&1 </dev/null &
-pids+=($!)
-wait_for 20 grep -q '^READY' "$work/box.log" || { cat "$work/box.log"; exit 1; }
+halcyon_start_box "$build" "$port" "$channels" "$work"
 echo "Set-top box: rtsp://127.0.0.1:$port/orvantv/{$channels}, playlist: $work/playlist.m3u"
 ffprobe -v error -rtsp_transport tcp -show_entries stream=codec_name -of csv=p=0 \
     "rtsp://127.0.0.1:$port/orvantv/201" >"$work/probe.txt" 2>"$work/probe.err" || true
@@ -54,30 +36,16 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 # No display: a private X server and window manager, as the tests use.
-displayfd=$(mktemp -p "$work" displayfd.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$displayfd" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 20 grep -q . "$displayfd" || { echo "Xvfb did not start" >&2; exit 1; }
-DISPLAY=":$(head -n1 "$displayfd")"
-export DISPLAY
-export XDG_RUNTIME_DIR="$work/xdg" QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu \
-    QT_LOGGING_RULES=qt.webenginecontext.info=false
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q "^_NET_CLIENT_LIST(WINDOW)"'
+halcyon_player_env "$work"
+halcyon_start_x "$work"
 
 (cd "$work" && exec "$build/halcyon-tv") >"$work/player.log" 2>&1 &
-pids+=($!)
+halcyon_pids+=($!)
 
 # The picture is up once a good part of the screen has channel 201's colour.
 read -r r g b < <("$box" --print-colour 201)
 shot="$work/screenshot.png"
-showing_201() {
-    import -window root "$shot" 2>/dev/null || return 1
-    [ "$(halcyon_colour_count "$shot" "$r" "$g" "$b")" -ge 20000 ]
-}
-if wait_for "$picture_deadline" showing_201; then
+if halcyon_wait_for_colour "$picture_deadline" "$shot" "$r" "$g" "$b"; then
     echo "$shot"
     exit 0
 fi

@@ -1,5 +1,6 @@
 #include "player/playback/HandoverPipeline.h"
 
+#include "player/playback/PipelineSupport.h"
 #include "player/playback/WarmSource.h"
 
 #include <gst/app/gstappsink.h>
@@ -79,21 +80,10 @@ void HandoverPipeline::start(double volume, QSize pictureBound) {
         Bridge::end(this, true);
         return;
     }
-    GstElement *playbin = gst_element_factory_make("playbin", nullptr);
-    QByteArray flags = "soft-volume+native-video";
-    if (m_options.video)
-        flags += "+video";
-    if (m_options.audio)
-        flags += "+audio";
-    g_object_set(playbin, "uri", "appsrc://", "volume", volume, nullptr);
-    if (m_options.video)
-        g_object_set(playbin, "video-sink", m_pictures.createBin(pictureBound), nullptr);
-    gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
-    g_signal_connect(playbin, "source-setup", G_CALLBACK(&Bridge::onSourceSetup), this);
-    g_signal_connect(playbin, "element-setup", G_CALLBACK(&Bridge::onElementSetup), this);
-    GstBus *bus = gst_element_get_bus(playbin);
-    gst_bus_set_sync_handler(bus, &Bridge::onBusMessage, this, nullptr);
-    gst_object_unref(bus);
+    GstElement *playbin = PipelineSupport::makePlaybin("appsrc://", m_options, volume, m_pictures,
+                                                       pictureBound, G_CALLBACK(&Bridge::onSourceSetup),
+                                                       G_CALLBACK(&Bridge::onElementSetup), this);
+    PipelineSupport::setBusSyncHandler(playbin, &Bridge::onBusMessage, this);
     // The packets carry the source's running time: run on its clock from its base time.
     gst_pipeline_use_clock(GST_PIPELINE(playbin), clock);
     gst_object_unref(clock);
@@ -111,12 +101,7 @@ void HandoverPipeline::teardown() {
         return;
     // The source stops feeding first: it stays open, warm again, for a step back.
     m_source->detach(m_appsrc);
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    GstBus *bus = gst_element_get_bus(m_pipeline);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
-    gst_object_unref(m_pipeline);
-    m_pipeline = nullptr;
+    PipelineSupport::stopAndRelease(m_pipeline);
 }
 
 void HandoverPipeline::setVolume(double volume) {

@@ -1,6 +1,7 @@
 #include "player/playback/PlaybackPipeline.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
 
 #include <gst/gst.h>
@@ -38,20 +39,9 @@ int PlaybackPipeline::live() {
 void PlaybackPipeline::start(double volume, QSize pictureBound) {
     if (m_cancelled)
         return;
-    GstElement *playbin = gst_element_factory_make("playbin", nullptr);
-    // Only the first sound track and no subtitles or teletext: playbin's own choice of audio is the
-    // stream's first, the default language. Pictures go unconverted to our own sink, which scales.
-    QByteArray flags = "soft-volume+native-video";
-    if (m_options.video)
-        flags += "+video";
-    if (m_options.audio)
-        flags += "+audio";
-    g_object_set(playbin, "uri", m_uri.constData(), "volume", volume, nullptr);
-    if (m_options.video)
-        g_object_set(playbin, "video-sink", m_pictures.createBin(pictureBound), nullptr);
-    gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
-    g_signal_connect(playbin, "source-setup", G_CALLBACK(&PlaybackPipeline::onSourceSetup), this);
-    g_signal_connect(playbin, "element-setup", G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
+    GstElement *playbin = PipelineSupport::makePlaybin(
+        m_uri.constData(), m_options, volume, m_pictures, pictureBound,
+        G_CALLBACK(&PlaybackPipeline::onSourceSetup), G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
     PlaybackBus::attach(playbin, *this);
 
     m_pipeline = playbin;

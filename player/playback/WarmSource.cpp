@@ -1,5 +1,7 @@
 #include "player/playback/WarmSource.h"
 
+#include "player/playback/PipelineSupport.h"
+
 namespace {
 
 // Packets after a gap this long do not continue what the ring holds: it waits for a key frame.
@@ -41,9 +43,7 @@ void WarmSource::open() {
     GstClock *clock = gst_system_clock_obtain();
     gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
     gst_object_unref(clock);
-    GstBus *bus = gst_element_get_bus(pipeline);
-    gst_bus_set_sync_handler(bus, &WarmSource::onBusMessage, this, nullptr);
-    gst_object_unref(bus);
+    PipelineSupport::setBusSyncHandler(pipeline, &WarmSource::onBusMessage, this);
     m_pipeline = pipeline;
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         fail();
@@ -54,12 +54,7 @@ void WarmSource::close() {
         return;
     detach(nullptr);
     // Sends the TEARDOWN and waits for it, so the box counts the session free before the next SETUP.
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    GstBus *bus = gst_element_get_bus(m_pipeline);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
-    gst_object_unref(m_pipeline);
-    m_pipeline = nullptr;
+    PipelineSupport::stopAndRelease(m_pipeline);
 }
 
 bool WarmSource::isReady(int maxSilenceMs) const {

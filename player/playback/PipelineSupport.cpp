@@ -1,0 +1,40 @@
+#include "player/playback/PipelineSupport.h"
+
+#include <QByteArray>
+
+namespace PipelineSupport {
+
+GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double volume, PictureSink &pictures,
+                        QSize pictureBound, GCallback onSourceSetup, GCallback onElementSetup,
+                        gpointer owner) {
+    GstElement *playbin = gst_element_factory_make("playbin", nullptr);
+    // Only the first sound track and no subtitles or teletext: playbin's own choice of audio is the
+    // stream's first, the default language. Pictures go unconverted to our own sink, which scales.
+    QByteArray flags = "soft-volume+native-video";
+    if (options.video)
+        flags += "+video";
+    if (options.audio)
+        flags += "+audio";
+    g_object_set(playbin, "uri", uri, "volume", volume, nullptr);
+    if (options.video)
+        g_object_set(playbin, "video-sink", pictures.createBin(pictureBound), nullptr);
+    gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
+    g_signal_connect(playbin, "source-setup", onSourceSetup, owner);
+    g_signal_connect(playbin, "element-setup", onElementSetup, owner);
+    return playbin;
+}
+
+void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data) {
+    GstBus *bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, handler, data, nullptr);
+    gst_object_unref(bus);
+}
+
+void stopAndRelease(GstElement *&pipeline) {
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    setBusSyncHandler(pipeline, nullptr, nullptr);
+    gst_object_unref(pipeline);
+    pipeline = nullptr;
+}
+
+} // namespace PipelineSupport

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "player/PlayerOptions.h"
+#include "player/playback/PictureSink.h"
+
+#include <QSize>
+#include <gst/gst.h>
+
+// Steps every player pipeline takes alike, whether it plays the box's address or a warm source.
+namespace PipelineSupport {
+
+// A playbin for uri at volume, decoding only what options ask for: the first sound track, no
+// subtitles or teletext, pictures unconverted to pictures' own sink (which scales to
+// pictureBound). The callbacks get owner when playbin sets up its source and each element.
+GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double volume, PictureSink &pictures,
+                        QSize pictureBound, GCallback onSourceSetup, GCallback onElementSetup,
+                        gpointer owner);
+
+// Sends every message of pipeline's bus to handler on the thread that posts it (null: none).
+void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data);
+
+// Stops pipeline (blocking until it has), detaches its bus handler and releases it.
+void stopAndRelease(GstElement *&pipeline);
+
+} // namespace PipelineSupport
