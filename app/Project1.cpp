@@ -9,6 +9,8 @@
 #include "forms/Unit4.h"
 #include "forms/Unit5.h"
 #include "player/TVLCPlugin.h"
+#include "player/TuneSequence.h"
+#include "player/playback/EarlyTune.h"
 
 #include <memory>
 
@@ -48,6 +50,10 @@ int main(int argc, char **argv) {
     QByteArray engineFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!engineFlags.contains("--lang="))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags.append(" --lang=fr").trimmed());
+    // The start-up channel connects while Qt starts and the windows are built, not after: Form1's
+    // tune takes the stream over.
+    const EarlyTune earlyTune(tuneTarget(halcyon::StartupStream(), TForm1::startupOptions()),
+                              TForm1::pictureSize());
     TApplication app(argc, argv);
     // Asked from outside to end, the program ends as its Exit command ends it; a request during
     // start-up is seen once the loop runs.

@@ -113,7 +113,7 @@ void TForm1::setupDescription() {
 
     vlc = new TVLCPlugin(this);
     vlc->setObjectName(QStringLiteral("vlc"));
-    vlc->setGeometry(72, 32, 537, 329);
+    vlc->setGeometry(QRect(QPoint(72, 32), pictureSize()));
     vlc->setFocusPolicy(Qt::StrongFocus);
 
     // The stored settings of the shaping component; Loaded() shapes the window once with them.
@@ -180,7 +180,15 @@ void TForm1::setupMenu() {
 
 void TForm1::FormCreate() {
     SkTranspaMoveForm1->setTransparentColor(255);
-    runTuneSequence(*vlc, m_startupStream, {QByteArrayLiteral("nooverlay")}, false);
+    runTuneSequence(*vlc, m_startupStream, startupOptions(), false);
+}
+
+QList<QByteArray> TForm1::startupOptions() {
+    return {QByteArrayLiteral("nooverlay")};
+}
+
+QSize TForm1::pictureSize() {
+    return QSize(537, 329);
 }
 
 void TForm1::setChannelNumber(const QString &number) {

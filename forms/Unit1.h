@@ -33,6 +33,9 @@ public:
 
     // Run by the main block once the window's description is in place.
     void FormCreate();
+    // The options FormCreate plays the start-up stream with, and the size of the picture.
+    static QList<QByteArray> startupOptions();
+    static QSize pictureSize();
 
     TImage *Image1 = nullptr;
     TImage *Image2 = nullptr;

@@ -32,6 +32,8 @@ struct PlayerOptions {
     // Throws PlayerOptionError on an option that is known but malformed.
     static PlayerOptions parse(const QStringList &options);
 
+    bool operator==(const PlayerOptions &) const = default;
+
 private:
     void apply(const QString &option);
 };

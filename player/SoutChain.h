@@ -23,4 +23,6 @@ struct SoutChain {
     static SoutChain parse(const QString &chainText);
     // A value as it must be written in a chain so that parse() gives it back exactly.
     static QString quotedValue(const QString &value);
+
+    bool operator==(const SoutChain &) const = default;
 };

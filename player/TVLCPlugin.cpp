@@ -78,6 +78,8 @@ void TVLCPlugin::play() {
         m_engine->setNeighbours({});
         m_recording.start(target->address, *target->options.sout);
     } else {
+        // A control not shown yet has had no resize event: the size it was given counts from now.
+        m_engine->setPictureSize(size());
         m_supervisor.play(*target);
     }
 }

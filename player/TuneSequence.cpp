@@ -6,18 +6,29 @@
 #include <QStringList>
 
 namespace {
+
 constexpr int kQueueHead = 0;
+
+// Addresses and options are 8-bit text in the local code page; the control takes wide strings.
+QStringList wideOptions(const QList<QByteArray> &options) {
+    QStringList wide;
+    wide.reserve(options.size());
+    for (const QByteArray &option : options)
+        wide.append(QString::fromLocal8Bit(option));
+    return wide;
+}
+
 } // namespace
 
 void runTuneSequence(PlayerControl &control, const QByteArray &address, const QList<QByteArray> &options,
                      bool stopFirst) {
     if (stopFirst)
         control.stop();
-    // Addresses and options are 8-bit text in the local code page; the control takes wide strings.
-    QStringList wideOptions;
-    wideOptions.reserve(options.size());
-    for (const QByteArray &option : options)
-        wideOptions.append(QString::fromLocal8Bit(option));
-    control.addTarget(QString::fromLocal8Bit(address), wideOptions, PlayQueue::kInsertMode, kQueueHead);
+    control.addTarget(QString::fromLocal8Bit(address), wideOptions(options), PlayQueue::kInsertMode,
+                      kQueueHead);
     control.play();
+}
+
+PlayTarget tuneTarget(const QByteArray &address, const QList<QByteArray> &options) {
+    return PlayTarget{QString::fromLocal8Bit(address), PlayerOptions::parse(wideOptions(options))};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/PlayTarget.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -10,3 +12,7 @@ class PlayerControl;
 // Exceptions from the control propagate unchanged, leaving the later calls unmade.
 void runTuneSequence(PlayerControl &control, const QByteArray &address, const QList<QByteArray> &options,
                      bool stopFirst);
+
+// What runTuneSequence queues for address and options. Throws PlayerOptionError on an option that
+// is known but malformed.
+PlayTarget tuneTarget(const QByteArray &address, const QList<QByteArray> &options);

@@ -1,24 +1,16 @@
 #include "player/playback/GstPlayerEngine.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/EarlyTune.h"
 #include "player/playback/GstPlugins.h"
 #include "player/playback/PlaybackPipeline.h"
 
-#include <QFileInfo>
 #include <QUrl>
 #include <gst/gst.h>
 
 #include <netdb.h>
 
 namespace {
-
-QByteArray uriFor(const QString &address) {
-    const QUrl url(address);
-    // One-letter schemes are drive letters: a path, not an address.
-    if (url.scheme().size() > 1)
-        return address.toUtf8();
-    return QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath()).toEncoded();
-}
 
 QString authorityOf(const QString &address) {
     const QUrl url(address);
@@ -78,8 +70,11 @@ void GstPlayerEngine::play(const PlayTarget &target) {
         later(generation,
               [this, pictures, sounds, undecodable] { onStreamsKnown(pictures, sounds, undecodable); });
     };
-    auto pipeline = std::make_shared<PlaybackPipeline>(uriFor(target.address), target.options, m_pipelines,
-                                                       std::move(events));
+    std::shared_ptr<PlaybackPipeline> pipeline = EarlyTune::take(target, events, m_pipelines);
+    const bool begun = pipeline != nullptr;
+    if (!begun)
+        pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
+                                                      target.options, m_pipelines, std::move(events));
     m_current = pipeline;
     m_currentAddress = target.address;
     m_wantsPictures = target.options.video;
@@ -87,7 +82,16 @@ void GstPlayerEngine::play(const PlayTarget &target) {
     m_failureReported = false;
     const double volume = m_volume / 100.0;
     const QSize bound = m_pictureSize;
-    m_pipelines.post([pipeline, volume, bound] { pipeline->start(volume, bound); });
+    if (!begun) {
+        m_pipelines.post([pipeline, volume, bound] { pipeline->start(volume, bound); });
+        return;
+    }
+    // Begun with the control's starting settings: the ones of now replace them.
+    m_pipelines.post([pipeline, volume, bound] {
+        pipeline->setVolume(volume);
+        if (bound.isValid())
+            pipeline->setPictureBound(bound);
+    });
 }
 
 void GstPlayerEngine::stop() {

@@ -4,6 +4,8 @@
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
 
+#include <QFileInfo>
+#include <QUrl>
 #include <gst/gst.h>
 #include <gst/rtsp/gstrtspmessage.h>
 
@@ -25,23 +27,55 @@ bool hasProperty(GstElement *element, const char *name) {
 
 PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread,
                                    Events events)
-    : m_uri(std::move(uri)), m_options(std::move(options)), m_thread(thread), m_events(std::move(events)),
-      m_pictures(m_events.pictureWaiting) {}
+    : m_uri(std::move(uri)), m_options(std::move(options)), m_thread(&thread), m_events(std::move(events)),
+      m_adopted(bool(m_events.pictureWaiting)), m_pictures([this] { pictureWaiting(); }) {}
 
 PlaybackPipeline::~PlaybackPipeline() {
     teardown();
+}
+
+QByteArray PlaybackPipeline::uriFor(const QString &address) {
+    const QUrl url(address);
+    // One-letter schemes are drive letters: a path, not an address.
+    if (url.scheme().size() > 1)
+        return address.toUtf8();
+    return QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath()).toEncoded();
 }
 
 int PlaybackPipeline::live() {
     return s_live;
 }
 
+void PlaybackPipeline::adopt(Events events) {
+    std::lock_guard lock(m_eventsMutex);
+    m_events = std::move(events);
+    m_adopted = true;
+    Held held = std::exchange(m_held, Held());
+    if (held.streams)
+        m_events.streamsKnown((*held.streams)[0], (*held.streams)[1], (*held.streams)[2]);
+    if (held.pictureWaiting)
+        m_events.pictureWaiting();
+    if (held.finished)
+        m_events.finished(held.finished);
+}
+
+void PlaybackPipeline::pictureWaiting() {
+    std::lock_guard lock(m_eventsMutex);
+    if (m_adopted)
+        m_events.pictureWaiting();
+    else
+        m_held.pictureWaiting = true;
+}
+
 void PlaybackPipeline::start(double volume, QSize pictureBound) {
+    std::lock_guard lock(m_lifecycle);
     if (m_cancelled)
         return;
-    GstElement *playbin = PipelineSupport::makePlaybin(
-        m_uri.constData(), m_options, volume, m_pictures, pictureBound,
-        G_CALLBACK(&PlaybackPipeline::onSourceSetup), G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
+    m_volume = m_volume.value_or(volume);
+    m_bound = m_bound.value_or(pictureBound);
+    GstElement *playbin = PipelineSupport::makePlaybin(m_uri.constData(), m_options, *m_volume, m_pictures,
+                                                       *m_bound, G_CALLBACK(&PlaybackPipeline::onSourceSetup),
+                                                       G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
     PlaybackBus::attach(playbin, *this);
 
     m_pipeline = playbin;
@@ -53,6 +87,9 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
 }
 
 void PlaybackPipeline::teardown() {
+    std::lock_guard lock(m_lifecycle);
+    // A teardown that comes first, from another thread, means no start.
+    m_cancelled = true;
     if (!m_pipeline)
         return;
     // Blocks a few milliseconds, about 100 against a frozen server: never on the window's thread.
@@ -63,26 +100,39 @@ void PlaybackPipeline::teardown() {
 }
 
 void PlaybackPipeline::setVolume(double volume) {
+    std::lock_guard lock(m_lifecycle);
+    m_volume = volume;
     if (m_pipeline)
         g_object_set(m_pipeline, "volume", volume, nullptr);
 }
 
 void PlaybackPipeline::setPictureBound(QSize bound) {
+    std::lock_guard lock(m_lifecycle);
+    if (m_bound == bound)
+        return;
+    m_bound = bound;
     if (m_pipeline)
         m_pictures.setBound(bound);
 }
 
 void PlaybackPipeline::onPipelineThread(std::function<void(GstElement *)> task) {
     std::weak_ptr<PlaybackPipeline> weak = weak_from_this();
-    m_thread.post([weak, task = std::move(task)] {
+    m_thread.load()->post([weak, task = std::move(task)] {
         const std::shared_ptr<PlaybackPipeline> self = weak.lock();
-        if (self && !self->m_cancelled && self->m_pipeline)
+        if (!self)
+            return;
+        std::lock_guard lock(self->m_lifecycle);
+        if (!self->m_cancelled && self->m_pipeline)
             task(self->m_pipeline);
     });
 }
 
 void PlaybackPipeline::finished(const GstMessagePtr &message) {
-    m_events.finished(message);
+    std::lock_guard lock(m_eventsMutex);
+    if (m_adopted)
+        m_events.finished(message);
+    else if (!m_held.finished)
+        m_held.finished = message;
 }
 
 void PlaybackPipeline::recalculateLatency() {
@@ -100,7 +150,11 @@ void PlaybackPipeline::streamsSettled() {
     gint pictures = 0, sounds = 0;
     g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
     qCDebug(lcPlayer) << "streams:" << pictures << "video," << sounds << "audio";
-    m_events.streamsKnown(pictures, sounds, m_decoderMissing);
+    std::lock_guard lock(m_eventsMutex);
+    if (m_adopted)
+        m_events.streamsKnown(pictures, sounds, m_decoderMissing);
+    else
+        m_held.streams = {pictures, sounds, m_decoderMissing};
 }
 
 void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {

@@ -8,15 +8,20 @@
 #include <QByteArray>
 #include <QSize>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 typedef struct _GstRTSPMessage GstRTSPMessage;
 
 // One playbin playing one stream, from its start to its teardown. Everything that changes the
-// pipeline's state runs on the pipeline thread it is given, so no call from the window waits on the
-// network; what the pipeline has to say goes out through Events, on GStreamer's threads.
+// pipeline's state runs on a pipeline thread, so no call from the window waits on the network;
+// what the pipeline has to say goes out through Events, on GStreamer's threads. A pipeline may be
+// started before anyone listens (the start-up channel, while the windows are built): what it says
+// meanwhile is kept and told to the Events it is given later.
 class PlaybackPipeline : public PlaybackBus::Owner, public std::enable_shared_from_this<PlaybackPipeline> {
 public:
     struct Events {
@@ -26,12 +31,22 @@ public:
         std::function<void(int pictures, int sounds, bool undecodable)> streamsKnown;
     };
 
-    PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events);
+    // thread runs the work the bus asks for; without events, the pipeline waits for adopt().
+    PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events = {});
     ~PlaybackPipeline();
     PlaybackPipeline(const PlaybackPipeline &) = delete;
     PlaybackPipeline &operator=(const PlaybackPipeline &) = delete;
 
-    // On the pipeline thread.
+    // What GStreamer plays for an address: a URI as given, a file path as a file URI.
+    static QByteArray uriFor(const QString &address);
+
+    // Any thread: from now on events hears what the pipeline says, first what it said before.
+    void adopt(Events events);
+    // Any thread: the work the bus asks for runs on thread from now on.
+    void moveTo(BackgroundQueue &thread) { m_thread = &thread; }
+
+    // On a pipeline thread; each may run on another thread than the start, before or after it.
+    // A volume or bound set before the start replaces the one the start is given.
     void start(double volume, QSize pictureBound);
     void teardown();
     void setVolume(double volume);
@@ -46,6 +61,7 @@ public:
 
 private:
     void finished(const GstMessagePtr &message) override;
+    void pictureWaiting();
     void recalculateLatency() override;
     void reselectClock() override;
     void streamsSettled() override;
@@ -57,12 +73,25 @@ private:
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
     static int onBeforeSend(GstElement *source, GstRTSPMessage *message, PlaybackPipeline *self);
 
+    struct Held {
+        bool pictureWaiting = false;
+        GstMessagePtr finished;
+        std::optional<std::array<int, 3>> streams;
+    };
+
     const QByteArray m_uri;
     const PlayerOptions m_options;
-    BackgroundQueue &m_thread;
-    const Events m_events;
+    std::atomic<BackgroundQueue *> m_thread;
+    std::mutex m_eventsMutex;
+    Events m_events;
+    bool m_adopted = false;
+    Held m_held;
     PictureSink m_pictures;
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_decoderMissing{false};
+    // Start, teardown, settings and the bus's work may come from two pipeline threads.
+    std::mutex m_lifecycle;
+    std::optional<double> m_volume;
+    std::optional<QSize> m_bound;
     GstElement *m_pipeline = nullptr;
 };
