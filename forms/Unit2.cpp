@@ -108,16 +108,25 @@ void TForm2::ListBox1Click() {
 }
 
 QStringList TForm2::neighbourAddresses(int row) const {
-    // The rows a step (Up, Down, the arrows, the menu) reaches next; a row without an address is skipped.
+    // The rows the next steps reach, nearest first, alternately after and before; a held key goes
+    // on one way, so the control is offered several rows each way and keeps as many as it can.
+    constexpr int kRowsEachWay = 8;
     QStringList addresses;
-    for (const int neighbour : {row + 1, row - 1}) {
-        if (neighbour < 0 || neighbour >= ListBox1->count())
-            continue;
-        try {
-            addresses.append(QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour)));
-        } catch (const EListError &) {
+    for (int distance = 1; distance <= kRowsEachWay; ++distance) {
+        for (const int neighbour : {row + distance, row - distance}) {
+            QString address;
+            if (neighbour >= 0 && neighbour < ListBox1->count()) {
+                try {
+                    address = QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour));
+                } catch (const EListError &) {
+                    // A row without an address is offered as none, keeping each row in its place.
+                }
+            }
+            addresses.append(address);
         }
     }
+    while (!addresses.isEmpty() && addresses.last().isEmpty())
+        addresses.removeLast();
     return addresses;
 }
 

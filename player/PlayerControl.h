@@ -13,7 +13,9 @@ public:
     virtual void addTarget(const QString &address, const QStringList &options, int mode, int position) = 0;
     // Plays the target most recently inserted by addTarget.
     virtual void play() = 0;
-    // The streams that neighbour the one tuned in the channel list, nearest first: the control may
-    // keep them ready for a fast step. Changes nothing of what play() shows or reports.
+    // The streams that neighbour the one tuned in the channel list, nearest first and alternately
+    // after and before it (the row after, the row before, two rows after...; an empty string for a
+    // row without one): the control may keep some ready for a fast step. Changes nothing of what
+    // play() shows or reports.
     virtual void setNeighbours(const QStringList &addresses) = 0;
 };

@@ -54,6 +54,7 @@ WarmPlayerEngine::~WarmPlayerEngine() {
 }
 
 void WarmPlayerEngine::play(const PlayTarget &target) {
+    noteStep(target.address);
     stopActive();
     ++m_generation;
     m_target = target;
@@ -90,8 +91,41 @@ void WarmPlayerEngine::setPictureSize(QSize size) {
 }
 
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
-    m_wanted = addresses.mid(0, kMaxNeighbours);
+    m_offered = addresses;
     reconcile();
+}
+
+void WarmPlayerEngine::noteStep(const QString &address) {
+    const qsizetype offered = m_offered.indexOf(address);
+    const int direction = offered < 0 ? 0 : offered % 2 == 0 ? 1 : -1;
+    const qint64 now = m_clock.elapsed();
+    const bool sameRun = direction != 0 && direction == m_direction && m_lastStepMs >= 0 &&
+                         now - m_lastStepMs <= m_timing.steppingGapMs;
+    m_stepsOneWay = direction == 0 ? 0 : sameRun ? m_stepsOneWay + 1 : 1;
+    m_direction = direction;
+    m_lastStepMs = direction == 0 ? -1 : now;
+}
+
+bool WarmPlayerEngine::stepping() const {
+    return m_stepsOneWay >= 2 && m_clock.elapsed() - m_lastStepMs <= m_timing.steppingGapMs;
+}
+
+bool WarmPlayerEngine::boxRefusedLately() const {
+    return m_refusedUntilMs > m_clock.elapsed();
+}
+
+QStringList WarmPlayerEngine::chooseWanted() const {
+    QStringList after, before;
+    for (qsizetype i = 0; i < m_offered.size(); ++i) {
+        if (!m_offered[i].isEmpty())
+            (i % 2 == 0 ? after : before).append(m_offered[i]);
+    }
+    // A box that refused a session is asked for no more than the nearest two.
+    if (!stepping() || boxRefusedLately())
+        return after.mid(0, 1) + before.mid(0, 1);
+    const QStringList &ahead = m_direction > 0 ? after : before;
+    const QStringList &behind = m_direction > 0 ? before : after;
+    return ahead.mid(0, 1) + behind.mid(0, 1) + ahead.mid(1, kAheadWhileStepping - 1);
 }
 
 bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
@@ -137,7 +171,10 @@ void WarmPlayerEngine::startCold() {
     m_lastHandedOver = false;
     m_coldActive = true;
     ++m_sessionsRequested;
-    if (!closeIdleSources()) {
+    // A box that limits sessions gives the watched channel one of the warm ones; otherwise the warm
+    // sessions still wanted stay (the list's next call closes the others), all but the target's own.
+    const bool closed = boxRefusedLately() ? closeIdleSources() : closeSource(m_target->address, false);
+    if (!closed) {
         m_cold->play(*m_target);
         return;
     }
@@ -202,6 +239,7 @@ void WarmPlayerEngine::onFirstPicture() {
 }
 
 void WarmPlayerEngine::reconcile() {
+    m_wanted = chooseWanted();
     const QString active = activeSourceAddress();
     QStringList unwanted;
     for (const auto &[address, source] : m_sources) {
@@ -210,8 +248,9 @@ void WarmPlayerEngine::reconcile() {
     }
     for (const QString &address : unwanted)
         closeSource(address, false);
-    // Nothing is warmed before the watched channel shows: start-up and cold tunes pay nothing.
-    if (m_shown) {
+    // Nothing is warmed before the watched channel shows, start-up and cold tunes pay nothing; but
+    // a held key steps on before anything shows: the channels ahead warm meanwhile.
+    if (m_shown || (stepping() && !boxRefusedLately())) {
         for (const QString &address : m_wanted) {
             if (m_target && address == m_target->address)
                 continue;
@@ -263,6 +302,8 @@ bool WarmPlayerEngine::closeSource(const QString &address, bool failed) {
         qCDebug(lcPlayer) << "warm" << address << "refused, stalled or failed: left alone for"
                           << m_timing.retryAfterMs << "ms";
         m_retryAtMs[address] = m_clock.elapsed() + m_timing.retryAfterMs;
+        // Taken for a box at its limit of sessions: warmth keeps to the nearest two meanwhile.
+        m_refusedUntilMs = m_retryAtMs[address];
     }
     if (found == m_sources.end())
         return false;

@@ -17,10 +17,12 @@ class HandoverPipeline;
 // Plays through another engine (the cold path) and keeps the channels that neighbour the one
 // watched warm: received, not decoded (WarmSource). A play of a warm neighbour hands its held
 // stream and its open session to a decoder (HandoverPipeline) instead of connecting anew. Warmth
-// never costs the watched channel: it starts only once the watched channel shows, every warm
-// session is closed before a cold tune connects, and a neighbour refused or failing is dropped
-// quietly and left alone for a while. A neighbour that is not ready, or that shows nothing soon
-// after the hand-over, is played cold, so what is shown is always the channel asked for.
+// never costs the watched channel: it starts only once the watched channel shows (or at once while
+// the user steps through the list), a neighbour refused or failing is dropped quietly and left
+// alone for a while, and once the box has refused one, every warm session is closed before a cold
+// tune connects. While the user steps one way quickly (a held key), more channels are kept warm
+// ahead. A neighbour that is not ready, or that shows nothing soon after the hand-over, is played
+// cold, so what is shown is always the channel asked for.
 class WarmPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
@@ -33,10 +35,15 @@ public:
         int stallMs = 3000;
         // A hand-over that shows no picture within this falls back to a cold tune.
         int handoverGraceMs = 1500;
+        // Steps one way this close together are a held key: warmth reaches further ahead.
+        int steppingGapMs = 700;
     };
     // The receivers' jitter buffer for warm sessions, in milliseconds.
     static constexpr int kWarmLatencyMs = 50;
     static constexpr int kMaxNeighbours = 2;
+    // Warm channels ahead while stepping one way: at ten steps a second, each gets about this many
+    // tenths of a second to receive its next key frame before the user reaches it.
+    static constexpr int kAheadWhileStepping = 6;
 
     explicit WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent = nullptr);
     ~WarmPlayerEngine() override;
@@ -44,6 +51,7 @@ public:
     void play(const PlayTarget &target) override;
     void stop() override;
     void setVolume(int volume) override;
+    // Nearest first, alternately after and before the watched row (an empty string for none).
     void setNeighbours(const QStringList &addresses) override;
     void setPictureSize(QSize size) override;
 
@@ -75,6 +83,10 @@ private:
     void onSourceFailed(const std::weak_ptr<WarmSource> &source);
     bool coolingDown(const QString &address) const;
     QString activeSourceAddress() const;
+    void noteStep(const QString &address);
+    bool stepping() const;
+    bool boxRefusedLately() const;
+    QStringList chooseWanted() const;
 
     std::unique_ptr<PlayerEngine> m_cold;
     Timing m_timing;
@@ -88,6 +100,12 @@ private:
     std::shared_ptr<HandoverPipeline> m_handover;
     std::optional<PlayTarget> m_target;
     QStringList m_wanted;
+    QStringList m_offered;
+    // The last step's direction (1 after, -1 before), when it came, and how many came one way.
+    int m_direction = 0;
+    qint64 m_lastStepMs = -1;
+    int m_stepsOneWay = 0;
+    qint64 m_refusedUntilMs = -1;
     QElapsedTimer m_clock;
     QTimer m_inspection;
     QTimer m_handoverGrace;

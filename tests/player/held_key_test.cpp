@@ -1,0 +1,85 @@
+#include "QtPrinting.h"
+#include "support/SetTopBox.h"
+#include "support/Wait.h"
+
+#include "player/TVLCPlugin.h"
+#include "player/playback/GstPlayerEngine.h"
+#include "player/playback/WarmPlayerEngine.h"
+
+#include <gtest/gtest.h>
+
+// Steps through a list one way in quick succession, as a held Up key makes them.
+namespace {
+
+const QList<int> kChannels = {201, 202, 203, 204, 205, 206};
+
+class HeldKey : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetTopBox::Options options;
+        options.channels = kChannels;
+        ASSERT_TRUE(box.start(options)) << box.error();
+        auto engine = std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
+        warm = engine.get();
+        WarmPlayerEngine::Timing timing;
+        // However slowly this machine runs the steps, they count as one held key.
+        timing.steppingGapMs = 60000;
+        warm->setTiming(timing);
+        control = std::make_unique<TVLCPlugin>(std::move(engine));
+        control->resize(537, 329);
+        control->show();
+    }
+
+    // As the channel list does it: the tune, then the rows after and before, alternately.
+    void step(int row) {
+        control->stop();
+        control->addTarget(QString::fromLatin1(box.address(kChannels[row])), {"nooverlay"}, 1, 0);
+        control->play();
+        QStringList offered;
+        for (int distance = 1; distance < kChannels.size(); ++distance) {
+            for (const int neighbour : {row + distance, row - distance})
+                offered << (neighbour >= 0 && neighbour < kChannels.size()
+                                ? QString::fromLatin1(box.address(kChannels[neighbour]))
+                                : QString());
+        }
+        control->setNeighbours(offered);
+    }
+
+    bool isWarm(int channel) {
+        return warm->warmAddresses().contains(QString::fromLatin1(box.address(channel)));
+    }
+
+    SetTopBox box;
+    WarmPlayerEngine *warm = nullptr;
+    std::unique_ptr<TVLCPlugin> control;
+};
+
+TEST_F(HeldKey, WarmsSeveralChannelsAheadAndKeepsTheOneBehind) {
+    step(0);
+    step(1);
+    step(2);
+    // Nothing had time to show: the channels ahead warm all the same, further than the next one.
+    EXPECT_TRUE(waitUntil([&] { return isWarm(204) && isWarm(205) && isWarm(206); }, 10000))
+        << warm->warmAddresses().join(", ").toStdString();
+    EXPECT_TRUE(waitUntil([&] { return isWarm(202); }, 5000)) << "the channel just left stays warm";
+    EXPECT_FALSE(isWarm(201)) << "two rows behind is not worth a session";
+    // Where the held key arrives, the channel is handed over.
+    step(3);
+    EXPECT_TRUE(warm->lastPlayWasHandedOver());
+}
+
+TEST_F(HeldKey, ABoxThatRefusedASessionIsAskedForTheNearestTwoOnly) {
+    ASSERT_TRUE(box.setMaxSessions(3));
+    step(0);
+    step(1);
+    step(2);
+    // The watched channel and two warm ones fill the box; the rest is refused once, then not asked.
+    ASSERT_TRUE(waitUntil([&] { return warm->warmAddresses().size() == 2; }, 10000))
+        << warm->warmAddresses().join(", ").toStdString();
+    const int asked = warm->sessionsRequested();
+    waitUntil([] { return false; }, 3000);
+    EXPECT_LE(warm->sessionsRequested() - asked, 1) << "no retry storm";
+    EXPECT_LE(warm->warmAddresses().size(), 2);
+}
+
+} // namespace
