@@ -1,12 +1,14 @@
 // Channel-change speed and the cost of warm neighbours, against the simulated box.
-//   zap_bench [--steps N] [--tunes N] [--cpu-seconds S] [--limited-seconds S] [--profile NAME]
-//             [--channels N] [--seed X] [--verbose]
+//   zap_bench [--steps N] [--tunes N] [--cpu-seconds S] [--limited-seconds S] [--held-steps N]
+//             [--profile NAME] [--channels N] [--seed X] [--verbose]
 // Prints, in one run on the same streams: warm steps (Up/Down to a neighbour, as the channel list
 // does it: tune, then tell the control the new neighbours) from the step to the first picture
 // painted; cold tunes (nothing warm) beside ffmpeg's first frame and a bare GStreamer pipeline's
 // first decoded frame; the player's CPU, memory and bytes received with and without warm
 // neighbours; steps on a box that takes two sessions at most (failure texts, sessions asked for);
-// and how many painted pictures showed another channel than the one tuned.
+// how many steps of a held key (one every 100 ms after 300 ms, up and down the list) showed a
+// picture of their channel before the next step; and how many painted pictures showed another
+// channel than the one tuned. A part given 0 is left out.
 #include "ProcessCpu.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
@@ -40,6 +42,7 @@ struct Settings {
     int tunes = 24;
     int cpuSeconds = 10;
     int limitedSeconds = 60;
+    int heldSteps = 0;
     int channels = 3;
     QString profile = QStringLiteral("broadcast");
     quint32 seed = 0;
@@ -60,6 +63,8 @@ Settings parseArguments(const QStringList &arguments) {
             settings.cpuSeconds = value.toInt();
         else if (arguments[i] == "--limited-seconds")
             settings.limitedSeconds = value.toInt();
+        else if (arguments[i] == "--held-steps")
+            settings.heldSteps = value.toInt();
         else if (arguments[i] == "--channels")
             settings.channels = std::max(3, value.toInt());
         else if (arguments[i] == "--profile")
@@ -198,6 +203,68 @@ public:
         return m_zapMs;
     }
 
+    // What the channel list offers: rows after and before, nearest first, alternately.
+    QStringList offeredAround(qsizetype row) const {
+        QStringList addresses;
+        for (qsizetype distance = 1; distance <= 8; ++distance) {
+            for (qsizetype neighbour : {row + distance, row - distance})
+                addresses << (neighbour >= 0 && neighbour < kChannels.size()
+                                  ? QString::fromLatin1(m_box.address(kChannels[neighbour]))
+                                  : QString());
+        }
+        return addresses;
+    }
+
+    // Holds the key: the list steps, the bench does not wait for a picture between steps.
+    void runHeldKey() {
+        if (m_settings.heldSteps <= 0)
+            return;
+        constexpr int kRepeatDelayMs = 300;
+        constexpr int kRepeatMs = 100;
+        int row = 0;
+        tune(kChannels[row], true);
+        m_control->setNeighbours(offeredAround(row));
+        int steps = 0, shown = 0, handedOver = 0, handedOverShown = 0, sweeps = 0;
+        QList<double> shownMs;
+        while (steps < m_settings.heldSteps) {
+            // The key is pressed on a channel watched a while, its neighbours warm.
+            pause();
+            const int direction = row == 0 ? 1 : -1;
+            ++sweeps;
+            for (int i = 0;
+                 steps < m_settings.heldSteps && row + direction >= 0 && row + direction < kChannels.size();
+                 ++i, ++steps) {
+                row += direction;
+                m_waitingForPicture = true;
+                m_zapMs = -1;
+                m_tuned = kChannels[row];
+                m_clock.start();
+                runTuneSequence(*m_control, m_box.address(kChannels[row]), {"nooverlay"}, true);
+                m_control->setNeighbours(offeredAround(row));
+                const bool warm = m_warm->lastPlayWasHandedOver();
+                idle(i == 0 ? kRepeatDelayMs : kRepeatMs);
+                const bool pictured = !m_waitingForPicture;
+                shown += pictured;
+                handedOver += warm;
+                handedOverShown += warm && pictured;
+                if (pictured)
+                    shownMs << m_zapMs;
+                if (m_settings.verbose)
+                    std::printf(
+                        "held step to %d: %s, %s\n", kChannels[row], warm ? "handed over" : "cold",
+                        pictured ? qPrintable(QStringLiteral("picture after %1 ms").arg(m_zapMs, 0, 'f', 0))
+                                 : "no picture before the next step");
+            }
+            // The key is let go: the last channel shows.
+            waitUntil([this] { return !m_waitingForPicture; }, 20000, 1);
+        }
+        std::printf(
+            "held key over %d channels, %d steps in %d sweeps: %d showed their channel before the next "
+            "step (%d of the %d handed over); time to those pictures %s\n",
+            int(kChannels.size()), steps, sweeps, shown, handedOverShown, handedOver,
+            qPrintable(summary(shownMs)));
+    }
+
     QStringList neighboursOf(int channel) const {
         const qsizetype row = kChannels.indexOf(channel);
         QStringList addresses;
@@ -212,6 +279,8 @@ public:
     void pause() { idle(600 + int(m_random.bounded(1000))); }
 
     void runWarmSteps() {
+        if (m_settings.steps <= 0)
+            return;
         int row = int(kChannels.size() / 2);
         tune(kChannels[row], true);
         QList<double> warm, notWarm;
@@ -242,6 +311,8 @@ public:
     }
 
     void runColdTunes() {
+        if (m_settings.tunes <= 0)
+            return;
         QList<double> zaps, ffmpeg, bare, bareDefault;
         int failures = 0;
         int current = kChannels.first();
@@ -317,6 +388,8 @@ public:
     }
 
     void runCost() {
+        if (m_settings.cpuSeconds <= 0)
+            return;
         const Cost cold = measure(false);
         const Cost warm = measure(true);
         std::printf(
@@ -434,6 +507,7 @@ int main(int argc, char **argv) {
     bench.runColdTunes();
     bench.runCost();
     bench.runSessionLimit();
+    bench.runHeldKey();
     bench.report();
     return 0;
 }
