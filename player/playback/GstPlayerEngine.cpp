@@ -4,6 +4,7 @@
 #include "player/playback/EarlyTune.h"
 #include "player/playback/GstPlugins.h"
 #include "player/playback/PlaybackPipeline.h"
+#include "player/playback/SoundOutput.h"
 
 #include <QUrl>
 #include <gst/gst.h>
@@ -84,6 +85,8 @@ void GstPlayerEngine::play(const PlayTarget &target) {
     const QSize bound = m_pictureSize;
     if (!begun) {
         m_pipelines.post([pipeline, volume, bound] { pipeline->start(volume, bound); });
+        // A sound server started or stopped since is taken into account from the next tune on.
+        m_resolver.post(&SoundOutput::probe);
         return;
     }
     // Begun with the control's starting settings: the ones of now replace them.

@@ -1,6 +1,7 @@
 #include "player/playback/GstPlugins.h"
 
 #include "player/EOleException.h"
+#include "player/playback/SoundOutput.h"
 
 #include <gst/gst.h>
 
@@ -55,4 +56,5 @@ void GstPlugins::preload() {
             gst_object_unref(loaded);
         gst_object_unref(factory);
     }
+    SoundOutput::probe();
 }

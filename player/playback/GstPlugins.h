@@ -5,7 +5,8 @@ namespace GstPlugins {
 
 // Initialises GStreamer; throws EOleException when it or a required element is missing.
 void ensureAvailable();
-// Loads every element a stream may need, so the first tune does not wait for it.
+// Loads every element a stream may need, so the first tune does not wait for it, and finds the
+// sound output.
 void preload();
 
 } // namespace GstPlugins

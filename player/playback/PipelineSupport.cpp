@@ -1,5 +1,7 @@
 #include "player/playback/PipelineSupport.h"
 
+#include "player/playback/SoundOutput.h"
+
 #include <QByteArray>
 
 namespace PipelineSupport {
@@ -18,6 +20,8 @@ GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double vo
     g_object_set(playbin, "uri", uri, "volume", volume, nullptr);
     if (options.video)
         g_object_set(playbin, "video-sink", pictures.createBin(pictureBound), nullptr);
+    if (options.audio)
+        g_object_set(playbin, "audio-sink", SoundOutput::makeSink(), nullptr);
     gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
     g_signal_connect(playbin, "source-setup", onSourceSetup, owner);
     g_signal_connect(playbin, "element-setup", onElementSetup, owner);

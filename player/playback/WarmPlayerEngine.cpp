@@ -25,8 +25,16 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     connect(m_cold.get(), &PlayerEngine::failed, this, [this](PlayerFailure failure, const QString &detail) {
         if (!m_coldActive)
             return;
-        // The watched channel comes first: whatever the box refused it, warm sessions give way.
-        closeIdleSources();
+        // The watched channel comes first: whatever the box refused it, warm sessions give way. If
+        // some were open, the box may have refused it for their sake: it is asked again, once, when
+        // they are gone, and the user hears of a failure only if that one fails too.
+        const bool warmWereOpen = closeIdleSources();
+        if (warmWereOpen && !m_shown && !m_coldRetried) {
+            m_coldRetried = true;
+            m_refusedUntilMs = m_clock.elapsed() + m_timing.retryAfterMs;
+            playColdAfterCloses();
+            return;
+        }
         emit failed(failure, detail);
     });
     connect(m_cold.get(), &PlayerEngine::soundOnly, this, [this] {
@@ -56,6 +64,7 @@ WarmPlayerEngine::~WarmPlayerEngine() {
 void WarmPlayerEngine::play(const PlayTarget &target) {
     noteStep(target.address);
     stopActive();
+    m_coldRetried = false;
     ++m_generation;
     m_target = target;
     m_shown = false;
@@ -178,6 +187,10 @@ void WarmPlayerEngine::startCold() {
         m_cold->play(*m_target);
         return;
     }
+    playColdAfterCloses();
+}
+
+void WarmPlayerEngine::playColdAfterCloses() {
     // A box that limits sessions must have seen the warm ones close before this one's SETUP: the
     // close runs on the pipeline thread, so the cold play waits for it there.
     const quint64 generation = m_generation;

@@ -71,6 +71,7 @@ private:
     void stopActive();
     void startHandover(const std::shared_ptr<WarmSource> &source);
     void startCold();
+    void playColdAfterCloses();
     void fallBackToCold();
     void takeHandoverPicture(quint64 generation);
     void onHandoverEnded(quint64 generation, bool error);
@@ -111,6 +112,7 @@ private:
     QTimer m_handoverGrace;
     quint64 m_generation = 0;
     bool m_coldActive = false;
+    bool m_coldRetried = false;
     bool m_shown = false;
     bool m_lastHandedOver = false;
     bool m_handoverFramesSeen = false;
