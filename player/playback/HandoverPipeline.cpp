@@ -7,12 +7,19 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
+#include <algorithm>
+
 namespace {
 
 // The sinks play each packet this long after it came off the network, as the cold path does: the
 // sound device takes the live part in time, and the newest held picture (which left the warm
 // session's jitter buffer 50 to 90 ms after it arrived) is due within the picture sink's lateness.
 constexpr GstClockTime kLatency = 100 * GST_MSECOND;
+// Pictures a decoder holds back before it gives one out: the reordering of B-frames (two with the
+// broadcasters' usual pyramid) and one more for each thread but the first decoding frames in turn.
+// The hand-over's first picture is that much older than the newest held one, but shows without
+// waiting a hundred milliseconds or more for live pictures to push it out.
+constexpr int kDecoderDelayFrames = 3;
 // What appsrc may queue if the decoder falls behind (about 20 s of a 1.6 Mbit/s channel).
 constexpr guint64 kMaxQueuedBytes = 4 * 1024 * 1024;
 
@@ -31,9 +38,12 @@ struct HandoverPipeline::Bridge {
         g_object_set(appsrc, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "max-bytes",
                      kMaxQueuedBytes, nullptr);
         gst_util_set_object_arg(G_OBJECT(appsrc), "leaky-type", "downstream");
-        // Only the newest of the held pictures is worth converting and showing.
+        // Only the newest held pictures the decoder gives out at once are worth converting and
+        // showing: the last few come out only as live ones push them through.
         self->m_appsrc = appsrc;
-        self->m_source->attach(appsrc, [self](int held) { self->m_pictures.gate().drop(held - 1); });
+        self->m_source->attach(appsrc, [self](int held) {
+            self->m_pictures.gate().drop(std::max(0, held - 1 - kDecoderDelayFrames));
+        });
     }
 
     static void onElementSetup(GstElement *, GstElement *element, gpointer) {
