@@ -31,7 +31,9 @@ EOleException missing(const QString &text) {
 
 void GstPlugins::ensureAvailable() {
     GError *error = nullptr;
-    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &error)) {
+    // Called even when GStreamer says it is initialised: it says so while another thread (the
+    // early tune) is still building the plugin registry, and this waits for that to end.
+    if (!gst_init_check(nullptr, nullptr, &error)) {
         const QString reason = error ? QString::fromUtf8(error->message) : QString();
         g_clear_error(&error);
         throw missing(QStringLiteral("GStreamer ne démarre pas : %1").arg(reason));
