@@ -31,7 +31,7 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
         const bool warmWereOpen = closeIdleSources();
         if (warmWereOpen && !m_shown && !m_coldRetried) {
             m_coldRetried = true;
-            m_refusedUntilMs = m_clock.elapsed() + m_timing.retryAfterMs;
+            noteRefusal();
             playColdAfterCloses();
             return;
         }
@@ -287,6 +287,8 @@ void WarmPlayerEngine::inspectSources() {
         if (address == active)
             continue;
         const bool openLongEnough = now - m_openedAtMs.value(address) > m_timing.stallMs;
+        if (source->hasFailed())
+            noteRefusal();
         if (source->hasFailed() || (openLongEnough && source->isSilentFor(m_timing.stallMs)))
             stalled.append(address);
     }
@@ -315,8 +317,6 @@ bool WarmPlayerEngine::closeSource(const QString &address, bool failed) {
         qCDebug(lcPlayer) << "warm" << address << "refused, stalled or failed: left alone for"
                           << m_timing.retryAfterMs << "ms";
         m_retryAtMs[address] = m_clock.elapsed() + m_timing.retryAfterMs;
-        // Taken for a box at its limit of sessions: warmth keeps to the nearest two meanwhile.
-        m_refusedUntilMs = m_retryAtMs[address];
     }
     if (found == m_sources.end())
         return false;
@@ -353,7 +353,15 @@ void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak) {
         onHandoverEnded(m_generation, true);
         return;
     }
+    noteRefusal();
     closeSource(source->address(), true);
+}
+
+void WarmPlayerEngine::noteRefusal() {
+    // A session the box would not give (or broke): taken for a box at its limit of sessions, so
+    // warmth keeps to the nearest two for a while. A neighbour that only went silent says nothing
+    // of the box's limit.
+    m_refusedUntilMs = m_clock.elapsed() + m_timing.retryAfterMs;
 }
 
 bool WarmPlayerEngine::coolingDown(const QString &address) const {

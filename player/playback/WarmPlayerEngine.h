@@ -87,6 +87,7 @@ private:
     void noteStep(const QString &address);
     bool stepping() const;
     bool boxRefusedLately() const;
+    void noteRefusal();
     QStringList chooseWanted() const;
 
     std::unique_ptr<PlayerEngine> m_cold;
