@@ -136,11 +136,21 @@ change_channel() {
     [ $((done_changes % 10)) != 0 ] || echo "$done_changes channel changes after $((SECONDS - started)) s"
 }
 
+# The process ids whose parent is $1, from /proc.
+children_of() {
+    local stat fields ppid
+    for stat in /proc/[0-9]*/stat; do
+        fields=$(cat "$stat" 2>/dev/null) || continue
+        read -r _ ppid _ <<<"${fields##*) }"
+        [ "$ppid" != "$1" ] || basename "$(dirname "$stat")"
+    done
+}
+
 # The web engine's renderers are forked by its zygote, a child of the program.
 web_renderer_running() {
     local zygote
-    for zygote in $(ps -o pid= --ppid "$player"); do
-        [ -n "$(ps -o pid= --ppid "$zygote")" ] && return 0
+    for zygote in $(children_of "$player"); do
+        [ -z "$(children_of "$zygote")" ] || return 0
     done
     return 1
 }
