@@ -76,24 +76,26 @@ std::string broadcastH264(int bitrateKbps, bool interlaced, const std::string &e
            " ! video/x-h264,profile=high ! h264parse config-interval=-1";
 }
 
-const char *const kMuxToOut =
-    "mpegtsmux name=mux alignment=7 ! appsink name=out0 sync=false max-buffers=64 drop=true";
+std::string muxToOut(const std::string &muxOptions = std::string()) {
+    return "mpegtsmux name=mux alignment=7" + muxOptions +
+           " ! appsink name=out0 sync=false max-buffers=64 drop=true";
+}
 
 std::string sdH264(int number) {
     return picture(number, {}) +
            " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=12 bitrate=1500"
            " ! video/x-h264,profile=constrained-baseline ! h264parse config-interval=-1 ! queue ! mux. " +
-           mp2(number) + " ! queue ! mux. " + kMuxToOut;
+           mp2(number) + " ! queue ! mux. " + muxToOut();
 }
 
 std::string broadcast(int number) {
     return picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux. " + mp2(number) +
-           " ! queue ! mux. " + kMuxToOut;
+           " ! queue ! mux. " + muxToOut();
 }
 
 std::string sdMpeg2(int number) {
     return "appsrc name=mpeg2 is-live=true format=time ! mpegvideoparse ! queue ! mux. " + mp2(number) +
-           " ! queue ! mux. " + kMuxToOut;
+           " ! queue ! mux. " + muxToOut();
 }
 
 std::string hdH264i(int number) {
@@ -107,7 +109,7 @@ std::string hdH264i(int number) {
     return picture(number, p) +
            broadcastH264(8000, true, " vbv-buf-capacity=1000 option-string=nal-hrd=cbr") +
            " ! queue ! mux. " + tone(number) + " ! avenc_ac3 bitrate=192000 ! ac3parse ! queue ! mux. " +
-           kMuxToOut;
+           muxToOut();
 }
 
 std::string twoAudio(int number) {
@@ -117,15 +119,16 @@ std::string twoAudio(int number) {
         " ! video/x-raw,format=AYUV,width=720,height=576,framerate=1/1 ! timeoverlay text=\"Sous-titres " +
         std::to_string(number) + "\" font-desc=\"DejaVu Sans 20\" valignment=bottom halignment=center" +
         " ! dvbsubenc ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_68 ";
-    // French on the lower PID. The multiplexer still lists streams in its table in the order their
-    // formats reach it, so French comes first in most runs but not all.
+    // The multiplexer lists streams in its table in the order their formats reach it unless told
+    // otherwise: the order is fixed here by PID, so French is always the first sound track.
     return picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux.sink_65 " + mp2(number) +
            " ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_66 " + mp2(number, 200) +
-           " ! taginject tags=\"language-code=eng\" ! queue ! mux.sink_67 " + subtitles + kMuxToOut;
+           " ! taginject tags=\"language-code=eng\" ! queue ! mux.sink_67 " + subtitles +
+           muxToOut(" prog-map=\"program-map,PMT_65=(int)0,PMT_66=(int)1,PMT_67=(int)2,PMT_68=(int)3\"");
 }
 
 std::string radio(int number) {
-    return mp2(number) + " ! queue ! mux. " + kMuxToOut;
+    return mp2(number) + " ! queue ! mux. " + muxToOut();
 }
 
 std::string elementary(int number) {
