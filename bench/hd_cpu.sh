@@ -30,9 +30,10 @@ sleep 1
 if [ "$SOURCE" = box ]; then
     "$BOX" --port 0 --channels 250:hd-h264i </dev/null >"$WORK/box.out" 2>/dev/null &
     PIDS+=($!)
-    # The box prepares its HD loop before it says READY.
-    for _ in $(seq 1200); do grep -q READY "$WORK/box.out" && break; sleep 0.1; done
+    for _ in $(seq 100); do grep -q READY "$WORK/box.out" && break; sleep 0.1; done
     URL="rtsp://127.0.0.1:$(grep -o 'port=[0-9]*' "$WORK/box.out" | cut -d= -f2)/orvantv/250"
+    # The box encodes its HD loop once, after it says READY: the channel plays from then on.
+    timeout 120 ffprobe -v quiet -rtsp_transport tcp "$URL" || echo "the box's HD channel does not play" >&2
     MPV_INPUT=$URL
 else
     URL=file://$(realpath "$SOURCE")

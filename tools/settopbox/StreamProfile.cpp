@@ -10,9 +10,9 @@ namespace halcyon::settopbox {
 namespace {
 
 const StreamProfile kProfiles[] = {
-    // name, transportStream, outputs, movingNumber, switchesAspect, mpeg2Bridge
+    // name, transportStream, outputs, movingNumber, switchesAspect, mpeg2Bridge, encodedLoop
     {"broadcast", true, 1, false, false, false}, {"sd-h264", true, 1, false, false, false},
-    {"sd-mpeg2", true, 1, true, false, true},    {"hd-h264i", true, 1, true, false, false},
+    {"sd-mpeg2", true, 1, true, false, true},    {"hd-h264i", true, 1, true, false, false, true},
     {"two-audio", true, 1, false, false, false}, {"aspect-switch", true, 1, false, true, false},
     {"radio", true, 1, false, false, false},     {"elementary", false, 2, false, false, false},
 };
@@ -25,6 +25,8 @@ struct Picture {
     bool interlaced = false;
     const char *pixelAspect = "16/15";
     int fontPoints = 150;
+    // Pictures drawn as fast as they can be, then an end, instead of live for ever.
+    int count = 0;
 };
 
 std::string colourOf(int number) {
@@ -40,7 +42,10 @@ std::string picture(int number, const Picture &p) {
     const std::string raw =
         "video/x-raw,format=I420,width=" + std::to_string(p.width) + ",height=" + std::to_string(p.height) +
         ",framerate=" + (p.interlaced ? "50/1" : "25/1") + ",pixel-aspect-ratio=" + p.pixelAspect;
-    std::string line = "videotestsrc is-live=true pattern=solid-color foreground-color=" + colourOf(number) +
+    const std::string source = p.count > 0
+                                   ? "videotestsrc is-live=false num-buffers=" + std::to_string(p.count)
+                                   : std::string("videotestsrc is-live=true");
+    std::string line = source + " pattern=solid-color foreground-color=" + colourOf(number) +
                        " ! capsfilter name=shape caps=\"" + raw +
                        "\" ! textoverlay name=number text=" + std::to_string(number) +
                        " font-desc=\"DejaVu Sans Bold " + std::to_string(p.fontPoints) +
@@ -98,17 +103,11 @@ std::string sdMpeg2(int number) {
            " ! queue ! mux. " + muxToOut();
 }
 
-std::string hdH264i(int number) {
-    Picture p;
-    p.width = 1920;
-    p.height = 1080;
-    p.interlaced = true;
-    p.pixelAspect = "1/1";
-    p.fontPoints = 400;
-    // Constant bit rate with filler, so the network carries what a real HD channel costs.
-    return picture(number, p) +
-           broadcastH264(8000, true, " vbv-buf-capacity=1000 option-string=nal-hrd=cbr") +
-           " ! queue ! mux. " + tone(number) + " ! avenc_ac3 bitrate=192000 ! ac3parse ! queue ! mux. " +
+// Sent from EncodedLoop: the encode runs once, ahead, by encodedLoopLaunch(); clocksync paces
+// each round out at the stream's own rate.
+std::string hdH264i() {
+    return "appsrc name=loop0 is-live=true format=time ! clocksync ! queue ! mux. "
+           "appsrc name=loop1 is-live=true format=time ! clocksync ! queue ! mux. " +
            muxToOut();
 }
 
@@ -178,6 +177,31 @@ std::string mpeg2PictureLaunch(int number) {
     return picture(number, p) + " ! appsink name=raw sync=false max-buffers=8 drop=true";
 }
 
+std::string encodedLoopLaunch(int number) {
+    // Two seconds: two key frames, two sweeps of the sliding number, so a round joins the next
+    // without a jump.
+    Picture p;
+    p.width = 1920;
+    p.height = 1080;
+    p.interlaced = true;
+    p.pixelAspect = "1/1";
+    p.fontPoints = 400;
+    p.count = 100; // fields
+    // AC-3 frames hold 1536 samples: 62 of them fill two seconds but 16 ms.
+    const std::string sound = "audiotestsrc is-live=false num-buffers=62 samplesperbuffer=1536 wave=sine "
+                              "volume=0.2 freq=" +
+                              std::to_string(pitchOf(number)) +
+                              " ! audio/x-raw,rate=48000,channels=2 ! audioconvert"
+                              " ! avenc_ac3 bitrate=192000 ! ac3parse";
+    // Constant bit rate with filler, so the network carries what a real HD channel costs. The
+    // appsinks keep every buffer and must say they reached the end before anyone takes them.
+    return picture(number, p) +
+           broadcastH264(8000, true, " vbv-buf-capacity=1000 option-string=nal-hrd=cbr") +
+           " ! video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=loop0 sync=false "
+           "wait-on-eos=false " +
+           sound + " ! appsink name=loop1 sync=false wait-on-eos=false";
+}
+
 const StreamProfile *findProfile(const std::string &name) {
     for (const StreamProfile &profile : kProfiles) {
         if (profile.name == name)
@@ -199,7 +223,7 @@ std::string encoderLaunch(const StreamProfile &profile, int number) {
     if (profile.name == "sd-mpeg2")
         return sdMpeg2(number);
     if (profile.name == "hd-h264i")
-        return hdH264i(number);
+        return hdH264i();
     if (profile.name == "two-audio")
         return twoAudio(number);
     if (profile.name == "radio")
