@@ -60,9 +60,10 @@ round() {
     awk -v o=$((o1 - o0)) -v t=$((t1 - t0)) -v hz="$(getconf CLK_TCK)" -v ns=$((s1 - s0)) \
         -v line="$(tail -1 "$WORK/ours.out")" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN{
         s = ns / 1e9; ours = o / hz / s; mpv = t / hz / s
-        printf "ours=%.3f mpv=%.3f ratio=%.2f load=%s player: %s\n", ours, mpv, (mpv > 0 ? ours / mpv : 0), load, line }'
+        if (mpv == 0) { printf "ours=%.3f mpv stopped, round left out load=%s\n", ours, load; exit }
+        printf "ours=%.3f mpv=%.3f ratio=%.2f load=%s player: %s\n", ours, mpv, ours / mpv, load, line }'
 }
 
 for _ in $(seq "$ROUNDS"); do round; done | tee "$WORK/rounds"
-awk '{split($3, r, "="); print r[2]}' "$WORK/rounds" | sort -n |
+grep ratio= "$WORK/rounds" | awk '{split($3, r, "="); print r[2]}' | sort -n |
     awk '{v[NR] = $1} END{printf "median ratio=%.2f over %d rounds\n", v[int((NR + 1) / 2)], NR}'
