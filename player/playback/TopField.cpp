@@ -80,8 +80,10 @@ gboolean setCaps(GstBaseTransform *transform, GstCaps *in, GstCaps *out) {
     auto *self = reinterpret_cast<HalcyonTopField *>(transform);
     if (!gst_video_info_from_caps(&self->picture, in) || !gst_video_info_from_caps(&self->field, out))
         return FALSE;
-    const bool pick =
-        woven(gst_caps_get_structure(in, 0)) && !GST_VIDEO_FORMAT_INFO_IS_TILED(self->picture.finfo);
+    const bool pick = woven(gst_caps_get_structure(in, 0));
+    // Tiles hold lines of both fields together: no stride shows one field alone.
+    if (pick && GST_VIDEO_FORMAT_INFO_IS_TILED(self->picture.finfo))
+        return FALSE;
     gst_base_transform_set_passthrough(transform, !pick);
     return TRUE;
 }
@@ -131,7 +133,11 @@ GstBuffer *copiedField(HalcyonTopField *self, GstBuffer *input) {
         gst_buffer_unref(field);
         return nullptr;
     }
-    gst_video_frame_map(&to, &self->field, field, GST_MAP_WRITE);
+    if (!gst_video_frame_map(&to, &self->field, field, GST_MAP_WRITE)) {
+        gst_video_frame_unmap(&from);
+        gst_buffer_unref(field);
+        return nullptr;
+    }
     for (guint p = 0; p < GST_VIDEO_FRAME_N_PLANES(&to); ++p) {
         gint components[GST_VIDEO_MAX_COMPONENTS];
         gst_video_format_info_component(self->field.finfo, p, components);
