@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Profiles, EveryProfile,
 
 TEST_F(BoxProfile, HdSendsItsLoopOverAndOverWithRisingTimeStamps) {
     startWith("hd-h264i");
-    // Six seconds: three rounds of the two-second loop, joins between rounds included.
+    // Six seconds: six rounds of the one-second loop, joins between rounds included.
     QList<double> decoded;
     for (const QJsonValue &packet :
          probeJson(box.address(kChannel),

@@ -10,7 +10,7 @@
 
 namespace halcyon::settopbox {
 
-// A channel encoded once, a couple of seconds of it, and then sent over and over as a live
+// A channel encoded once, a second of it, and then sent over and over as a live
 // stream: full-HD interlaced H.264 does not encode in real time on a small machine, but a viewer
 // must still get it at its own rate, with time stamps that go on rising from one round to the next.
 // Feeds the appsrcs "loop0" (pictures) and "loop1" (sound) of the channel's pipeline.

@@ -178,17 +178,17 @@ std::string mpeg2PictureLaunch(int number) {
 }
 
 std::string encodedLoopLaunch(int number) {
-    // Two seconds: two key frames, two sweeps of the sliding number, so a round joins the next
-    // without a jump.
+    // One second: one group of pictures and one sweep of the sliding number, so a round joins the
+    // next without a jump, and the encode stays short on a loaded machine.
     Picture p;
     p.width = 1920;
     p.height = 1080;
     p.interlaced = true;
     p.pixelAspect = "1/1";
     p.fontPoints = 400;
-    p.count = 100; // fields
-    // AC-3 frames hold 1536 samples: 62 of them fill two seconds but 16 ms.
-    const std::string sound = "audiotestsrc is-live=false num-buffers=62 samplesperbuffer=1536 wave=sine "
+    p.count = 50; // fields
+    // AC-3 frames hold 1536 samples: 31 of them fill a second but 8 ms.
+    const std::string sound = "audiotestsrc is-live=false num-buffers=31 samplesperbuffer=1536 wave=sine "
                               "volume=0.2 freq=" +
                               std::to_string(pitchOf(number)) +
                               " ! audio/x-raw,rate=48000,channels=2 ! audioconvert"
