@@ -106,8 +106,11 @@ for profile in broadcast sd-h264 sd-mpeg2 hd-h264i two-audio aspect-switch radio
         server=$!
         PIDS+=($server)
         sleep 3
-        ffmpeg -nostdin -loglevel quiet -re -stream_loop -1 -i "$WORK/$profile.ts" -map 0:v? -map 0:a:0? -c copy \
-            -f rtsp rtsp://127.0.0.1:18655/orvantv/201 &
+        # ffmpeg's RTP muxer has no payload for AC-3: the HD channel's sound goes out as MPEG audio.
+        sound=copy
+        [ $profile = hd-h264i ] && sound=mp2
+        ffmpeg -nostdin -loglevel quiet -re -stream_loop -1 -i "$WORK/$profile.ts" -map 0:v? -map 0:a:0? -c:v copy \
+            -c:a $sound -f rtsp rtsp://127.0.0.1:18655/orvantv/201 &
         publisher=$!
         PIDS+=($publisher)
         sleep 3

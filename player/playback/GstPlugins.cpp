@@ -14,13 +14,13 @@ struct Element {
 };
 
 const Element kElements[] = {
-    {"playbin", true},          {"appsink", true},         {"videoconvert", true},
-    {"videoscale", true},       {"deinterlace", true},     {"capsfilter", true},
-    {"rtspsrc", true},          {"rtpmp2tdepay", true},    {"tsdemux", true},
-    {"h264parse", true},        {"avdec_h264", true},      {"mpegaudioparse", false},
-    {"avdec_mp2float", false},  {"mpegvideoparse", false}, {"avdec_mpeg2video", false},
-    {"audioconvert", false},    {"audioresample", false},  {"autoaudiosink", false},
-    {"rtpjitterbuffer", false}, {"multiqueue", false},     {"typefind", false},
+    {"playbin", true},         {"appsink", true},           {"videoconvert", true},
+    {"videoscale", true},      {"capsfilter", true},        {"rtspsrc", true},
+    {"rtpmp2tdepay", true},    {"tsdemux", true},           {"h264parse", true},
+    {"avdec_h264", true},      {"mpegaudioparse", false},   {"avdec_mp2float", false},
+    {"mpegvideoparse", false}, {"avdec_mpeg2video", false}, {"audioconvert", false},
+    {"audioresample", false},  {"autoaudiosink", false},    {"rtpjitterbuffer", false},
+    {"multiqueue", false},     {"typefind", false},
 };
 
 EOleException missing(const QString &text) {

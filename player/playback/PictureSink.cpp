@@ -1,5 +1,7 @@
 #include "player/playback/PictureSink.h"
 
+#include "player/playback/TopField.h"
+
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gst/video/video.h>
@@ -44,13 +46,10 @@ PictureSink::PictureSink(std::function<void()> pictureWaiting)
 
 GstElement *PictureSink::createBin(QSize bound) {
     GstElement *bin = gst_bin_new("pictures");
-    // Interlaced pictures are shown one field at a time, each field half the picture's height and
-    // left to the scaler below: the window shows far fewer lines than a field has, so nothing is
-    // lost, and no pass over the full picture is spent on it. Progressive pictures pass untouched.
-    GstElement *deinterlace = make("deinterlace");
-    gst_util_set_object_arg(G_OBJECT(deinterlace), "method", "scalerbob");
-    // One picture per frame, not per field: the stream's own rate at half the cost.
-    gst_util_set_object_arg(G_OBJECT(deinterlace), "fields", "top");
+    // Interlaced pictures are shown as their top field, read in place by the scaler below: the
+    // window shows far fewer lines than a field has, so nothing is lost, and no pass over the full
+    // picture is spent on deinterlacing. Progressive pictures pass untouched.
+    GstElement *field = TopField::create();
     // Scaling first, converting after: the conversion then runs on the small picture.
     GstElement *scale = make("videoscale");
     GstElement *convert = make("videoconvert");
@@ -69,9 +68,9 @@ GstElement *PictureSink::createBin(QSize bound) {
         reinterpret_cast<GstFlowReturn (*)(GstAppSink *, gpointer)>(&PictureSink::onNewSample);
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
-    gst_bin_add_many(GST_BIN(bin), deinterlace, scale, convert, m_filter, sink, nullptr);
-    gst_element_link_many(deinterlace, scale, convert, m_filter, sink, nullptr);
-    GstPad *input = gst_element_get_static_pad(deinterlace, "sink");
+    gst_bin_add_many(GST_BIN(bin), field, scale, convert, m_filter, sink, nullptr);
+    gst_element_link_many(field, scale, convert, m_filter, sink, nullptr);
+    GstPad *input = gst_element_get_static_pad(field, "sink");
     GstPad *ghost = gst_ghost_pad_new("sink", input);
     m_gate.install(ghost);
     gst_element_add_pad(bin, ghost);

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <gst/gst.h>
 #include <gst/rtsp/gstrtspmessage.h>
+#include <gst/tag/tag.h>
 
 namespace {
 
@@ -150,11 +151,33 @@ void PlaybackPipeline::streamsSettled() {
     gint pictures = 0, sounds = 0;
     g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
     qCDebug(lcPlayer) << "streams:" << pictures << "video," << sounds << "audio";
+    if (sounds > 1 && lcPlayer().isDebugEnabled()) {
+        gint playing = -1;
+        g_object_get(m_pipeline, "current-audio", &playing, nullptr);
+        qCDebug(lcPlayer).noquote() << "sound: track" << playing + 1 << "of" << sounds << "in"
+                                    << languageOfSound(playing);
+    }
     std::lock_guard lock(m_eventsMutex);
     if (m_adopted)
         m_events.streamsKnown(pictures, sounds, m_decoderMissing);
     else
         m_held.streams = {pictures, sounds, m_decoderMissing};
+}
+
+QByteArray PlaybackPipeline::languageOfSound(int track) const {
+    GstTagList *tags = nullptr;
+    g_signal_emit_by_name(m_pipeline, "get-audio-tags", track, &tags);
+    gchar *code = nullptr;
+    QByteArray language = "?";
+    if (tags && gst_tag_list_get_string(tags, GST_TAG_LANGUAGE_CODE, &code)) {
+        // Streams name languages in ISO 639-2, either form ("fre", "fra"): one name for each.
+        const gchar *shortCode = gst_tag_get_language_code_iso_639_1(code);
+        language = shortCode ? shortCode : code;
+    }
+    g_free(code);
+    if (tags)
+        gst_tag_list_unref(tags);
+    return language;
 }
 
 void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {

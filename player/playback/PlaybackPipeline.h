@@ -65,6 +65,8 @@ private:
     void recalculateLatency() override;
     void reselectClock() override;
     void streamsSettled() override;
+    // The language a sound track is in, two letters where it has them; "?" when it does not say.
+    QByteArray languageOfSound(int track) const;
     void decoderMissing() override { m_decoderMissing = true; }
     // Runs task on the pipeline thread while this pipeline is still wanted.
     void onPipelineThread(std::function<void(GstElement *)> task);

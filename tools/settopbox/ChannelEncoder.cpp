@@ -38,6 +38,8 @@ void ChannelEncoder::stop() {
         m_pipeline = nullptr;
     }
     m_mpeg2.reset();
+    if (m_loop)
+        m_loop->close();
     std::lock_guard lock(m_mutex);
     for (GstCaps *caps : m_caps) {
         if (caps)
@@ -60,6 +62,12 @@ bool ChannelEncoder::start(std::string *error) {
     if (m_profile.mpeg2Bridge) {
         m_mpeg2 = std::make_unique<Mpeg2Bridge>();
         if (!m_mpeg2->open(m_pipeline, m_number, error))
+            return false;
+    }
+    if (m_profile.encodedLoop) {
+        if (!m_loop)
+            m_loop = std::make_unique<EncodedLoop>();
+        if (!m_loop->open(m_pipeline, m_number, error))
             return false;
     }
     if (m_profile.switchesAspect) {

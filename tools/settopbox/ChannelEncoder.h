@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settopbox/EncodedLoop.h"
 #include "settopbox/LinkFaults.h"
 #include "settopbox/Mpeg2Bridge.h"
 #include "settopbox/StreamProfile.h"
@@ -60,6 +61,8 @@ private:
     const StreamProfile &m_profile;
     GstElement *m_pipeline = nullptr;
     std::unique_ptr<Mpeg2Bridge> m_mpeg2;
+    // Kept from one start to the next: a restarted box sends the same loop without encoding it again.
+    std::unique_ptr<EncodedLoop> m_loop;
     guint m_aspectTimer = 0;
     bool m_wide = false;
     std::shared_ptr<LinkFaults> m_faults = std::make_shared<LinkFaults>();

@@ -10,9 +10,9 @@ namespace halcyon::settopbox {
 namespace {
 
 const StreamProfile kProfiles[] = {
-    // name, transportStream, outputs, movingNumber, switchesAspect, mpeg2Bridge
+    // name, transportStream, outputs, movingNumber, switchesAspect, mpeg2Bridge, encodedLoop
     {"broadcast", true, 1, false, false, false}, {"sd-h264", true, 1, false, false, false},
-    {"sd-mpeg2", true, 1, true, false, true},    {"hd-h264i", true, 1, true, false, false},
+    {"sd-mpeg2", true, 1, true, false, true},    {"hd-h264i", true, 1, true, false, false, true},
     {"two-audio", true, 1, false, false, false}, {"aspect-switch", true, 1, false, true, false},
     {"radio", true, 1, false, false, false},     {"elementary", false, 2, false, false, false},
 };
@@ -25,6 +25,8 @@ struct Picture {
     bool interlaced = false;
     const char *pixelAspect = "16/15";
     int fontPoints = 150;
+    // Pictures drawn as fast as they can be, then an end, instead of live for ever.
+    int count = 0;
 };
 
 std::string colourOf(int number) {
@@ -40,7 +42,10 @@ std::string picture(int number, const Picture &p) {
     const std::string raw =
         "video/x-raw,format=I420,width=" + std::to_string(p.width) + ",height=" + std::to_string(p.height) +
         ",framerate=" + (p.interlaced ? "50/1" : "25/1") + ",pixel-aspect-ratio=" + p.pixelAspect;
-    std::string line = "videotestsrc is-live=true pattern=solid-color foreground-color=" + colourOf(number) +
+    const std::string source = p.count > 0
+                                   ? "videotestsrc is-live=false num-buffers=" + std::to_string(p.count)
+                                   : std::string("videotestsrc is-live=true");
+    std::string line = source + " pattern=solid-color foreground-color=" + colourOf(number) +
                        " ! capsfilter name=shape caps=\"" + raw +
                        "\" ! textoverlay name=number text=" + std::to_string(number) +
                        " font-desc=\"DejaVu Sans Bold " + std::to_string(p.fontPoints) +
@@ -76,38 +81,34 @@ std::string broadcastH264(int bitrateKbps, bool interlaced, const std::string &e
            " ! video/x-h264,profile=high ! h264parse config-interval=-1";
 }
 
-const char *const kMuxToOut =
-    "mpegtsmux name=mux alignment=7 ! appsink name=out0 sync=false max-buffers=64 drop=true";
+std::string muxToOut(const std::string &muxOptions = std::string()) {
+    return "mpegtsmux name=mux alignment=7" + muxOptions +
+           " ! appsink name=out0 sync=false max-buffers=64 drop=true";
+}
 
 std::string sdH264(int number) {
     return picture(number, {}) +
            " ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=12 bitrate=1500"
            " ! video/x-h264,profile=constrained-baseline ! h264parse config-interval=-1 ! queue ! mux. " +
-           mp2(number) + " ! queue ! mux. " + kMuxToOut;
+           mp2(number) + " ! queue ! mux. " + muxToOut();
 }
 
 std::string broadcast(int number) {
     return picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux. " + mp2(number) +
-           " ! queue ! mux. " + kMuxToOut;
+           " ! queue ! mux. " + muxToOut();
 }
 
 std::string sdMpeg2(int number) {
     return "appsrc name=mpeg2 is-live=true format=time ! mpegvideoparse ! queue ! mux. " + mp2(number) +
-           " ! queue ! mux. " + kMuxToOut;
+           " ! queue ! mux. " + muxToOut();
 }
 
-std::string hdH264i(int number) {
-    Picture p;
-    p.width = 1920;
-    p.height = 1080;
-    p.interlaced = true;
-    p.pixelAspect = "1/1";
-    p.fontPoints = 400;
-    // Constant bit rate with filler, so the network carries what a real HD channel costs.
-    return picture(number, p) +
-           broadcastH264(8000, true, " vbv-buf-capacity=1000 option-string=nal-hrd=cbr") +
-           " ! queue ! mux. " + tone(number) + " ! avenc_ac3 bitrate=192000 ! ac3parse ! queue ! mux. " +
-           kMuxToOut;
+// Sent from EncodedLoop: the encode runs once, ahead, by encodedLoopLaunch(); clocksync paces
+// each round out at the stream's own rate.
+std::string hdH264i() {
+    return "appsrc name=loop0 is-live=true format=time ! clocksync ! queue ! mux. "
+           "appsrc name=loop1 is-live=true format=time ! clocksync ! queue ! mux. " +
+           muxToOut();
 }
 
 std::string twoAudio(int number) {
@@ -117,15 +118,16 @@ std::string twoAudio(int number) {
         " ! video/x-raw,format=AYUV,width=720,height=576,framerate=1/1 ! timeoverlay text=\"Sous-titres " +
         std::to_string(number) + "\" font-desc=\"DejaVu Sans 20\" valignment=bottom halignment=center" +
         " ! dvbsubenc ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_68 ";
-    // French on the lower PID. The multiplexer still lists streams in its table in the order their
-    // formats reach it, so French comes first in most runs but not all.
+    // The multiplexer lists streams in its table in the order their formats reach it unless told
+    // otherwise: the order is fixed here by PID, so French is always the first sound track.
     return picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux.sink_65 " + mp2(number) +
            " ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_66 " + mp2(number, 200) +
-           " ! taginject tags=\"language-code=eng\" ! queue ! mux.sink_67 " + subtitles + kMuxToOut;
+           " ! taginject tags=\"language-code=eng\" ! queue ! mux.sink_67 " + subtitles +
+           muxToOut(" prog-map=\"program-map,PMT_65=(int)0,PMT_66=(int)1,PMT_67=(int)2,PMT_68=(int)3\"");
 }
 
 std::string radio(int number) {
-    return mp2(number) + " ! queue ! mux. " + kMuxToOut;
+    return mp2(number) + " ! queue ! mux. " + muxToOut();
 }
 
 std::string elementary(int number) {
@@ -175,6 +177,31 @@ std::string mpeg2PictureLaunch(int number) {
     return picture(number, p) + " ! appsink name=raw sync=false max-buffers=8 drop=true";
 }
 
+std::string encodedLoopLaunch(int number) {
+    // One second: one group of pictures and one sweep of the sliding number, so a round joins the
+    // next without a jump, and the encode stays short on a loaded machine.
+    Picture p;
+    p.width = 1920;
+    p.height = 1080;
+    p.interlaced = true;
+    p.pixelAspect = "1/1";
+    p.fontPoints = 400;
+    p.count = 50; // fields
+    // AC-3 frames hold 1536 samples: 31 of them fill a second but 8 ms.
+    const std::string sound = "audiotestsrc is-live=false num-buffers=31 samplesperbuffer=1536 wave=sine "
+                              "volume=0.2 freq=" +
+                              std::to_string(pitchOf(number)) +
+                              " ! audio/x-raw,rate=48000,channels=2 ! audioconvert"
+                              " ! avenc_ac3 bitrate=192000 ! ac3parse";
+    // Constant bit rate with filler, so the network carries what a real HD channel costs. The
+    // appsinks keep every buffer and must say they reached the end before anyone takes them.
+    return picture(number, p) +
+           broadcastH264(8000, true, " vbv-buf-capacity=1000 option-string=nal-hrd=cbr") +
+           " ! video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=loop0 sync=false "
+           "wait-on-eos=false " +
+           sound + " ! appsink name=loop1 sync=false wait-on-eos=false";
+}
+
 const StreamProfile *findProfile(const std::string &name) {
     for (const StreamProfile &profile : kProfiles) {
         if (profile.name == name)
@@ -196,7 +223,7 @@ std::string encoderLaunch(const StreamProfile &profile, int number) {
     if (profile.name == "sd-mpeg2")
         return sdMpeg2(number);
     if (profile.name == "hd-h264i")
-        return hdH264i(number);
+        return hdH264i();
     if (profile.name == "two-audio")
         return twoAudio(number);
     if (profile.name == "radio")

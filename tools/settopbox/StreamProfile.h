@@ -22,6 +22,9 @@ struct StreamProfile {
     // An MPEG-2 encoder outside GStreamer feeds the appsrc "mpeg2" with pictures it takes from a
     // pipeline of their own, mpeg2PictureLaunch(), ending in the appsink "raw".
     bool mpeg2Bridge = false;
+    // A few seconds encoded once at start-up feed the appsrcs "loop0" and "loop1" over and over:
+    // see EncodedLoop and encodedLoopLaunch().
+    bool encodedLoop = false;
 };
 
 inline const char *const kDefaultProfile = "broadcast";
@@ -33,6 +36,8 @@ std::vector<std::string> profileNames();
 std::string encoderLaunch(const StreamProfile &profile, int number);
 std::string viewerLaunch(const StreamProfile &profile);
 std::string mpeg2PictureLaunch(int number);
+// The encoder of a looped channel, run once: it ends in the appsinks "loop0" and "loop1".
+std::string encodedLoopLaunch(int number);
 // Makes the textoverlay "number" of a running picture slide left and right.
 void slideNumber(GstElement *pipeline);
 
