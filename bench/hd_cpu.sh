@@ -13,19 +13,7 @@ BUILD=${HALCYON_BUILD_DIR:-build}
 PROBE=$BUILD/bench/stream_matrix_bench
 BOX=$BUILD/tools/halcyon-settopbox
 SIZE=537x329
-WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-PIDS+=($!)
-export XDG_RUNTIME_DIR=$WORK/run && mkdir -m 700 "$XDG_RUNTIME_DIR"
-sleep 1
+source "$(dirname "${BASH_SOURCE[0]}")/x-bench-common.sh"
 
 if [ "$SOURCE" = box ]; then
     "$BOX" --port 0 --channels 250:hd-h264i </dev/null >"$WORK/box.out" 2>/dev/null &

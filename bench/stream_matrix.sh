@@ -13,21 +13,7 @@ BOX=$BUILD/tools/halcyon-settopbox
 OUT=${OUT:-/tmp/stream_matrix}
 SIZE=537x329
 mkdir -p "$OUT"
-WORK=$(mktemp -d)
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-    exec 7>&- 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-# One X display for the player and mpv alike: both paint through X11.
-export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-PIDS+=($!)
-export XDG_RUNTIME_DIR=$WORK/run && mkdir -m 700 "$XDG_RUNTIME_DIR"
-sleep 1
+source "$(dirname "${BASH_SOURCE[0]}")/x-bench-common.sh"
 
 # Starts a box with one channel of a profile and extra options; commands go to fd 7.
 start_box() { # profile [options...]
