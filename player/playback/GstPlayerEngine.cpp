@@ -13,6 +13,9 @@
 
 namespace {
 
+// How often tunes look for the sound output again; the start-up preload looks once first.
+constexpr qint64 kSoundProbeIntervalMs = 30000;
+
 QString authorityOf(const QString &address) {
     const QUrl url(address);
     return url.port() > 0 ? QStringLiteral("%1:%2").arg(url.host()).arg(url.port()) : url.host();
@@ -85,8 +88,12 @@ void GstPlayerEngine::play(const PlayTarget &target) {
     const QSize bound = m_pictureSize;
     if (!begun) {
         m_pipelines.post([pipeline, volume, bound] { pipeline->start(volume, bound); });
-        // A sound server started or stopped since is taken into account from the next tune on.
-        m_resolver.post(&SoundOutput::probe);
+        // A sound server started or stopped since is taken into account from a later tune on; not
+        // at every step of a held key, where the probe would compete with the tunes for the device.
+        if (!m_soundProbed.isValid() || m_soundProbed.elapsed() > kSoundProbeIntervalMs) {
+            m_soundProbed.start();
+            m_resolver.post(&SoundOutput::probe);
+        }
         return;
     }
     // Begun with the control's starting settings: the ones of now replace them.

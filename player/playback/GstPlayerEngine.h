@@ -4,6 +4,7 @@
 #include "player/playback/PlaybackBus.h"
 #include "player/playback/PlayerEngine.h"
 
+#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -46,6 +47,8 @@ private:
     BackgroundQueue m_pipelines;
     // Name lookups may hang for seconds: they must not hold up the next channel's pipeline.
     BackgroundQueue m_resolver;
+    // When the sound output was last looked for again; invalid before the first tune.
+    QElapsedTimer m_soundProbed;
     std::shared_ptr<PlaybackPipeline> m_current;
     bool m_wantsPictures = true;
     QString m_currentAddress;
