@@ -8,9 +8,12 @@
 #include "forms/Unit3.h"
 #include "forms/Unit4.h"
 #include "forms/Unit5.h"
+#include "player/StartupTrace.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
 #include "player/playback/EarlyTune.h"
+
+#include <QTimer>
 
 #include <memory>
 
@@ -40,6 +43,7 @@ std::unique_ptr<Form> createForm(TApplication &app, Wire wire, Args &&...args) {
 } // namespace
 
 int main(int argc, char **argv) {
+    StartupTrace::mark("main");
 #ifdef Q_OS_UNIX
     // As root the web engine will not start with its sandbox on, and it takes the whole program
     // down when the guide page loads.
@@ -55,6 +59,7 @@ int main(int argc, char **argv) {
     const EarlyTune earlyTune(tuneTarget(halcyon::StartupStream(), TForm1::startupOptions()),
                               TForm1::pictureSize());
     TApplication app(argc, argv);
+    StartupTrace::mark("application");
     // Asked from outside to end, the program ends as its Exit command ends it; a request during
     // start-up is seen once the loop runs.
     ShutdownRequests shutdown;
@@ -67,6 +72,7 @@ int main(int argc, char **argv) {
     try {
         form1 = createForm<TForm1>(
             app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream());
+        StartupTrace::mark("player window built");
         form2 = createForm<TForm2>(
             app, [&](TForm2 &list) { FormWiring::wireList(*form1, list); }, *form1->vlc);
         form3 = createForm<TForm3>(
@@ -77,12 +83,16 @@ int main(int argc, char **argv) {
         form5 = createForm<TForm5>(
             app, [&](TForm5 &guide) { FormWiring::wireGuide(*form1, guide); },
             QString::fromUtf8(halcyon::GuidePageUrl));
+        StartupTrace::mark("windows built");
     } catch (const std::exception &error) {
         return app.fatalStartupError(error);
     }
     QObject::connect(&shutdown, &ShutdownRequests::requested, form1.get(), [&form1] { form1->close(); });
     shutdown.watchWindow(form1.get());
     form1->show();
+    StartupTrace::mark("player window shown");
+    if (StartupTrace::enabled())
+        QTimer::singleShot(0, [] { StartupTrace::mark("event loop running"); });
     const int status = app.exec();
     // Windows go in the reverse order of their creation, the player last.
     form5.reset();

@@ -1,8 +1,10 @@
 // Start-up speed and weight of the whole program against the simulated box.
-//   startup_bench [--runs N] [--verbose]
+//   startup_bench [--runs N] [--verbose] [--breakdown]
 // Prints: time from starting the program to channel 201's picture on the screen, beside the
 // player control's own zap time (tune call to first picture) measured in the same run, and the
 // program's memory once started (proportional set size of all its processes, web engine included).
+// With --breakdown the program logs its start-up steps, and the median time of each since the
+// process began is printed too.
 #include "support/HalcyonProcess.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
@@ -16,6 +18,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScreen>
 
 #include <algorithm>
@@ -90,12 +96,31 @@ struct ProgramRun {
     double pssMb = -1;
     int processes = 0;
     bool leftovers = false;
+    // Start-up step to milliseconds since the process began, as the program logged them.
+    QMap<QByteArray, double> steps;
 };
 
-ProgramRun runProgram(const SetTopBox &box, QScreen *screen) {
+// Lines such as "halcyon.startup: step gstreamer initialised at 41.0 ms".
+QMap<QByteArray, double> startupSteps(const QByteArray &log) {
+    static const QRegularExpression line(QStringLiteral("step (.+) at ([0-9.]+) ms"));
+    QMap<QByteArray, double> steps;
+    for (const QByteArray &text : log.split('\n')) {
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(text));
+        if (match.hasMatch())
+            steps.insert(match.captured(1).toUtf8(), match.captured(2).toDouble());
+    }
+    return steps;
+}
+
+ProgramRun runProgram(const SetTopBox &box, QScreen *screen, bool breakdown) {
     ProgramRun run;
     HalcyonProcess program;
     program.setPlaylist(box.playlist());
+    if (breakdown) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("halcyon.startup.debug=true"));
+        program.setEnvironment(environment);
+    }
     QElapsedTimer clock;
     clock.start();
     if (!program.start())
@@ -108,6 +133,7 @@ ProgramRun runProgram(const SetTopBox &box, QScreen *screen) {
     const QList<qint64> tree = processTree(program.pid());
     run.processes = int(tree.size());
     run.pssMb = pssMegabytes(tree);
+    run.steps = startupSteps(program.standardError());
     program.kill();
     run.leftovers = !waitUntil(
         [&] {
@@ -117,6 +143,14 @@ ProgramRun runProgram(const SetTopBox &box, QScreen *screen) {
         },
         5000);
     return run;
+}
+
+// Both measures end on a key frame's arrival: a fixed pause after one would start the next at the
+// same moment of the box's 0.48 s GOP every time, and so always wait the same part of a GOP for
+// its first key frame. A pause of random length over a whole GOP gives each a moment of its own.
+void pauseAtRandomMoment() {
+    constexpr int kGopMs = 480;
+    waitUntil([] { return false; }, 700 + int(QRandomGenerator::global()->bounded(kGopMs)));
 }
 
 double controlZapMs(TVLCPlugin &control, const SetTopBox &box) {
@@ -147,6 +181,7 @@ int main(int argc, char **argv) {
     const QStringList arguments = app.arguments();
     const qsizetype runsAt = arguments.indexOf("--runs");
     const bool verbose = arguments.contains("--verbose");
+    const bool breakdown = arguments.contains("--breakdown");
     const int runs = runsAt < 0 ? 5 : std::max(1, arguments.value(runsAt + 1).toInt());
 
     SetTopBox box;
@@ -159,6 +194,7 @@ int main(int argc, char **argv) {
     }
 
     QList<double> starts, zaps, memory;
+    QMap<QByteArray, QList<double>> steps;
     bool leftovers = false;
     int processes = 0;
     TVLCPlugin control;
@@ -167,7 +203,12 @@ int main(int argc, char **argv) {
     control.show();
     controlZapMs(control, box); // loads the plugins once, as the program's own start has to
     for (int i = 0; i < runs; ++i) {
-        const ProgramRun run = runProgram(box, app.primaryScreen());
+        const ProgramRun run = runProgram(box, app.primaryScreen(), breakdown);
+        for (auto step = run.steps.begin(); step != run.steps.end(); ++step) {
+            steps[step.key()] << step.value();
+            if (verbose)
+                std::printf("  %7.1f  %s\n", step.value(), step.key().constData());
+        }
         if (verbose)
             std::printf("run %d: first picture %.0f ms, %.0f MB over %d processes\n", i + 1,
                         run.firstPictureMs, run.pssMb, run.processes);
@@ -176,15 +217,24 @@ int main(int argc, char **argv) {
         memory << run.pssMb;
         processes = std::max(processes, run.processes);
         leftovers = leftovers || run.leftovers;
-        waitUntil([] { return false; }, 700); // a new moment in the box's 0.48 s GOP
+        pauseAtRandomMoment();
         const double zap = controlZapMs(control, box);
         if (zap >= 0)
             zaps << zap;
         if (verbose)
             std::printf("run %d: control zap %.0f ms\n", i + 1, zap);
-        waitUntil([] { return false; }, 700);
+        pauseAtRandomMoment();
     }
 
+    if (breakdown) {
+        QList<std::pair<double, QByteArray>> ordered;
+        for (auto step = steps.begin(); step != steps.end(); ++step)
+            ordered.append({median(step.value()), step.key()});
+        std::sort(ordered.begin(), ordered.end());
+        std::printf("start-up steps, median ms since the process began (runs that reached them):\n");
+        for (const auto &[ms, step] : ordered)
+            std::printf("  %7.1f  %s (%lld)\n", ms, step.constData(), qlonglong(steps[step].size()));
+    }
     std::printf("program start to first picture, %lld of %d runs: median %.0f ms\n", qlonglong(starts.size()),
                 runs, median(starts));
     std::printf("player control zap, %lld runs: median %.0f ms\n", qlonglong(zaps.size()), median(zaps));

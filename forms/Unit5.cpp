@@ -3,6 +3,7 @@
 #include "forms/GuideIcon.h"
 #include "forms/WindowFont.h"
 #include "player/EOleException.h"
+#include "player/StartupTrace.h"
 #include "player/TVLCPlugin.h"
 
 #include <QLocale>
@@ -76,11 +77,13 @@ void TForm5::startEngine() {
     if (m_engineStarted)
         return;
     m_engineStarted = true;
+    StartupTrace::mark("web engine starting");
     // The engine takes its language (its own error pages, the Accept-Language it sends) from the
     // default locale when it starts, not from the user's settings: the program speaks French.
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     WebBrowser1->page()->profile()->setHttpAcceptLanguage(QStringLiteral("fr-FR,fr"));
     WebBrowser1->load(m_firstPage);
+    StartupTrace::mark("web engine started");
 }
 
 bool TForm5::event(QEvent *event) {

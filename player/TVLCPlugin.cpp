@@ -1,6 +1,7 @@
 #include "player/TVLCPlugin.h"
 
 #include "player/EOleException.h"
+#include "player/StartupTrace.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 #include "player/recording/FfmpegRecordingEngine.h"
@@ -150,6 +151,7 @@ void TVLCPlugin::resizeEvent(QResizeEvent *event) {
 }
 
 void TVLCPlugin::paintEvent(QPaintEvent *) {
+    StartupTrace::mark("player control painted");
     QPainter painter(this);
     const bool hasPicture = !m_frame.isNull();
     if (hasPicture) {
@@ -178,6 +180,8 @@ void TVLCPlugin::paintEvent(QPaintEvent *) {
         painter.setPen(Qt::white);
         painter.drawText(textRect, flags, status);
     }
-    if (hasPicture)
+    if (hasPicture) {
+        StartupTrace::mark("first picture painted");
         emit framePainted();
+    }
 }

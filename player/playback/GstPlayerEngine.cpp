@@ -1,6 +1,7 @@
 #include "player/playback/GstPlayerEngine.h"
 
 #include "player/PlayerLog.h"
+#include "player/StartupTrace.h"
 #include "player/playback/EarlyTune.h"
 #include "player/playback/GstPlugins.h"
 #include "player/playback/PlaybackPipeline.h"
@@ -75,6 +76,7 @@ void GstPlayerEngine::play(const PlayTarget &target) {
               [this, pictures, sounds, undecodable] { onStreamsKnown(pictures, sounds, undecodable); });
     };
     std::shared_ptr<PlaybackPipeline> pipeline = EarlyTune::take(target, events, m_pipelines);
+    StartupTrace::mark(pipeline ? "control took the early tune" : "control tunes");
     const bool begun = pipeline != nullptr;
     if (!begun)
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),

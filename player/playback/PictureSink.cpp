@@ -1,5 +1,6 @@
 #include "player/playback/PictureSink.h"
 
+#include "player/StartupTrace.h"
 #include "player/playback/TopField.h"
 
 #include <gst/app/gstappsink.h>
@@ -98,6 +99,7 @@ int PictureSink::onNewSample(GstAppSink *sink, void *self) {
     GstSample *sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_OK;
+    StartupTrace::mark("first picture at the sink");
     GstVideoInfo info;
     auto *mapped = new MappedSample{sample, {}};
     if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||

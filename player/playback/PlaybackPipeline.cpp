@@ -1,6 +1,7 @@
 #include "player/playback/PlaybackPipeline.h"
 
 #include "player/PlayerLog.h"
+#include "player/StartupTrace.h"
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
 
@@ -22,6 +23,29 @@ std::atomic<int> s_live{0};
 
 bool hasProperty(GstElement *element, const char *name) {
     return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
+}
+
+// Marks the first buffer into the demuxer and into and out of a video decoder.
+void traceFirstBuffers(GstElement *element, const QByteArray &name) {
+    const auto probe = [](GstElement *on, const char *pad, const char *step) {
+        GstPad *found = gst_element_get_static_pad(on, pad);
+        if (!found)
+            return;
+        gst_pad_add_probe(
+            found, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad *, GstPadProbeInfo *, gpointer step) {
+                StartupTrace::mark(static_cast<const char *>(step));
+                return GST_PAD_PROBE_REMOVE;
+            },
+            const_cast<char *>(step), nullptr);
+        gst_object_unref(found);
+    };
+    if (name == "tsdemux")
+        probe(element, "sink", "first stream packet");
+    if (name.startsWith("avdec_h264") || name.startsWith("avdec_mpeg2video")) {
+        probe(element, "sink", "first compressed picture");
+        probe(element, "src", "first decoded picture");
+    }
 }
 
 } // namespace
@@ -84,7 +108,9 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
     g_object_weak_ref(
         G_OBJECT(playbin), [](gpointer, GObject *) { --s_live; }, nullptr);
     qCDebug(lcPlayer) << "playing" << m_uri;
+    StartupTrace::mark("pipeline built");
     gst_element_set_state(playbin, GST_STATE_PLAYING);
+    StartupTrace::mark("pipeline set playing");
 }
 
 void PlaybackPipeline::teardown() {
@@ -197,6 +223,8 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
     if (!factory)
         return;
     const QByteArray name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
+    if (StartupTrace::enabled())
+        traceFirstBuffers(element, name);
     if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
     else if (name.startsWith("avdec_") && hasProperty(element, "output-corrupt"))
@@ -208,6 +236,11 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
 int PlaybackPipeline::onBeforeSend(GstElement *, GstRTSPMessage *message, PlaybackPipeline *self) {
     if (message->type != GST_RTSP_MESSAGE_REQUEST || !message->type_data.request.uri)
         return TRUE;
+    if (StartupTrace::enabled())
+        StartupTrace::mark(QByteArray("rtsp ")
+                               .append(gst_rtsp_method_as_text(message->type_data.request.method))
+                               .append(" sent")
+                               .constData());
     const QByteArray fixed = RtspControlPath::appended(self->m_uri, message->type_data.request.uri);
     if (!fixed.isEmpty()) {
         qCDebug(lcPlayer) << "request for" << message->type_data.request.uri << "sent to" << fixed;
