@@ -1,6 +1,8 @@
 #include "player/playback/EarlyTune.h"
 
+#include "player/StartupTrace.h"
 #include "player/playback/GstPlugins.h"
+#include "player/playback/SoundOutput.h"
 
 #include <gst/gst.h>
 
@@ -39,9 +41,13 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
         // Without GStreamer the control reports it when it is built; nothing begins here.
         if (!gst_init_check(nullptr, nullptr, nullptr))
             return;
-        // The decoders load while the stream connects, not once its first packets are in.
-        state->plugins.post(&GstPlugins::preload);
+        StartupTrace::mark("gstreamer initialised");
+        SoundOutput::expectProbe();
         pipeline->start(kStartingVolume, pictureBound);
+        // The decoders load while the stream connects, not once its first packets are in; not
+        // before it starts to connect either, as only one plugin loads at a time and the
+        // connection's own elements would wait behind the largest.
+        state->plugins.post(&GstPlugins::preload);
     });
 }
 

@@ -41,6 +41,7 @@ GstPlayerEngine::GstPlayerEngine(QObject *parent) : PlayerEngine(parent) {
     // Loading the plugins a box's stream needs costs some 80 ms the first time. Done on the
     // otherwise idle lookup thread, it overlaps the first tune's RTSP handshake instead of
     // delaying the first picture.
+    SoundOutput::expectProbe();
     m_resolver.post(&GstPlugins::preload);
 }
 
@@ -143,6 +144,7 @@ void GstPlayerEngine::takePicture(quint64) {
     if (picture.image.isNull())
         return;
     m_framesSeen = true;
+    StartupTrace::mark("picture taken by the control");
     emit frameReady(picture.image, picture.pixelAspectRatio);
 }
 

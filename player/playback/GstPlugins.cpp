@@ -1,8 +1,10 @@
 #include "player/playback/GstPlugins.h"
 
 #include "player/EOleException.h"
+#include "player/StartupTrace.h"
 #include "player/playback/SoundOutput.h"
 
+#include <QByteArray>
 #include <gst/gst.h>
 
 namespace {
@@ -13,15 +15,20 @@ struct Element {
     bool required;
 };
 
+// In the order a stream needs them, the picture's first: the first tune waits for none of these
+// while its connection is being set up.
 const Element kElements[] = {
-    {"playbin", true},         {"appsink", true},           {"videoconvert", true},
-    {"videoscale", true},      {"capsfilter", true},        {"rtspsrc", true},
-    {"rtpmp2tdepay", true},    {"tsdemux", true},           {"h264parse", true},
-    {"avdec_h264", true},      {"mpegaudioparse", false},   {"avdec_mp2float", false},
-    {"mpegvideoparse", false}, {"avdec_mpeg2video", false}, {"audioconvert", false},
-    {"audioresample", false},  {"autoaudiosink", false},    {"rtpjitterbuffer", false},
-    {"multiqueue", false},     {"typefind", false},
+    {"playbin", true},         {"rtspsrc", true},         {"rtpjitterbuffer", false},
+    {"udpsrc", false},         {"rtpmp2tdepay", true},    {"typefind", false},
+    {"tsdemux", true},         {"multiqueue", false},     {"h264parse", true},
+    {"avdec_h264", true},      {"videoscale", true},      {"videoconvert", true},
+    {"capsfilter", true},      {"appsink", true},         {"mpegaudioparse", false},
+    {"avdec_mp2float", false}, {"audioconvert", false},   {"audioresample", false},
+    {"autoaudiosink", false},  {"mpegvideoparse", false}, {"avdec_mpeg2video", false},
 };
+// The sound output is looked for once the picture's elements are in, before the others: the
+// start-up channel's sound waits for it.
+constexpr const char *kFirstAfterPicture = "mpegaudioparse";
 
 EOleException missing(const QString &text) {
     return EOleException(EOleException::kClassNotRegistered, text, QStringLiteral("TVLCPlugin"));
@@ -51,12 +58,17 @@ void GstPlugins::ensureAvailable() {
 
 void GstPlugins::preload() {
     for (const Element &element : kElements) {
+        if (qstrcmp(element.name, kFirstAfterPicture) == 0) {
+            SoundOutput::probe();
+            StartupTrace::mark("sound output found");
+        }
         GstElementFactory *factory = gst_element_factory_find(element.name);
         if (!factory)
             continue;
         if (GstPluginFeature *loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory)))
             gst_object_unref(loaded);
         gst_object_unref(factory);
+        if (StartupTrace::enabled())
+            StartupTrace::mark(QByteArray("loaded ").append(element.name).constData());
     }
-    SoundOutput::probe();
 }
