@@ -4,7 +4,7 @@
 #include "player/StartupTrace.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
-#include "player/recording/FfmpegRecordingEngine.h"
+#include "player/recording/LoadedRecordingEngine.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -19,7 +19,7 @@ TVLCPlugin::TVLCPlugin(QWidget *parent)
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
     : TVLCPlugin(
-          std::move(engine), [] { return std::make_unique<FfmpegRecordingEngine>(); }, parent) {}
+          std::move(engine), [] { return std::make_unique<LoadedRecordingEngine>(); }, parent) {}
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
                        QWidget *parent)
