@@ -1,10 +1,11 @@
 // Start-up speed and weight of the whole program against the simulated box.
-//   startup_bench [--runs N] [--verbose] [--breakdown]
+//   startup_bench [--runs N] [--verbose] [--breakdown] [--program PATH]
 // Prints: time from starting the program to channel 201's picture on the screen, beside the
 // player control's own zap time (tune call to first picture) measured in the same run, and the
 // program's memory once started (proportional set size of all its processes, web engine included).
 // With --breakdown the program logs its start-up steps, and the median time of each since the
-// process began is printed too.
+// process began is printed too. --program runs another build of the program (one built for the
+// same start-up port), to compare two builds in one sitting.
 #include "support/HalcyonProcess.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
@@ -112,9 +113,11 @@ QMap<QByteArray, double> startupSteps(const QByteArray &log) {
     return steps;
 }
 
-ProgramRun runProgram(const SetTopBox &box, QScreen *screen, bool breakdown) {
+ProgramRun runProgram(const SetTopBox &box, QScreen *screen, bool breakdown, const QString &path) {
     ProgramRun run;
     HalcyonProcess program;
+    if (!path.isEmpty())
+        program.setProgram(path);
     program.setPlaylist(box.playlist());
     if (breakdown) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -182,6 +185,8 @@ int main(int argc, char **argv) {
     const qsizetype runsAt = arguments.indexOf("--runs");
     const bool verbose = arguments.contains("--verbose");
     const bool breakdown = arguments.contains("--breakdown");
+    const qsizetype programAt = arguments.indexOf("--program");
+    const QString programPath = programAt < 0 ? QString() : arguments.value(programAt + 1);
     const int runs = runsAt < 0 ? 5 : std::max(1, arguments.value(runsAt + 1).toInt());
 
     SetTopBox box;
@@ -203,7 +208,7 @@ int main(int argc, char **argv) {
     control.show();
     controlZapMs(control, box); // loads the plugins once, as the program's own start has to
     for (int i = 0; i < runs; ++i) {
-        const ProgramRun run = runProgram(box, app.primaryScreen(), breakdown);
+        const ProgramRun run = runProgram(box, app.primaryScreen(), breakdown, programPath);
         for (auto step = run.steps.begin(); step != run.steps.end(); ++step) {
             steps[step.key()] << step.value();
             if (verbose)
