@@ -9,8 +9,8 @@ set(HALCYON_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/assets/desktop)
 
 # Only the program: its pictures are compiled in, and the simulated box stays a development tool.
 install(TARGETS halcyon-tv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The recorder library, in the program's private folder, where the program looks for it.
-install(TARGETS halcyon-recorder LIBRARY DESTINATION lib/halcyon-tv)
+# The recorder and guide libraries, in the program's private folder, where it looks for them.
+install(TARGETS halcyon-recorder halcyon-guide LIBRARY DESTINATION lib/halcyon-tv)
 install(FILES ${HALCYON_DESKTOP_DIR}/${HALCYON_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${HALCYON_DESKTOP_DIR}/${HALCYON_APP_ID}.metainfo.xml

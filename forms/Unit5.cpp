@@ -1,17 +1,15 @@
 #include "forms/Unit5.h"
 
+#include "forms/GuideBrowser.h"
 #include "forms/GuideIcon.h"
 #include "forms/WindowFont.h"
 #include "player/EOleException.h"
 #include "player/StartupTrace.h"
 #include "player/TVLCPlugin.h"
 
-#include <QLocale>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineProfile>
-#include <QWebEngineView>
 #include <QWindow>
 
 namespace {
@@ -32,11 +30,9 @@ TForm5::TForm5(const QString &guidePage, QWidget *parent) : QWidget(parent), m_g
     resize(kOuterSize);
     move(231, 163);
 
-    WebBrowser1 = new QWebEngineView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    // The browser fills the window from the engine's start on.
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(WebBrowser1);
 }
 
 TForm5::~TForm5() = default;
@@ -56,7 +52,8 @@ void TForm5::Navigate(const QString &address) {
                             QStringLiteral("Adresse de page non valide : « %1 »").arg(address),
                             QStringLiteral("WebBrowser1"));
     if (m_engineStarted) {
-        WebBrowser1->load(url);
+        if (WebBrowser1)
+            GuideBrowser::load(WebBrowser1, url);
         return;
     }
     m_firstPage = url;
@@ -78,11 +75,9 @@ void TForm5::startEngine() {
         return;
     m_engineStarted = true;
     StartupTrace::mark("web engine starting");
-    // The engine takes its language (its own error pages, the Accept-Language it sends) from the
-    // default locale when it starts, not from the user's settings: the program speaks French.
-    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    WebBrowser1->page()->profile()->setHttpAcceptLanguage(QStringLiteral("fr-FR,fr"));
-    WebBrowser1->load(m_firstPage);
+    WebBrowser1 = GuideBrowser::create(this, m_firstPage);
+    if (WebBrowser1)
+        layout()->addWidget(GuideBrowser::widget(WebBrowser1));
     StartupTrace::mark("web engine started");
 }
 

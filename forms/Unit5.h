@@ -17,7 +17,8 @@ public:
 
     ~TForm5() override;
 
-    QWebEngineView *WebBrowser1;
+    // Made when the engine starts (at the latest when the window is first shown); null before.
+    QWebEngineView *WebBrowser1 = nullptr;
 
     // Requests the listings page; the window stays hidden.
     void FormCreate();

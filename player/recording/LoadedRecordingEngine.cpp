@@ -1,50 +1,25 @@
 #include "player/recording/LoadedRecordingEngine.h"
 
 #include "player/PlayerLog.h"
+#include "player/PrivateLibrary.h"
 #include "player/recording/RecorderCalls.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QLibrary>
-
-#include <mutex>
-
 namespace {
-
-constexpr const char *kLibraryName = "halcyon-recorder";
 
 struct Library {
     RecorderCalls::Create create = nullptr;
     QString error;
 };
 
-// Loaded once and never unloaded: its classes are registered with Qt for the process's life.
 const Library &library() {
-    static Library loaded;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const QString here = QCoreApplication::applicationDirPath();
-        // Beside the program in the build tree, or in the private library folder once installed;
-        // the test and bench programs sit one folder below the build tree's.
-        const QStringList folders{here, here + QStringLiteral("/" HALCYON_RECORDER_DIR),
-                                  here + QStringLiteral("/..")};
-        QStringList errors;
-        for (const QString &folder : folders) {
-            QLibrary candidate(QDir(folder).filePath(QLatin1String(kLibraryName)));
-            if (!candidate.load()) {
-                errors << candidate.errorString();
-                continue;
-            }
-            loaded.create =
-                reinterpret_cast<RecorderCalls::Create>(candidate.resolve(RecorderCalls::kCreateName));
-            if (loaded.create)
-                return;
-            errors << candidate.errorString();
-        }
-        loaded.error = errors.value(0);
-        qCWarning(lcRecording).noquote()
-            << "recorder library not loaded:" << errors.join(QStringLiteral("; "));
-    });
+    static const Library loaded = [] {
+        Library found;
+        found.create = reinterpret_cast<RecorderCalls::Create>(
+            PrivateLibrary::resolve("halcyon-recorder", RecorderCalls::kCreateName, &found.error));
+        if (!found.create)
+            qCWarning(lcRecording).noquote() << "recorder library not loaded:" << found.error;
+        return found;
+    }();
     return loaded;
 }
 

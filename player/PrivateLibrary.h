@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QFunctionPointer>
+#include <QString>
+
+// The program's own libraries that it loads when first needed rather than at start-up, so that
+// what they link (FFmpeg, the web engine) costs nothing before the first picture. Beside the
+// program in the build tree, in its private library folder once installed. A library once loaded
+// stays loaded for the life of the process: its classes are registered with Qt.
+namespace PrivateLibrary {
+
+// The function symbol of library name (without prefix or suffix), loading it the first time; null
+// when it cannot be had, with the reason in error.
+QFunctionPointer resolve(const char *name, const char *symbol, QString *error);
+
+} // namespace PrivateLibrary
