@@ -116,8 +116,11 @@ int main(int argc, char **argv) {
         } else {
             const qint64 gap = now - last;
             longest = std::max(longest, gap);
-            if (gap > 500)
+            if (gap > 500) {
                 ++freezes;
+                std::fprintf(stderr, "freeze of %lld ms ending %lld ms after the first picture\n", gap,
+                             now - first);
+            }
         }
         last = now;
         ++painted;
