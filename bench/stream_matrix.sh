@@ -103,7 +103,11 @@ for profile in ${PROFILES:-broadcast sd-h264 sd-mpeg2 hd-h264i two-audio aspect-
             -c:a $sound -f rtsp rtsp://127.0.0.1:18655/orvantv/201 &
         publisher=$!
         PIDS+=($publisher)
-        sleep 3
+        # The server answers 404 until the publisher has announced the stream: slow on a busy machine.
+        for _ in $(seq 20); do
+            timeout 5 ffprobe -v quiet rtsp://127.0.0.1:18654/orvantv/201 && break
+            sleep 1
+        done
         printf '%-22s ffmpeg_first_frame_ms=%s\n' "$profile@perl/ffmpeg" \
             "$(ffmpeg_first_frame rtsp://127.0.0.1:18654/orvantv/201)"
         row "$profile@perl" rtsp://127.0.0.1:18654/orvantv/201
