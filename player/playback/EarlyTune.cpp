@@ -43,11 +43,14 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
             return;
         StartupTrace::mark("gstreamer initialised");
         SoundOutput::expectProbe();
+        // The decoders load once the stream has connected, while it waits for its first key frame.
+        pipeline->whenPlayRequested([] {
+            std::lock_guard lock(s_mutex);
+            if (s_current)
+                s_current->plugins.post(&GstPlugins::preloadForPictures);
+        });
         pipeline->start(kStartingVolume, pictureBound);
-        // The decoders load while the stream connects, not once its first packets are in; not
-        // before it starts to connect either, as only one plugin loads at a time and the
-        // connection's own elements would wait behind the largest.
-        state->plugins.post(&GstPlugins::preload);
+        state->plugins.post(&GstPlugins::preloadForConnection);
     });
 }
 
@@ -61,6 +64,11 @@ EarlyTune::~EarlyTune() {
         pipeline->cancel();
         m_state->thread.post([pipeline] { pipeline->teardown(); });
     }
+}
+
+bool EarlyTune::isUnderWay() {
+    std::lock_guard lock(s_mutex);
+    return s_current != nullptr;
 }
 
 std::shared_ptr<PlaybackPipeline> EarlyTune::take(const PlayTarget &target, PlaybackPipeline::Events events,

@@ -24,6 +24,9 @@ public:
     static std::shared_ptr<PlaybackPipeline> take(const PlayTarget &target, PlaybackPipeline::Events events,
                                                   BackgroundQueue &thread);
 
+    // An early tune exists: it loads the plugins and looks for the sound output itself.
+    static bool isUnderWay();
+
     struct State;
 
 private:

@@ -41,8 +41,10 @@ GstPlayerEngine::GstPlayerEngine(QObject *parent) : PlayerEngine(parent) {
     // Loading the plugins a box's stream needs costs some 80 ms the first time. Done on the
     // otherwise idle lookup thread, it overlaps the first tune's RTSP handshake instead of
     // delaying the first picture.
-    SoundOutput::expectProbe();
-    m_resolver.post(&GstPlugins::preload);
+    if (!EarlyTune::isUnderWay()) {
+        SoundOutput::expectProbe();
+        m_resolver.post(&GstPlugins::preload);
+    }
 }
 
 GstPlayerEngine::~GstPlayerEngine() {

@@ -29,6 +29,8 @@ const Element kElements[] = {
 // The sound output is looked for once the picture's elements are in, before the others: the
 // start-up channel's sound waits for it.
 constexpr const char *kFirstAfterPicture = "mpegaudioparse";
+// The first of the decoders, which come with FFmpeg's libraries.
+constexpr const char *kFirstDecoder = "avdec_h264";
 
 EOleException missing(const QString &text) {
     return EOleException(EOleException::kClassNotRegistered, text, QStringLiteral("TVLCPlugin"));
@@ -56,8 +58,18 @@ void GstPlugins::ensureAvailable() {
     }
 }
 
-void GstPlugins::preload() {
+namespace {
+
+// Loads kElements from first up to (not including) end, or to the last; the sound output is looked
+// for on the way.
+void loadElements(const char *first, const char *end) {
+    bool loading = first == nullptr;
     for (const Element &element : kElements) {
+        if (end && qstrcmp(element.name, end) == 0)
+            return;
+        loading = loading || qstrcmp(element.name, first) == 0;
+        if (!loading)
+            continue;
         if (qstrcmp(element.name, kFirstAfterPicture) == 0) {
             SoundOutput::probe();
             StartupTrace::mark("sound output found");
@@ -71,4 +83,18 @@ void GstPlugins::preload() {
         if (StartupTrace::enabled())
             StartupTrace::mark(QByteArray("loaded ").append(element.name).constData());
     }
+}
+
+} // namespace
+
+void GstPlugins::preload() {
+    loadElements(nullptr, nullptr);
+}
+
+void GstPlugins::preloadForConnection() {
+    loadElements(nullptr, kFirstDecoder);
+}
+
+void GstPlugins::preloadForPictures() {
+    loadElements(kFirstDecoder, nullptr);
 }

@@ -8,5 +8,11 @@ void ensureAvailable();
 // Loads every element a stream may need, so the first tune does not wait for it, and finds the
 // sound output.
 void preload();
+// The same in two parts: the elements that receive and demultiplex the stream, then the decoders
+// and the rest. The decoders' library and FFmpeg's are the largest load by far, and only one
+// library loads at a time in a process: the first tune loads them once it has connected, while it
+// waits for its first key frame, not while its connection or the windows wait for their own.
+void preloadForConnection();
+void preloadForPictures();
 
 } // namespace GstPlugins

@@ -249,6 +249,8 @@ void PlaybackPipeline::onDescription(GstElement *source, void *sdp, void *) {
 int PlaybackPipeline::onBeforeSend(GstElement *, GstRTSPMessage *message, PlaybackPipeline *self) {
     if (message->type != GST_RTSP_MESSAGE_REQUEST || !message->type_data.request.uri)
         return TRUE;
+    if (message->type_data.request.method == GST_RTSP_PLAY && self->m_playRequested)
+        std::exchange(self->m_playRequested, nullptr)();
     if (StartupTrace::enabled())
         StartupTrace::mark(QByteArray("rtsp ")
                                .append(gst_rtsp_method_as_text(message->type_data.request.method))

@@ -52,6 +52,9 @@ public:
     void setVolume(double volume);
     void setPictureBound(QSize bound);
 
+    // Before start(): called once, on a GStreamer thread, as the RTSP request to play goes out.
+    void whenPlayRequested(std::function<void()> requested) { m_playRequested = std::move(requested); }
+
     // Any thread: work still queued for this pipeline is skipped from now on.
     void cancel() { m_cancelled = true; }
     PictureSink::Picture takePicture() { return m_pictures.take(); }
@@ -97,4 +100,5 @@ private:
     std::optional<double> m_volume;
     std::optional<QSize> m_bound;
     GstElement *m_pipeline = nullptr;
+    std::function<void()> m_playRequested;
 };
