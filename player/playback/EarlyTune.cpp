@@ -2,7 +2,6 @@
 
 #include "player/StartupTrace.h"
 #include "player/playback/GstPlugins.h"
-#include "player/playback/SoundOutput.h"
 
 #include <gst/gst.h>
 
@@ -42,7 +41,6 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
         if (!gst_init_check(nullptr, nullptr, nullptr))
             return;
         StartupTrace::mark("gstreamer initialised");
-        SoundOutput::expectProbe();
         // The decoders load once the stream has connected, while it waits for its first key frame.
         pipeline->whenPlayRequested([] {
             std::lock_guard lock(s_mutex);

@@ -41,10 +41,8 @@ GstPlayerEngine::GstPlayerEngine(QObject *parent) : PlayerEngine(parent) {
     // Loading the plugins a box's stream needs costs some 80 ms the first time. Done on the
     // otherwise idle lookup thread, it overlaps the first tune's RTSP handshake instead of
     // delaying the first picture.
-    if (!EarlyTune::isUnderWay()) {
-        SoundOutput::expectProbe();
+    if (!EarlyTune::isUnderWay())
         m_resolver.post(&GstPlugins::preload);
-    }
 }
 
 GstPlayerEngine::~GstPlayerEngine() {

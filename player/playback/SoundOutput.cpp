@@ -1,28 +1,15 @@
 #include "player/playback/SoundOutput.h"
 
-#include "player/playback/PendingSoundSink.h"
-
 #include <QByteArray>
 #include <gst/gst.h>
 
-#include <memory>
 #include <mutex>
-#include <vector>
 
 namespace {
 
 std::mutex s_mutex;
 // The factory of the sink that opened at the last probe; empty before the first.
 QByteArray s_found;
-bool s_probeExpected = false;
-
-struct WeakElement {
-    WeakElement(GstElement *element) { g_weak_ref_init(&ref, element); }
-    ~WeakElement() { g_weak_ref_clear(&ref); }
-    GWeakRef ref;
-};
-// The pipelines' sinks that wait for the next probe's finding; gone ones are skipped.
-std::vector<std::unique_ptr<WeakElement>> s_pending;
 
 // The element autoaudiosink settled on once ready: its only child.
 QByteArray chosenFactory(GstElement *automatic) {
@@ -43,11 +30,6 @@ QByteArray chosenFactory(GstElement *automatic) {
 
 namespace SoundOutput {
 
-void expectProbe() {
-    std::lock_guard lock(s_mutex);
-    s_probeExpected = true;
-}
-
 void probe() {
     GstElement *automatic = gst_element_factory_make("autoaudiosink", nullptr);
     if (!automatic)
@@ -58,19 +40,8 @@ void probe() {
         found = chosenFactory(automatic);
     gst_element_set_state(automatic, GST_STATE_NULL);
     gst_object_unref(automatic);
-    std::vector<std::unique_ptr<WeakElement>> pending;
-    {
-        std::lock_guard lock(s_mutex);
-        s_found = found;
-        s_probeExpected = false;
-        pending.swap(s_pending);
-    }
-    for (const std::unique_ptr<WeakElement> &waiting : pending) {
-        if (auto *sink = static_cast<GstElement *>(g_weak_ref_get(&waiting->ref))) {
-            PendingSoundSink::resolve(sink, found);
-            gst_object_unref(sink);
-        }
-    }
+    std::lock_guard lock(s_mutex);
+    s_found = found;
 }
 
 GstElement *makeSink() {
@@ -78,11 +49,6 @@ GstElement *makeSink() {
     {
         std::lock_guard lock(s_mutex);
         found = s_found;
-        if (found.isEmpty() && s_probeExpected) {
-            GstElement *pending = PendingSoundSink::create();
-            s_pending.push_back(std::make_unique<WeakElement>(pending));
-            return pending;
-        }
     }
     GstElement *sink = found.isEmpty() ? nullptr : gst_element_factory_make(found.constData(), nullptr);
     if (!sink)

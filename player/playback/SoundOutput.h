@@ -9,14 +9,10 @@ typedef struct _GstElement GstElement;
 // given the sink it found.
 namespace SoundOutput {
 
-// Says that a probe() is on its way: until the first one ends, pipelines get a sink that waits for
-// its finding instead of searching themselves.
-void expectProbe();
 // Finds the sink that works now; blocks on the connection attempts. Any thread.
 void probe();
-// A new sink for playbin's audio-sink (floating): the kind probe() found; before the first probe
-// ends, one that takes that kind once it is known while one is expected, the searching sink
-// itself otherwise.
+// A new sink for playbin's audio-sink (floating): the kind probe() found, or, before any probe,
+// the searching sink itself.
 GstElement *makeSink();
 
 } // namespace SoundOutput
