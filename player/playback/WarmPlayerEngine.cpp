@@ -16,6 +16,8 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     connect(&m_inspection, &QTimer::timeout, this, &WarmPlayerEngine::inspectSources);
     m_handoverGrace.setSingleShot(true);
     connect(&m_handoverGrace, &QTimer::timeout, this, &WarmPlayerEngine::fallBackToCold);
+    m_heldHandover.setSingleShot(true);
+    connect(&m_heldHandover, &QTimer::timeout, this, &WarmPlayerEngine::onHeldHandoverDue);
     connect(m_cold.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
         if (!m_coldActive)
             return;
@@ -70,7 +72,14 @@ void WarmPlayerEngine::play(const PlayTarget &target) {
     m_shown = false;
     const auto found = m_sources.find(target.address);
     if (found != m_sources.end() && canHandOver(target) && found->second->isReady(m_timing.maxSilenceMs)) {
-        startHandover(found->second);
+        showKeyFramePicture(found->second);
+        if (stepping()) {
+            m_lastHandedOver = true;
+            m_heldSource = found->second;
+            m_heldHandover.start(m_timing.heldHandoverDelayMs);
+        } else {
+            startHandover(found->second);
+        }
         return;
     }
     startCold();
@@ -94,6 +103,7 @@ void WarmPlayerEngine::setVolume(int volume) {
 
 void WarmPlayerEngine::setPictureSize(QSize size) {
     m_pictureSize = size;
+    m_keyFrames.setBound(size);
     m_cold->setPictureSize(size);
     if (std::shared_ptr<HandoverPipeline> handover = m_handover)
         m_pipelines.post([handover, size] { handover->setPictureBound(size); });
@@ -144,6 +154,8 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 
 void WarmPlayerEngine::stopActive() {
     m_handoverGrace.stop();
+    m_heldHandover.stop();
+    m_heldSource.reset();
     if (m_coldActive) {
         m_cold->stop();
         m_coldActive = false;
@@ -152,6 +164,35 @@ void WarmPlayerEngine::stopActive() {
         // The source stays open and keeps its ring: stepping back to it is warm at once.
         m_teardowns.post([handover] { handover->teardown(); });
     }
+}
+
+void WarmPlayerEngine::showKeyFramePicture(const std::shared_ptr<WarmSource> &source) {
+    if (!m_target->options.video)
+        return;
+    const PictureSink::Picture picture = source->keyFramePicture(m_timing.maxSilenceMs);
+    if (picture.image.isNull())
+        return;
+    // Queued as the decoders' pictures are: the caller learns of a picture after play() returns.
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, picture] {
+            if (generation != m_generation || m_handoverFramesSeen)
+                return;
+            onFirstPicture();
+            emit frameReady(picture.image, picture.pixelAspectRatio);
+        },
+        Qt::QueuedConnection);
+}
+
+void WarmPlayerEngine::onHeldHandoverDue() {
+    std::shared_ptr<WarmSource> source = std::move(m_heldSource);
+    if (!source || !m_target)
+        return;
+    if (source->isReady(m_timing.maxSilenceMs))
+        startHandover(source);
+    else
+        startCold();
 }
 
 void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) {
@@ -206,9 +247,9 @@ void WarmPlayerEngine::playColdAfterCloses() {
 }
 
 void WarmPlayerEngine::fallBackToCold() {
-    if (!m_handover || !m_target)
+    if ((!m_handover && !m_heldSource) || !m_target)
         return;
-    const QString address = m_handover->source()->address();
+    const QString address = activeSourceAddress();
     qCDebug(lcPlayer) << "warm" << address << "showed nothing: tuning it cold";
     stopActive();
     closeSource(address, true);
@@ -300,6 +341,7 @@ void WarmPlayerEngine::inspectSources() {
 void WarmPlayerEngine::openSource(const QString &address) {
     auto source = std::make_shared<WarmSource>(address, kWarmLatencyMs);
     std::weak_ptr<WarmSource> weak = source;
+    source->setKeyFrameHandler([this, weak] { m_keyFrames.request(weak); });
     source->setFailureHandler([this, weak] {
         QMetaObject::invokeMethod(
             this, [this, weak] { onSourceFailed(weak); }, Qt::QueuedConnection);
@@ -347,6 +389,11 @@ void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak) {
     const auto found = m_sources.find(source->address());
     if (found == m_sources.end() || found->second != source)
         return;
+    if (m_heldSource == source) {
+        // Its key frame may be on screen, but nothing more of a broken session will be.
+        fallBackToCold();
+        return;
+    }
     if (m_handover && m_handover->source() == source) {
         // The session under the watched channel broke: as the cold path would say, unless nothing
         // was shown yet, when the user only sees a cold tune.
@@ -370,7 +417,9 @@ bool WarmPlayerEngine::coolingDown(const QString &address) const {
 }
 
 QString WarmPlayerEngine::activeSourceAddress() const {
-    return m_handover ? m_handover->source()->address() : QString();
+    if (m_handover)
+        return m_handover->source()->address();
+    return m_heldSource ? m_heldSource->address() : QString();
 }
 
 QStringList WarmPlayerEngine::warmAddresses() const {
@@ -397,5 +446,12 @@ qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
         if (address != active)
             total += source->bytesReceived();
     }
+    return total;
+}
+
+qsizetype WarmPlayerEngine::pictureBytesHeld() const {
+    qsizetype total = 0;
+    for (const auto &[address, source] : m_sources)
+        total += source->keyFramePicture(m_timing.maxSilenceMs).image.sizeInBytes();
     return total;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/playback/KeyFrameDecoder.h"
 #include "player/playback/PlayerEngine.h"
 
 #include <QElapsedTimer>
@@ -22,7 +23,9 @@ class HandoverPipeline;
 // alone for a while, and once the box has refused one, every warm session is closed before a cold
 // tune connects. While the user steps one way quickly (a held key), more channels are kept warm
 // ahead. A neighbour that is not ready, or that shows nothing soon after the hand-over, is played
-// cold, so what is shown is always the channel asked for.
+// cold, so what is shown is always the channel asked for. Each warm neighbour also keeps the picture
+// of its newest key frame (KeyFrameDecoder): a step to it paints that at once, and while a held key
+// steps on, the hand-over waits until the key stays on one channel.
 class WarmPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
@@ -37,6 +40,9 @@ public:
         int handoverGraceMs = 1500;
         // Steps one way this close together are a held key: warmth reaches further ahead.
         int steppingGapMs = 700;
+        // While a held key steps, a neighbour is handed over only once no step came for this long:
+        // a decoder started at every repeat would be stopped again before it showed anything.
+        int heldHandoverDelayMs = 200;
     };
     // The receivers' jitter buffer for warm sessions, in milliseconds.
     static constexpr int kWarmLatencyMs = 50;
@@ -61,6 +67,8 @@ public:
     // hold, the bytes they received since they opened, and whether the last play was handed over.
     QStringList warmAddresses() const;
     qsizetype bytesHeld() const;
+    // The bytes of the key-frame pictures the neighbours keep.
+    qsizetype pictureBytesHeld() const;
     qint64 bytesReceivedByNeighbours() const;
     bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
     // Sessions asked of the box since the start, warm and cold.
@@ -70,6 +78,8 @@ private:
     bool canHandOver(const PlayTarget &target) const;
     void stopActive();
     void startHandover(const std::shared_ptr<WarmSource> &source);
+    void showKeyFramePicture(const std::shared_ptr<WarmSource> &source);
+    void onHeldHandoverDue();
     void startCold();
     void playColdAfterCloses();
     void fallBackToCold();
@@ -96,10 +106,14 @@ private:
     // down on another, so the next one never waits for it.
     BackgroundQueue m_pipelines;
     BackgroundQueue m_teardowns;
+    KeyFrameDecoder m_keyFrames;
     std::map<QString, std::shared_ptr<WarmSource>> m_sources;
     QHash<QString, qint64> m_openedAtMs;
     QHash<QString, qint64> m_retryAtMs;
     std::shared_ptr<HandoverPipeline> m_handover;
+    // The neighbour played while a held key steps, its hand-over waiting for the key to stay.
+    std::shared_ptr<WarmSource> m_heldSource;
+    QTimer m_heldHandover;
     std::optional<PlayTarget> m_target;
     QStringList m_wanted;
     QStringList m_offered;
