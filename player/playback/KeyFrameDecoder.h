@@ -1,7 +1,7 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
-#include "player/playback/PictureSink.h"
+#include "player/playback/KeyFrameChain.h"
 #include "player/playback/TsRing.h"
 
 #include <QSize>
@@ -12,11 +12,13 @@ class WarmSource;
 
 // Turns the newest key frame of each warm channel into the picture a step to that channel paints
 // at once, before its decoder has started. One thread at low priority decodes for every channel,
-// one key frame at a time, each through a decoder made for it and gone after it: pictures never
-// take a core from the watched channel, and nothing but the last picture of each channel is kept.
+// one key frame at a time, through one decoder kept for their coding and picture size: pictures
+// never take a core from the watched channel, and nothing but the last picture of each channel is
+// kept beside that one decoder.
 class KeyFrameDecoder {
 public:
     KeyFrameDecoder();
+    ~KeyFrameDecoder();
     KeyFrameDecoder(const KeyFrameDecoder &) = delete;
     KeyFrameDecoder &operator=(const KeyFrameDecoder &) = delete;
 
@@ -28,11 +30,12 @@ public:
     // Blocks until every request so far is done.
     void drain() { m_queue.drain(); }
 
-    // The picture of a key frame alone, on the calling thread; null when it does not decode.
-    static PictureSink::Picture decode(const TsRing::KeyFrame &key, QSize bound);
-
 private:
+    PictureSink::Picture decode(const TsRing::KeyFrame &key);
+
     std::atomic<int> m_width{0};
     std::atomic<int> m_height{0};
+    // Used on the queue's thread only.
+    std::unique_ptr<KeyFrameChain> m_chain;
     BackgroundQueue m_queue;
 };

@@ -16,8 +16,8 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     connect(&m_inspection, &QTimer::timeout, this, &WarmPlayerEngine::inspectSources);
     m_handoverGrace.setSingleShot(true);
     connect(&m_handoverGrace, &QTimer::timeout, this, &WarmPlayerEngine::fallBackToCold);
-    m_heldHandover.setSingleShot(true);
-    connect(&m_heldHandover, &QTimer::timeout, this, &WarmPlayerEngine::onHeldHandoverDue);
+    m_heldTune.setSingleShot(true);
+    connect(&m_heldTune, &QTimer::timeout, this, &WarmPlayerEngine::onHeldTuneDue);
     connect(m_cold.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
         if (!m_coldActive)
             return;
@@ -71,18 +71,23 @@ void WarmPlayerEngine::play(const PlayTarget &target) {
     m_target = target;
     m_shown = false;
     const auto found = m_sources.find(target.address);
-    if (found != m_sources.end() && canHandOver(target) && found->second->isReady(m_timing.maxSilenceMs)) {
-        showKeyFramePicture(found->second);
-        if (stepping()) {
-            m_lastHandedOver = true;
-            m_heldSource = found->second;
-            m_heldHandover.start(m_timing.heldHandoverDelayMs);
-        } else {
-            startHandover(found->second);
-        }
+    const std::shared_ptr<WarmSource> source =
+        found != m_sources.end() && canHandOver(target) ? found->second : nullptr;
+    const bool ready = source && source->isReady(m_timing.maxSilenceMs);
+    if (ready)
+        showKeyFramePicture(source);
+    if (stepping() && canHandOver(target)) {
+        // A held key steps on before a decoder or a session started now would show anything: the
+        // channel is tuned once the key stays on it, its warm session kept meanwhile.
+        m_lastHandedOver = ready;
+        m_heldSource = source;
+        m_heldTune.start(m_timing.heldTuneDelayMs);
         return;
     }
-    startCold();
+    if (ready)
+        startHandover(source);
+    else
+        startCold();
 }
 
 void WarmPlayerEngine::stop() {
@@ -125,6 +130,10 @@ void WarmPlayerEngine::noteStep(const QString &address) {
     m_lastStepMs = direction == 0 ? -1 : now;
 }
 
+bool WarmPlayerEngine::movingOneWay() const {
+    return m_stepsOneWay >= 1 && m_clock.elapsed() - m_lastStepMs <= m_timing.steppingGapMs;
+}
+
 bool WarmPlayerEngine::stepping() const {
     return m_stepsOneWay >= 2 && m_clock.elapsed() - m_lastStepMs <= m_timing.steppingGapMs;
 }
@@ -139,12 +148,17 @@ QStringList WarmPlayerEngine::chooseWanted() const {
         if (!m_offered[i].isEmpty())
             (i % 2 == 0 ? after : before).append(m_offered[i]);
     }
-    // A box that refused a session is asked for no more than the nearest two.
-    if (!stepping() || boxRefusedLately())
+    // A box that refused a session is asked for no more than the nearest two. A step may be the
+    // first of a held key: the next repeats find the channels ahead warmer the sooner they open.
+    const int reach = boxRefusedLately() ? 1
+                      : stepping()       ? kAheadWhileStepping
+                      : movingOneWay()   ? kAheadAfterOneStep
+                                         : 1;
+    if (reach <= 1)
         return after.mid(0, 1) + before.mid(0, 1);
     const QStringList &ahead = m_direction > 0 ? after : before;
     const QStringList &behind = m_direction > 0 ? before : after;
-    return ahead.mid(0, 1) + behind.mid(0, 1) + ahead.mid(1, kAheadWhileStepping - 1);
+    return ahead.mid(0, 1) + behind.mid(0, 1) + ahead.mid(1, reach - 1);
 }
 
 bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
@@ -154,7 +168,7 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 
 void WarmPlayerEngine::stopActive() {
     m_handoverGrace.stop();
-    m_heldHandover.stop();
+    m_heldTune.stop();
     m_heldSource.reset();
     if (m_coldActive) {
         m_cold->stop();
@@ -185,11 +199,11 @@ void WarmPlayerEngine::showKeyFramePicture(const std::shared_ptr<WarmSource> &so
         Qt::QueuedConnection);
 }
 
-void WarmPlayerEngine::onHeldHandoverDue() {
-    std::shared_ptr<WarmSource> source = std::move(m_heldSource);
-    if (!source || !m_target)
+void WarmPlayerEngine::onHeldTuneDue() {
+    const std::shared_ptr<WarmSource> source = std::move(m_heldSource);
+    if (!m_target)
         return;
-    if (source->isReady(m_timing.maxSilenceMs))
+    if (source && source->isReady(m_timing.maxSilenceMs))
         startHandover(source);
     else
         startCold();
@@ -303,8 +317,10 @@ void WarmPlayerEngine::reconcile() {
     for (const QString &address : unwanted)
         closeSource(address, false);
     // Nothing is warmed before the watched channel shows, start-up and cold tunes pay nothing; but
-    // a held key steps on before anything shows: the channels ahead warm meanwhile.
-    if (m_shown || (stepping() && !boxRefusedLately())) {
+    // a held key steps on before anything shows: the channels ahead warm meanwhile, from the first
+    // step if that one was handed over and so costs no session of its own.
+    const bool aheadOfPicture = stepping() || (movingOneWay() && m_lastHandedOver);
+    if (m_shown || (aheadOfPicture && !boxRefusedLately())) {
         for (const QString &address : m_wanted) {
             if (m_target && address == m_target->address)
                 continue;

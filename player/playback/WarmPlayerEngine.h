@@ -25,7 +25,7 @@ class HandoverPipeline;
 // ahead. A neighbour that is not ready, or that shows nothing soon after the hand-over, is played
 // cold, so what is shown is always the channel asked for. Each warm neighbour also keeps the picture
 // of its newest key frame (KeyFrameDecoder): a step to it paints that at once, and while a held key
-// steps on, the hand-over waits until the key stays on one channel.
+// steps on, nothing is tuned or handed over until the key stays on one channel.
 class WarmPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
@@ -40,16 +40,20 @@ public:
         int handoverGraceMs = 1500;
         // Steps one way this close together are a held key: warmth reaches further ahead.
         int steppingGapMs = 700;
-        // While a held key steps, a neighbour is handed over only once no step came for this long:
-        // a decoder started at every repeat would be stopped again before it showed anything.
-        int heldHandoverDelayMs = 200;
+        // While a held key steps, a channel is tuned (or handed over) only once no step came for
+        // this long: a session or decoder started at every repeat would be stopped again before it
+        // showed anything, and would hold up the channels warming ahead.
+        int heldTuneDelayMs = 200;
     };
     // The receivers' jitter buffer for warm sessions, in milliseconds.
     static constexpr int kWarmLatencyMs = 50;
     static constexpr int kMaxNeighbours = 2;
     // Warm channels ahead while stepping one way: at ten steps a second, each gets about this many
-    // tenths of a second to receive its next key frame before the user reaches it.
-    static constexpr int kAheadWhileStepping = 6;
+    // tenths of a second to receive its next key frame before the user reaches it (the channel
+    // list offers eight).
+    static constexpr int kAheadWhileStepping = 8;
+    // Warm channels ahead just after one step, until the next step shows whether a key is held.
+    static constexpr int kAheadAfterOneStep = 3;
 
     explicit WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent = nullptr);
     ~WarmPlayerEngine() override;
@@ -79,7 +83,7 @@ private:
     void stopActive();
     void startHandover(const std::shared_ptr<WarmSource> &source);
     void showKeyFramePicture(const std::shared_ptr<WarmSource> &source);
-    void onHeldHandoverDue();
+    void onHeldTuneDue();
     void startCold();
     void playColdAfterCloses();
     void fallBackToCold();
@@ -96,6 +100,7 @@ private:
     QString activeSourceAddress() const;
     void noteStep(const QString &address);
     bool stepping() const;
+    bool movingOneWay() const;
     bool boxRefusedLately() const;
     void noteRefusal();
     QStringList chooseWanted() const;
@@ -111,9 +116,10 @@ private:
     QHash<QString, qint64> m_openedAtMs;
     QHash<QString, qint64> m_retryAtMs;
     std::shared_ptr<HandoverPipeline> m_handover;
-    // The neighbour played while a held key steps, its hand-over waiting for the key to stay.
+    // The warm session of the channel played while a held key steps, kept while its tune waits for
+    // the key to stay.
     std::shared_ptr<WarmSource> m_heldSource;
-    QTimer m_heldHandover;
+    QTimer m_heldTune;
     std::optional<PlayTarget> m_target;
     QStringList m_wanted;
     QStringList m_offered;
