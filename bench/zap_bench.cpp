@@ -359,6 +359,7 @@ public:
         double cpuPercent;
         double residentMb;
         double ringKbMax;
+        double pictureKbMax;
         double neighbourBytesPerSecond;
         double picturesPerSecond;
     };
@@ -374,15 +375,19 @@ public:
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
-        qsizetype ringMax = 0;
+        qsizetype ringMax = 0, picturesMax = 0;
         waitUntil(
             [&] {
                 ringMax = std::max(ringMax, m_warm->bytesHeld());
+                picturesMax = std::max(picturesMax, m_warm->pictureBytesHeld());
                 return false;
             },
             m_settings.cpuSeconds * 1000, 50);
         const double seconds = wall.nsecsElapsed() / 1e9;
-        return Cost{100 * (cpuSeconds() - cpuBefore) / seconds, residentMegabytes(), ringMax / 1024.0,
+        return Cost{100 * (cpuSeconds() - cpuBefore) / seconds,
+                    residentMegabytes(),
+                    ringMax / 1024.0,
+                    picturesMax / 1024.0,
                     (m_warm->bytesReceivedByNeighbours() - bytesBefore) / seconds,
                     (m_painted - paintedBefore) / seconds};
     }
@@ -399,8 +404,8 @@ public:
             (warm.cpuPercent - cold.cpuPercent) / 2, cold.picturesPerSecond, warm.picturesPerSecond);
         std::printf(
             "memory: resident %.0f MB without, %.0f MB with 2 warm neighbours; their rings held at most "
-            "%.0f KB together\n",
-            cold.residentMb, warm.residentMb, warm.ringKbMax);
+            "%.0f KB together, their key-frame pictures %.0f KB\n",
+            cold.residentMb, warm.residentMb, warm.ringKbMax, warm.pictureKbMax);
         std::printf(
             "received by the warm neighbours: %.0f KB/s each; the watched channel is one more such stream: "
             "%.0f KB/s without, %.0f KB/s with neighbours\n",

@@ -465,6 +465,16 @@ qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
     return total;
 }
 
+QStringList WarmPlayerEngine::picturedAddresses() const {
+    QStringList pictured;
+    for (const auto &[address, source] : m_sources) {
+        if (source->isReady(m_timing.maxSilenceMs) &&
+            !source->keyFramePicture(m_timing.maxSilenceMs).image.isNull())
+            pictured.append(address);
+    }
+    return pictured;
+}
+
 qsizetype WarmPlayerEngine::pictureBytesHeld() const {
     qsizetype total = 0;
     for (const auto &[address, source] : m_sources)

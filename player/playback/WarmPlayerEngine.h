@@ -71,7 +71,9 @@ public:
     // hold, the bytes they received since they opened, and whether the last play was handed over.
     QStringList warmAddresses() const;
     qsizetype bytesHeld() const;
-    // The bytes of the key-frame pictures the neighbours keep.
+    // The neighbours a step to which would paint their key frame now, and the bytes of the
+    // key-frame pictures all of them keep.
+    QStringList picturedAddresses() const;
     qsizetype pictureBytesHeld() const;
     qint64 bytesReceivedByNeighbours() const;
     bool lastPlayWasHandedOver() const { return m_lastHandedOver; }

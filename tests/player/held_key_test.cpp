@@ -93,4 +93,25 @@ TEST_F(HeldKey, OnABoxOfFewSessionsTheWatchedChannelComesFirstAndNothingIsAskedF
         EXPECT_TRUE(status.isEmpty() || status == "Connexion en cours…") << status;
 }
 
+TEST_F(HeldKey, EachChannelSteppedThroughShowsItsOwnPictureBeforeAnythingIsTuned) {
+    WarmPlayerEngine::Timing timing;
+    timing.steppingGapMs = 60000;
+    // The key never stays: whatever shows comes from the channels' warm sessions alone.
+    timing.heldTuneDelayMs = 60000;
+    warm->setTiming(timing);
+    step(0);
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    step(1);
+    step(2);
+    const auto pictured = [&](int channel) {
+        return warm->picturedAddresses().contains(QString::fromLatin1(box.address(channel)));
+    };
+    ASSERT_TRUE(waitUntil([&] { return pictured(204) && pictured(205) && pictured(206); }, 15000))
+        << warm->picturedAddresses().join(", ").toStdString();
+    for (int row = 3; row < kChannels.size(); ++row) {
+        step(row);
+        EXPECT_TRUE(waitUntil([&] { return shows(kChannels[row]); }, 5000)) << kChannels[row];
+    }
+}
+
 } // namespace
