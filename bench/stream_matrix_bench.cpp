@@ -2,7 +2,7 @@
 // line of figures. bench/stream_matrix.sh runs it over every profile and fault and sets them beside
 // ffmpeg and mpv.
 //   stream_matrix_bench --url ADDRESS [--seconds S] [--size WxH] [--shot FILE] [--record FILE]
-//                       [--watchdog MS]
+//                       [--watchdog MS] [--option PLAYER-OPTION]...
 // Prints: first=MS (tune to first painted picture, -1 if none) fps=N (pictures painted a second
 // after the first one) freezes=N (gaps over 0.5 s between painted pictures) longest=MS cpu=F (of
 // a core, whole process, after the first picture) failures=N (times a failure line showed)
@@ -28,6 +28,7 @@ struct Settings {
     QString shot;
     QString record;
     int watchdogMs = 0;
+    QStringList options{QStringLiteral("nooverlay")};
 };
 
 Settings parseArguments(const QStringList &arguments) {
@@ -46,6 +47,8 @@ Settings parseArguments(const QStringList &arguments) {
             settings.record = value;
         else if (arguments[i] == "--watchdog")
             settings.watchdogMs = value.toInt();
+        else if (arguments[i] == "--option")
+            settings.options.append(value);
     }
     return settings;
 }
@@ -116,8 +119,11 @@ int main(int argc, char **argv) {
         } else {
             const qint64 gap = now - last;
             longest = std::max(longest, gap);
-            if (gap > 500)
+            if (gap > 500) {
                 ++freezes;
+                std::fprintf(stderr, "freeze of %lld ms ending %lld ms after the first picture\n", gap,
+                             now - first);
+            }
         }
         last = now;
         ++painted;
@@ -127,7 +133,7 @@ int main(int argc, char **argv) {
             ++failures;
     });
     clock.start();
-    control.addTarget(settings.url, {QStringLiteral("nooverlay")}, 1, 0);
+    control.addTarget(settings.url, settings.options, 1, 0);
     control.play();
     waitUntil([&] { return clock.elapsed() > settings.seconds * 1000; }, settings.seconds * 1000 + 1000);
     const double seconds = first < 0 ? 0 : (clock.elapsed() - first) / 1000.0;

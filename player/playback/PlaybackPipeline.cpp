@@ -3,6 +3,7 @@
 #include "player/PlayerLog.h"
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
+#include "player/playback/StreamLatency.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -13,9 +14,9 @@
 namespace {
 
 // The defaults (2 s of jitter buffer, 700 ms in the demuxer) put the first picture of a channel
-// 3 s after the tune. A home network's jitter fits easily in 100 ms, and the demuxer needs no delay
-// of its own on a stream that already comes paced: the first picture then shows in about 0.55 s.
-constexpr int kRtspLatencyMs = 100;
+// 3 s after the tune. The jitter buffer gets what the stream needs (StreamLatency), and the demuxer
+// needs no delay of its own on a stream that already comes paced: the first picture then shows in
+// about 0.55 s.
 constexpr int kTsDemuxLatencyMs = 0;
 
 std::atomic<int> s_live{0};
@@ -183,8 +184,12 @@ QByteArray PlaybackPipeline::languageOfSound(int track) const {
 void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {
     if (!hasProperty(source, "latency"))
         return;
-    g_object_set(source, "latency", guint(self->m_options.networkCachingMs.value_or(kRtspLatencyMs)),
+    g_object_set(source, "latency",
+                 guint(self->m_options.networkCachingMs.value_or(StreamLatency::kTransportStreamMs)),
                  nullptr);
+    // Read before the streams are set up, while the latency can still change.
+    if (!self->m_options.networkCachingMs && g_signal_lookup("on-sdp", G_OBJECT_TYPE(source)))
+        g_signal_connect(source, "on-sdp", G_CALLBACK(&PlaybackPipeline::onDescription), nullptr);
     // Otherwise UDP first, then TCP when the server answers 461 or no packet comes through.
     if (self->m_options.rtspTcp && hasProperty(source, "protocols"))
         gst_util_set_object_arg(G_OBJECT(source), "protocols", "tcp");
@@ -203,6 +208,14 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
         // key frame: the last good one stays instead.
         g_object_set(element, "output-corrupt", FALSE, nullptr);
+}
+
+void PlaybackPipeline::onDescription(GstElement *source, void *sdp, void *) {
+    const int latency = StreamLatency::forDescription(static_cast<const GstSDPMessage *>(sdp));
+    if (latency != StreamLatency::kTransportStreamMs) {
+        qCDebug(lcPlayer) << "plain RTP video: jitter buffer of" << latency << "ms";
+        g_object_set(source, "latency", guint(latency), nullptr);
+    }
 }
 
 int PlaybackPipeline::onBeforeSend(GstElement *, GstRTSPMessage *message, PlaybackPipeline *self) {

@@ -73,6 +73,7 @@ private:
 
     static void onSourceSetup(GstElement *playbin, GstElement *source, PlaybackPipeline *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
+    static void onDescription(GstElement *source, void *sdp, void *);
     static int onBeforeSend(GstElement *source, GstRTSPMessage *message, PlaybackPipeline *self);
 
     struct Held {
