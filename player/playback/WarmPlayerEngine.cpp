@@ -128,6 +128,15 @@ void WarmPlayerEngine::noteStep(const QString &address) {
     m_stepsOneWay = direction == 0 ? 0 : sameRun ? m_stepsOneWay + 1 : 1;
     m_direction = direction;
     m_lastStepMs = direction == 0 ? -1 : now;
+    // The channels a held key went through, newest first: a key held too long is often followed
+    // by a step or a held key back over them.
+    if (m_stepsOneWay >= 2) {
+        m_passed.removeAll(address);
+        m_passed.prepend(address);
+        m_passed = m_passed.mid(0, kPassedKept + 1);
+    } else if (direction == 0) {
+        m_passed.clear();
+    }
 }
 
 bool WarmPlayerEngine::movingOneWay() const {
@@ -154,11 +163,17 @@ QStringList WarmPlayerEngine::chooseWanted() const {
                       : stepping()       ? kAheadWhileStepping
                       : movingOneWay()   ? kAheadAfterOneStep
                                          : 1;
-    if (reach <= 1)
-        return after.mid(0, 1) + before.mid(0, 1);
-    const QStringList &ahead = m_direction > 0 ? after : before;
-    const QStringList &behind = m_direction > 0 ? before : after;
-    return ahead.mid(0, 1) + behind.mid(0, 1) + ahead.mid(1, reach - 1);
+    QStringList wanted = after.mid(0, 1) + before.mid(0, 1);
+    if (reach > 1)
+        wanted += (m_direction > 0 ? after : before).mid(1, reach - 1);
+    if (!boxRefusedLately() && m_lastStepMs >= 0 &&
+        m_clock.elapsed() - m_lastStepMs <= m_timing.keepPassedMs) {
+        for (const QString &address : m_passed) {
+            if (!wanted.contains(address) && (!m_target || address != m_target->address))
+                wanted.append(address);
+        }
+    }
+    return wanted;
 }
 
 bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
@@ -170,6 +185,7 @@ void WarmPlayerEngine::stopActive() {
     m_handoverGrace.stop();
     m_heldTune.stop();
     m_heldSource.reset();
+    m_handoverFramesSeen = false;
     if (m_coldActive) {
         m_cold->stop();
         m_coldActive = false;

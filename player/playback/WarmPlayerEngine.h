@@ -44,6 +44,8 @@ public:
         // this long: a session or decoder started at every repeat would be stopped again before it
         // showed anything, and would hold up the channels warming ahead.
         int heldTuneDelayMs = 200;
+        // The channels a held key went through stay warm this long after the last step.
+        int keepPassedMs = 5000;
     };
     // The receivers' jitter buffer for warm sessions, in milliseconds.
     static constexpr int kWarmLatencyMs = 50;
@@ -54,6 +56,8 @@ public:
     static constexpr int kAheadWhileStepping = 8;
     // Warm channels ahead just after one step, until the next step shows whether a key is held.
     static constexpr int kAheadAfterOneStep = 3;
+    // Channels a held key went through kept warm for a way back.
+    static constexpr int kPassedKept = 4;
 
     explicit WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent = nullptr);
     ~WarmPlayerEngine() override;
@@ -129,6 +133,7 @@ private:
     int m_direction = 0;
     qint64 m_lastStepMs = -1;
     int m_stepsOneWay = 0;
+    QStringList m_passed;
     qint64 m_refusedUntilMs = -1;
     QElapsedTimer m_clock;
     QTimer m_inspection;

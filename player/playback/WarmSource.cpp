@@ -105,6 +105,9 @@ GstClockTime WarmSource::baseTime() const {
 
 void WarmSource::attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding) {
     std::lock_guard lock(m_mutex);
+    // No key frame is decoded while the channel is watched: the picture kept would be older and
+    // older, and a step back to the channel must not show it.
+    m_keyFramePicture = {};
     beforeFeeding(m_ring.framesHeld());
     for (const TsRing::Chunk &chunk : m_ring.snapshot()) {
         GstBuffer *buffer = gst_buffer_new_memdup(chunk.packets.constData(), gsize(chunk.packets.size()));
