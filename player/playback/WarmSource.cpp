@@ -89,7 +89,8 @@ TsRing::KeyFrame WarmSource::heldKeyFrame() const {
 void WarmSource::setKeyFramePicture(const PictureSink::Picture &picture) {
     {
         std::lock_guard lock(m_mutex);
-        if (!picture.image.isNull())
+        // A picture decoded while the channel was handed over would outstay it (see attach()).
+        if (!picture.image.isNull() && !m_consumer)
             m_keyFramePicture = picture;
     }
     m_pictureRequested = false;
@@ -125,6 +126,7 @@ void WarmSource::detach(GstAppSrc *appsrc) {
         return;
     gst_object_unref(m_consumer);
     m_consumer = nullptr;
+    m_keyFramePicture = {};
 }
 
 GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
