@@ -181,6 +181,8 @@ public:
             if (m_grabbing)
                 return;
             ++m_painted;
+            if (++m_paintedSinceTune == 2)
+                m_secondMs = m_clock.nsecsElapsed() / 1e6;
             if (m_waitingForPicture) {
                 m_waitingForPicture = false;
                 m_zapMs = m_clock.nsecsElapsed() / 1e6;
@@ -213,6 +215,8 @@ public:
     double tune(int channel, bool warmNeighbours) {
         m_waitingForPicture = true;
         m_zapMs = -1;
+        m_paintedSinceTune = 0;
+        m_secondMs = -1;
         m_tuned = channel;
         m_clock.start();
         runTuneSequence(*m_control, m_box.address(channel), {"nooverlay"}, true);
@@ -302,7 +306,7 @@ public:
             return;
         int row = int(kChannels.size() / 2);
         tune(kChannels[row], true);
-        QList<double> warm, notWarm;
+        QList<double> warm, notWarm, secondPicture;
         int failures = 0;
         for (int i = 0; i < m_settings.steps; ++i) {
             pause();
@@ -318,6 +322,9 @@ public:
                 ++failures;
             else
                 (m_warm->lastPlayWasHandedOver() ? warm : notWarm).append(ms);
+            if (ms >= 0 && m_warm->lastPlayWasHandedOver() &&
+                waitUntil([this] { return m_secondMs >= 0; }, 3000, 1))
+                secondPicture.append(m_secondMs);
             if (m_settings.verbose)
                 std::printf("step to %d: %.0f ms (%s, %s)\n", kChannels[row], ms,
                             wasWarm ? "was warm" : "not warm",
@@ -325,6 +332,9 @@ public:
         }
         std::printf("warm step (tune to first picture painted), handed over, %s\n",
                     qPrintable(summary(warm)));
+        std::printf("the same to the second picture painted (the hand-over's first when the first was the "
+                    "key frame kept), %s\n",
+                    qPrintable(summary(secondPicture)));
         std::printf("steps to a neighbour not warm yet (tuned cold), %s\n", qPrintable(summary(notWarm)));
         std::printf("failed steps: %d\n", failures);
     }
@@ -387,6 +397,7 @@ public:
         double cpuPercent;
         double residentMb;
         double ringKbMax;
+        double pictureKbMax;
         double neighbourBytesPerSecond;
         double picturesPerSecond;
     };
@@ -402,15 +413,19 @@ public:
         const double cpuBefore = cpuSeconds();
         QElapsedTimer wall;
         wall.start();
-        qsizetype ringMax = 0;
+        qsizetype ringMax = 0, picturesMax = 0;
         waitUntil(
             [&] {
                 ringMax = std::max(ringMax, m_warm->bytesHeld());
+                picturesMax = std::max(picturesMax, m_warm->pictureBytesHeld());
                 return false;
             },
             m_settings.cpuSeconds * 1000, 50);
         const double seconds = wall.nsecsElapsed() / 1e9;
-        return Cost{100 * (cpuSeconds() - cpuBefore) / seconds, residentMegabytes(), ringMax / 1024.0,
+        return Cost{100 * (cpuSeconds() - cpuBefore) / seconds,
+                    residentMegabytes(),
+                    ringMax / 1024.0,
+                    picturesMax / 1024.0,
                     (m_warm->bytesReceivedByNeighbours() - bytesBefore) / seconds,
                     (m_painted - paintedBefore) / seconds};
     }
@@ -427,8 +442,8 @@ public:
             (warm.cpuPercent - cold.cpuPercent) / 2, cold.picturesPerSecond, warm.picturesPerSecond);
         std::printf(
             "memory: resident %.0f MB without, %.0f MB with 2 warm neighbours; their rings held at most "
-            "%.0f KB together\n",
-            cold.residentMb, warm.residentMb, warm.ringKbMax);
+            "%.0f KB together, their key-frame pictures %.0f KB\n",
+            cold.residentMb, warm.residentMb, warm.ringKbMax, warm.pictureKbMax);
         std::printf(
             "received by the warm neighbours: %.0f KB/s each; the watched channel is one more such stream: "
             "%.0f KB/s without, %.0f KB/s with neighbours\n",
@@ -500,6 +515,8 @@ private:
     QElapsedTimer m_clock;
     bool m_waitingForPicture = false;
     double m_zapMs = -1;
+    int m_paintedSinceTune = 0;
+    double m_secondMs = -1;
     int m_tuned = 0;
     int m_painted = 0;
     bool m_grabbing = false;

@@ -15,21 +15,10 @@ constexpr const char *kFormat = "BGRx"; // QImage::Format_RGB32 in memory
 constexpr const char *kFormat = "xRGB";
 #endif
 
-// Square pixels at most the shown size: videoscale keeps the picture's display aspect within the
-// bound, so 720x576 at 16:15 and 1920x1080 at 1:1 both arrive ready to paint.
 // A picture this late is still shown: on a starved machine a late picture beats none, and the
 // watchdog would take a run of dropped ones for a dead stream. Later ones (the backlog a stalled
 // network releases at once) are dropped.
 constexpr qint64 kMaxLatenessMs = 500;
-
-GstCaps *capsFor(QSize bound) {
-    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, kFormat, "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, 1, 1, nullptr);
-    if (bound.isValid() && !bound.isEmpty())
-        gst_caps_set_simple(caps, "width", GST_TYPE_INT_RANGE, 1, bound.width(), "height", GST_TYPE_INT_RANGE,
-                            1, bound.height(), nullptr);
-    return caps;
-}
 
 GstElement *make(const char *factory) {
     return gst_element_factory_make(factory, nullptr);
@@ -41,6 +30,17 @@ struct MappedSample {
 };
 
 } // namespace
+
+// Square pixels at most the shown size: videoscale keeps the picture's display aspect within the
+// bound, so 720x576 at 16:15 and 1920x1080 at 1:1 both arrive ready to paint.
+GstCaps *PictureSink::capsFor(QSize bound) {
+    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, kFormat, "pixel-aspect-ratio",
+                                        GST_TYPE_FRACTION, 1, 1, nullptr);
+    if (bound.isValid() && !bound.isEmpty())
+        gst_caps_set_simple(caps, "width", GST_TYPE_INT_RANGE, 1, bound.width(), "height", GST_TYPE_INT_RANGE,
+                            1, bound.height(), nullptr);
+    return caps;
+}
 
 PictureSink::PictureSink(std::function<void()> pictureWaiting)
     : m_pictureWaiting(std::move(pictureWaiting)) {}

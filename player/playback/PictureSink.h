@@ -10,6 +10,7 @@
 
 typedef struct _GstElement GstElement;
 typedef struct _GstAppSink GstAppSink;
+typedef struct _GstCaps GstCaps;
 
 // The end of a pipeline's video: deinterlaced, scaled and converted inside the pipeline to the size
 // the picture is shown at, so a full-HD channel never crosses into the window at full size. The
@@ -27,6 +28,8 @@ public:
     PictureSink(const PictureSink &) = delete;
     PictureSink &operator=(const PictureSink &) = delete;
 
+    // Square-pixel pictures of our format no larger than bound, as the window paints them.
+    static GstCaps *capsFor(QSize bound);
     // A bin to hand playbin as its video sink; floating, taken by playbin.
     GstElement *createBin(QSize bound);
     // The largest picture worth delivering; pictures are never enlarged here. Any thread.

@@ -192,3 +192,35 @@ QList<TsRing::Chunk> TsRing::snapshot() const {
     chunks.append(m_chunks);
     return chunks;
 }
+
+TsRing::KeyFrame TsRing::keyFrame() const {
+    if (m_frames < 2)
+        return {};
+    KeyFrame key{{}, m_videoType, m_chunks.first().runningTimeNs};
+    bool started = false;
+    for (const Chunk &chunk : m_chunks) {
+        const auto *bytes = reinterpret_cast<const uchar *>(chunk.packets.constData());
+        for (qsizetype at = 0; at + kPacketSize <= chunk.packets.size(); at += kPacketSize) {
+            const uchar *packet = bytes + at;
+            if (packet[0] != kSyncByte)
+                continue;
+            const PacketInfo info = inspect(packet);
+            if (info.pid != m_videoPid || info.payloadOffset >= kPacketSize)
+                continue;
+            int from = info.payloadOffset;
+            if (info.unitStart) {
+                if (started)
+                    return key;
+                started = true;
+                // Past the PES header, whose last fixed byte gives the length of the rest of it.
+                if (from + 9 > kPacketSize || packet[from] != 0 || packet[from + 1] != 0 ||
+                    packet[from + 2] != 1)
+                    return {};
+                from += 9 + packet[from + 8];
+            }
+            if (started && from < kPacketSize)
+                key.elementary.append(reinterpret_cast<const char *>(packet + from), kPacketSize - from);
+        }
+    }
+    return {};
+}

@@ -21,6 +21,12 @@ public:
         QByteArray packets;
         qint64 runningTimeNs;
     };
+    // The key frame alone, as its coded units without the transport around them.
+    struct KeyFrame {
+        QByteArray elementary;
+        int streamType = 0;
+        qint64 runningTimeNs = -1;
+    };
 
     TsRing() = default;
     explicit TsRing(const Limits &limits) : m_limits(limits) {}
@@ -36,6 +42,9 @@ public:
     int framesHeld() const { return m_frames; }
     qsizetype bytesHeld() const { return m_bytes; }
     int videoPid() const { return m_videoPid; }
+    // The held key frame once the next picture has started (before that it may be incomplete);
+    // empty otherwise.
+    KeyFrame keyFrame() const;
 
 private:
     struct PacketInfo {

@@ -16,6 +16,8 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     connect(&m_inspection, &QTimer::timeout, this, &WarmPlayerEngine::inspectSources);
     m_handoverGrace.setSingleShot(true);
     connect(&m_handoverGrace, &QTimer::timeout, this, &WarmPlayerEngine::fallBackToCold);
+    m_heldTune.setSingleShot(true);
+    connect(&m_heldTune, &QTimer::timeout, this, &WarmPlayerEngine::onHeldTuneDue);
     connect(m_cold.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
         if (!m_coldActive)
             return;
@@ -69,11 +71,23 @@ void WarmPlayerEngine::play(const PlayTarget &target) {
     m_target = target;
     m_shown = false;
     const auto found = m_sources.find(target.address);
-    if (found != m_sources.end() && canHandOver(target) && found->second->isReady(m_timing.maxSilenceMs)) {
-        startHandover(found->second);
+    const std::shared_ptr<WarmSource> source =
+        found != m_sources.end() && canHandOver(target) ? found->second : nullptr;
+    const bool ready = source && source->isReady(m_timing.maxSilenceMs);
+    if (ready)
+        showKeyFramePicture(source);
+    if (stepping() && canHandOver(target)) {
+        // A held key steps on before a decoder or a session started now would show anything: the
+        // channel is tuned once the key stays on it, its warm session kept meanwhile.
+        m_lastHandedOver = ready;
+        m_heldSource = source;
+        m_heldTune.start(m_timing.heldTuneDelayMs);
         return;
     }
-    startCold();
+    if (ready)
+        startHandover(source);
+    else
+        startCold();
 }
 
 void WarmPlayerEngine::stop() {
@@ -94,6 +108,7 @@ void WarmPlayerEngine::setVolume(int volume) {
 
 void WarmPlayerEngine::setPictureSize(QSize size) {
     m_pictureSize = size;
+    m_keyFrames.setBound(size);
     m_cold->setPictureSize(size);
     if (std::shared_ptr<HandoverPipeline> handover = m_handover)
         m_pipelines.post([handover, size] { handover->setPictureBound(size); });
@@ -113,6 +128,19 @@ void WarmPlayerEngine::noteStep(const QString &address) {
     m_stepsOneWay = direction == 0 ? 0 : sameRun ? m_stepsOneWay + 1 : 1;
     m_direction = direction;
     m_lastStepMs = direction == 0 ? -1 : now;
+    // The channels a held key went through, newest first: a key held too long is often followed
+    // by a step or a held key back over them.
+    if (m_stepsOneWay >= 2) {
+        m_passed.removeAll(address);
+        m_passed.prepend(address);
+        m_passed = m_passed.mid(0, kPassedKept + 1);
+    } else if (direction == 0) {
+        m_passed.clear();
+    }
+}
+
+bool WarmPlayerEngine::movingOneWay() const {
+    return m_stepsOneWay >= 1 && m_clock.elapsed() - m_lastStepMs <= m_timing.steppingGapMs;
 }
 
 bool WarmPlayerEngine::stepping() const {
@@ -129,12 +157,23 @@ QStringList WarmPlayerEngine::chooseWanted() const {
         if (!m_offered[i].isEmpty())
             (i % 2 == 0 ? after : before).append(m_offered[i]);
     }
-    // A box that refused a session is asked for no more than the nearest two.
-    if (!stepping() || boxRefusedLately())
-        return after.mid(0, 1) + before.mid(0, 1);
-    const QStringList &ahead = m_direction > 0 ? after : before;
-    const QStringList &behind = m_direction > 0 ? before : after;
-    return ahead.mid(0, 1) + behind.mid(0, 1) + ahead.mid(1, kAheadWhileStepping - 1);
+    // A box that refused a session is asked for no more than the nearest two. A step may be the
+    // first of a held key: the next repeats find the channels ahead warmer the sooner they open.
+    const int reach = boxRefusedLately() ? 1
+                      : stepping()       ? kAheadWhileStepping
+                      : movingOneWay()   ? kAheadAfterOneStep
+                                         : 1;
+    QStringList wanted = after.mid(0, 1) + before.mid(0, 1);
+    if (reach > 1)
+        wanted += (m_direction > 0 ? after : before).mid(1, reach - 1);
+    if (!boxRefusedLately() && m_lastStepMs >= 0 &&
+        m_clock.elapsed() - m_lastStepMs <= m_timing.keepPassedMs) {
+        for (const QString &address : m_passed) {
+            if (!wanted.contains(address) && (!m_target || address != m_target->address))
+                wanted.append(address);
+        }
+    }
+    return wanted;
 }
 
 bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
@@ -144,6 +183,9 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 
 void WarmPlayerEngine::stopActive() {
     m_handoverGrace.stop();
+    m_heldTune.stop();
+    m_heldSource.reset();
+    m_handoverFramesSeen = false;
     if (m_coldActive) {
         m_cold->stop();
         m_coldActive = false;
@@ -152,6 +194,35 @@ void WarmPlayerEngine::stopActive() {
         // The source stays open and keeps its ring: stepping back to it is warm at once.
         m_teardowns.post([handover] { handover->teardown(); });
     }
+}
+
+void WarmPlayerEngine::showKeyFramePicture(const std::shared_ptr<WarmSource> &source) {
+    if (!m_target->options.video)
+        return;
+    const PictureSink::Picture picture = source->keyFramePicture(m_timing.maxSilenceMs);
+    if (picture.image.isNull())
+        return;
+    // Queued as the decoders' pictures are: the caller learns of a picture after play() returns.
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, picture] {
+            if (generation != m_generation || m_handoverFramesSeen)
+                return;
+            onFirstPicture();
+            emit frameReady(picture.image, picture.pixelAspectRatio);
+        },
+        Qt::QueuedConnection);
+}
+
+void WarmPlayerEngine::onHeldTuneDue() {
+    const std::shared_ptr<WarmSource> source = std::move(m_heldSource);
+    if (!m_target)
+        return;
+    if (source && source->isReady(m_timing.maxSilenceMs))
+        startHandover(source);
+    else
+        startCold();
 }
 
 void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) {
@@ -206,9 +277,9 @@ void WarmPlayerEngine::playColdAfterCloses() {
 }
 
 void WarmPlayerEngine::fallBackToCold() {
-    if (!m_handover || !m_target)
+    if ((!m_handover && !m_heldSource) || !m_target)
         return;
-    const QString address = m_handover->source()->address();
+    const QString address = activeSourceAddress();
     qCDebug(lcPlayer) << "warm" << address << "showed nothing: tuning it cold";
     stopActive();
     closeSource(address, true);
@@ -262,8 +333,10 @@ void WarmPlayerEngine::reconcile() {
     for (const QString &address : unwanted)
         closeSource(address, false);
     // Nothing is warmed before the watched channel shows, start-up and cold tunes pay nothing; but
-    // a held key steps on before anything shows: the channels ahead warm meanwhile.
-    if (m_shown || (stepping() && !boxRefusedLately())) {
+    // a held key steps on before anything shows: the channels ahead warm meanwhile, from the first
+    // step if that one was handed over and so costs no session of its own.
+    const bool aheadOfPicture = stepping() || (movingOneWay() && m_lastHandedOver);
+    if (m_shown || (aheadOfPicture && !boxRefusedLately())) {
         for (const QString &address : m_wanted) {
             if (m_target && address == m_target->address)
                 continue;
@@ -300,6 +373,7 @@ void WarmPlayerEngine::inspectSources() {
 void WarmPlayerEngine::openSource(const QString &address) {
     auto source = std::make_shared<WarmSource>(address, kWarmLatencyMs);
     std::weak_ptr<WarmSource> weak = source;
+    source->setKeyFrameHandler([this, weak] { m_keyFrames.request(weak); });
     source->setFailureHandler([this, weak] {
         QMetaObject::invokeMethod(
             this, [this, weak] { onSourceFailed(weak); }, Qt::QueuedConnection);
@@ -347,6 +421,11 @@ void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak) {
     const auto found = m_sources.find(source->address());
     if (found == m_sources.end() || found->second != source)
         return;
+    if (m_heldSource == source) {
+        // Its key frame may be on screen, but nothing more of a broken session will be.
+        fallBackToCold();
+        return;
+    }
     if (m_handover && m_handover->source() == source) {
         // The session under the watched channel broke: as the cold path would say, unless nothing
         // was shown yet, when the user only sees a cold tune.
@@ -370,7 +449,9 @@ bool WarmPlayerEngine::coolingDown(const QString &address) const {
 }
 
 QString WarmPlayerEngine::activeSourceAddress() const {
-    return m_handover ? m_handover->source()->address() : QString();
+    if (m_handover)
+        return m_handover->source()->address();
+    return m_heldSource ? m_heldSource->address() : QString();
 }
 
 QStringList WarmPlayerEngine::warmAddresses() const {
@@ -397,5 +478,22 @@ qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
         if (address != active)
             total += source->bytesReceived();
     }
+    return total;
+}
+
+QStringList WarmPlayerEngine::picturedAddresses() const {
+    QStringList pictured;
+    for (const auto &[address, source] : m_sources) {
+        if (source->isReady(m_timing.maxSilenceMs) &&
+            !source->keyFramePicture(m_timing.maxSilenceMs).image.isNull())
+            pictured.append(address);
+    }
+    return pictured;
+}
+
+qsizetype WarmPlayerEngine::pictureBytesHeld() const {
+    qsizetype total = 0;
+    for (const auto &[address, source] : m_sources)
+        total += source->keyFramePicture(m_timing.maxSilenceMs).image.sizeInBytes();
     return total;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/playback/KeyFrameDecoder.h"
 #include "player/playback/PlayerEngine.h"
 
 #include <QElapsedTimer>
@@ -22,7 +23,9 @@ class HandoverPipeline;
 // alone for a while, and once the box has refused one, every warm session is closed before a cold
 // tune connects. While the user steps one way quickly (a held key), more channels are kept warm
 // ahead. A neighbour that is not ready, or that shows nothing soon after the hand-over, is played
-// cold, so what is shown is always the channel asked for.
+// cold, so what is shown is always the channel asked for. Each warm neighbour also keeps the picture
+// of its newest key frame (KeyFrameDecoder): a step to it paints that at once, and while a held key
+// steps on, nothing is tuned or handed over until the key stays on one channel.
 class WarmPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
@@ -37,13 +40,24 @@ public:
         int handoverGraceMs = 1500;
         // Steps one way this close together are a held key: warmth reaches further ahead.
         int steppingGapMs = 700;
+        // While a held key steps, a channel is tuned (or handed over) only once no step came for
+        // this long: a session or decoder started at every repeat would be stopped again before it
+        // showed anything, and would hold up the channels warming ahead.
+        int heldTuneDelayMs = 200;
+        // The channels a held key went through stay warm this long after the last step.
+        int keepPassedMs = 5000;
     };
     // The receivers' jitter buffer for warm sessions, in milliseconds.
     static constexpr int kWarmLatencyMs = 50;
     static constexpr int kMaxNeighbours = 2;
     // Warm channels ahead while stepping one way: at ten steps a second, each gets about this many
-    // tenths of a second to receive its next key frame before the user reaches it.
-    static constexpr int kAheadWhileStepping = 6;
+    // tenths of a second to receive its next key frame before the user reaches it (the channel
+    // list offers eight).
+    static constexpr int kAheadWhileStepping = 8;
+    // Warm channels ahead just after one step, until the next step shows whether a key is held.
+    static constexpr int kAheadAfterOneStep = 3;
+    // Channels a held key went through kept warm for a way back.
+    static constexpr int kPassedKept = 4;
 
     explicit WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent = nullptr);
     ~WarmPlayerEngine() override;
@@ -61,6 +75,10 @@ public:
     // hold, the bytes they received since they opened, and whether the last play was handed over.
     QStringList warmAddresses() const;
     qsizetype bytesHeld() const;
+    // The neighbours a step to which would paint their key frame now, and the bytes of the
+    // key-frame pictures all of them keep.
+    QStringList picturedAddresses() const;
+    qsizetype pictureBytesHeld() const;
     qint64 bytesReceivedByNeighbours() const;
     bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
     // Sessions asked of the box since the start, warm and cold.
@@ -70,6 +88,8 @@ private:
     bool canHandOver(const PlayTarget &target) const;
     void stopActive();
     void startHandover(const std::shared_ptr<WarmSource> &source);
+    void showKeyFramePicture(const std::shared_ptr<WarmSource> &source);
+    void onHeldTuneDue();
     void startCold();
     void playColdAfterCloses();
     void fallBackToCold();
@@ -86,6 +106,7 @@ private:
     QString activeSourceAddress() const;
     void noteStep(const QString &address);
     bool stepping() const;
+    bool movingOneWay() const;
     bool boxRefusedLately() const;
     void noteRefusal();
     QStringList chooseWanted() const;
@@ -96,10 +117,15 @@ private:
     // down on another, so the next one never waits for it.
     BackgroundQueue m_pipelines;
     BackgroundQueue m_teardowns;
+    KeyFrameDecoder m_keyFrames;
     std::map<QString, std::shared_ptr<WarmSource>> m_sources;
     QHash<QString, qint64> m_openedAtMs;
     QHash<QString, qint64> m_retryAtMs;
     std::shared_ptr<HandoverPipeline> m_handover;
+    // The warm session of the channel played while a held key steps, kept while its tune waits for
+    // the key to stay.
+    std::shared_ptr<WarmSource> m_heldSource;
+    QTimer m_heldTune;
     std::optional<PlayTarget> m_target;
     QStringList m_wanted;
     QStringList m_offered;
@@ -107,6 +133,7 @@ private:
     int m_direction = 0;
     qint64 m_lastStepMs = -1;
     int m_stepsOneWay = 0;
+    QStringList m_passed;
     qint64 m_refusedUntilMs = -1;
     QElapsedTimer m_clock;
     QTimer m_inspection;

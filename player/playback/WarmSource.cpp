@@ -74,6 +74,28 @@ qsizetype WarmSource::bytesHeld() const {
     return m_ring.bytesHeld();
 }
 
+PictureSink::Picture WarmSource::keyFramePicture(int maxSilenceMs) const {
+    if (m_failed || isSilentFor(maxSilenceMs))
+        return {};
+    std::lock_guard lock(m_mutex);
+    return m_keyFramePicture;
+}
+
+TsRing::KeyFrame WarmSource::heldKeyFrame() const {
+    std::lock_guard lock(m_mutex);
+    return m_ring.keyFrame();
+}
+
+void WarmSource::setKeyFramePicture(const PictureSink::Picture &picture) {
+    {
+        std::lock_guard lock(m_mutex);
+        // A picture decoded while the channel was handed over would outstay it (see attach()).
+        if (!picture.image.isNull() && !m_consumer)
+            m_keyFramePicture = picture;
+    }
+    m_pictureRequested = false;
+}
+
 GstClock *WarmSource::clock() const {
     return m_pipeline ? gst_element_get_clock(m_pipeline) : nullptr;
 }
@@ -84,6 +106,9 @@ GstClockTime WarmSource::baseTime() const {
 
 void WarmSource::attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding) {
     std::lock_guard lock(m_mutex);
+    // No key frame is decoded while the channel is watched: the picture kept would be older and
+    // older, and a step back to the channel must not show it.
+    m_keyFramePicture = {};
     beforeFeeding(m_ring.framesHeld());
     for (const TsRing::Chunk &chunk : m_ring.snapshot()) {
         GstBuffer *buffer = gst_buffer_new_memdup(chunk.packets.constData(), gsize(chunk.packets.size()));
@@ -101,6 +126,7 @@ void WarmSource::detach(GstAppSrc *appsrc) {
         return;
     gst_object_unref(m_consumer);
     m_consumer = nullptr;
+    m_keyFramePicture = {};
 }
 
 GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
@@ -120,16 +146,31 @@ GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
         const qint64 now = monotonicMs();
         const qint64 last = self->m_lastDataMs.exchange(now);
         self->m_bytesReceived += packets.size();
-        std::lock_guard lock(self->m_mutex);
-        if ((last >= 0 && now - last > kGapMs) || GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DISCONT))
-            self->m_ring.clear();
-        self->m_ring.push(packets, qint64(runningTime));
-        if (self->m_consumer) {
-            GstBuffer *live = gst_buffer_copy(buffer);
-            GST_BUFFER_PTS(live) = runningTime;
-            GST_BUFFER_DTS(live) = GST_CLOCK_TIME_NONE;
-            gst_app_src_push_buffer(self->m_consumer, live);
+        bool keyFrameWhole = false;
+        {
+            std::lock_guard lock(self->m_mutex);
+            if ((last >= 0 && now - last > kGapMs) ||
+                GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DISCONT)) {
+                self->m_ring.clear();
+                // What the channel showed before the gap is no picture of it now.
+                self->m_keyFramePicture = {};
+            }
+            const int framesBefore = self->m_ring.framesHeld();
+            self->m_ring.push(packets, qint64(runningTime));
+            // The key frame is whole once the picture after it starts: the count reaches two, or
+            // starts again lower with a new key frame and its next picture in the same buffer.
+            const int frames = self->m_ring.framesHeld();
+            // A channel being watched is decoded already.
+            keyFrameWhole = frames >= 2 && (framesBefore < 2 || frames < framesBefore) && !self->m_consumer;
+            if (self->m_consumer) {
+                GstBuffer *live = gst_buffer_copy(buffer);
+                GST_BUFFER_PTS(live) = runningTime;
+                GST_BUFFER_DTS(live) = GST_CLOCK_TIME_NONE;
+                gst_app_src_push_buffer(self->m_consumer, live);
+            }
         }
+        if (keyFrameWhole && self->m_onKeyFrame)
+            self->m_onKeyFrame();
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;

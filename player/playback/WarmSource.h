@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/playback/PictureSink.h"
 #include "player/playback/TsRing.h"
 
 #include <QString>
@@ -14,7 +15,8 @@
 // One channel received but not decoded: its RTSP session open (rtspsrc ! rtpmp2tdepay ! appsink),
 // the stream since its newest key frame held in a TsRing. A decoder pipeline may attach an appsrc:
 // it gets the held packets, then every live one from the same session, stamped in this pipeline's
-// running time, so the decoder shares its clock and no second handshake is needed.
+// running time, so the decoder shares its clock and no second handshake is needed. Each key frame
+// held whole is announced, so a decoder of its own may keep its picture here, to paint at once.
 // open() and close() block on the network: call them from a pipeline thread, never the window's.
 class WarmSource {
 public:
@@ -26,6 +28,8 @@ public:
     QString address() const { return m_address; }
     // Called once, from a GStreamer thread, when the session is refused or breaks.
     void setFailureHandler(std::function<void()> handler) { m_onFailure = std::move(handler); }
+    // Called from a GStreamer thread each time a new key frame is held whole, before open().
+    void setKeyFrameHandler(std::function<void()> handler) { m_onKeyFrame = std::move(handler); }
 
     void open();
     void close();
@@ -34,6 +38,14 @@ public:
     bool isReady(int maxSilenceMs) const;
     bool hasFailed() const { return m_failed; }
     bool isSilentFor(int ms) const;
+    // The picture of a recent key frame, null unless one was decoded and the channel still comes
+    // in (data within maxSilenceMs, no error).
+    PictureSink::Picture keyFramePicture(int maxSilenceMs) const;
+    // For the decoder of key frames: true when no picture is on its way already.
+    bool claimPictureRequest() { return !m_pictureRequested.exchange(true); }
+    TsRing::KeyFrame heldKeyFrame() const;
+    // Keeps picture (unless null) in place of the last one, and takes requests again.
+    void setKeyFramePicture(const PictureSink::Picture &picture);
     qsizetype bytesHeld() const;
     qint64 bytesReceived() const { return m_bytesReceived; }
 
@@ -61,5 +73,8 @@ private:
     std::atomic<qint64> m_lastDataMs{-1};
     std::atomic<qint64> m_bytesReceived{0};
     std::atomic<bool> m_failed{false};
+    std::atomic<bool> m_pictureRequested{false};
+    PictureSink::Picture m_keyFramePicture;
     std::function<void()> m_onFailure;
+    std::function<void()> m_onKeyFrame;
 };

@@ -93,4 +93,37 @@ TEST_F(HeldKey, OnABoxOfFewSessionsTheWatchedChannelComesFirstAndNothingIsAskedF
         EXPECT_TRUE(status.isEmpty() || status == "Connexion en cours…") << status;
 }
 
+TEST_F(HeldKey, EachChannelSteppedThroughShowsItsOwnPictureBeforeAnythingIsTuned) {
+    WarmPlayerEngine::Timing timing;
+    timing.steppingGapMs = 60000;
+    // The key never stays: whatever shows comes from the channels' warm sessions alone.
+    timing.heldTuneDelayMs = 60000;
+    warm->setTiming(timing);
+    const auto pictured = [&](std::initializer_list<int> channels) {
+        for (const int channel : channels) {
+            if (!warm->picturedAddresses().contains(QString::fromLatin1(box.address(channel))))
+                return false;
+        }
+        return true;
+    };
+    int painted = 0;
+    QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
+    step(0);
+    ASSERT_TRUE(waitUntil([&] { return shows(201) && pictured({202}); }, 15000)) << control->statusText();
+    // The first step is handed over and plays live; the channels ahead warm.
+    step(1);
+    painted = 0;
+    ASSERT_TRUE(waitUntil([&] { return shows(202) && painted >= 10; }, 15000)) << control->statusText();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return pictured({203, 204, 205});
+        },
+        15000))
+        << warm->picturedAddresses().join(", ").toStdString();
+    for (int row = 2; row <= 4; ++row) {
+        step(row);
+        EXPECT_TRUE(waitUntil([&] { return shows(kChannels[row]); }, 5000)) << kChannels[row];
+    }
+}
+
 } // namespace

@@ -100,6 +100,24 @@ TEST(TsRing, ANewKeyFrameReplacesWhatWasHeld) {
     EXPECT_EQ(ring.bytesHeld(), TsRing::kPacketSize);
 }
 
+TEST(TsRing, GivesTheKeyFrameAloneOnceThePictureAfterItHasStarted) {
+    TsRing ring = ringWithTables();
+    const QByteArray units = h264(5);
+    ring.push(pictureStart(units) + continuation(kAudioPid) + continuation(), 0);
+    EXPECT_TRUE(ring.keyFrame().elementary.isEmpty()) << "the key frame may go on in the next packets";
+
+    ring.push(continuation() + pictureStart(h264(1)) + continuation(), 40);
+    const TsRing::KeyFrame key = ring.keyFrame();
+    EXPECT_EQ(key.streamType, kH264);
+    EXPECT_EQ(key.runningTimeNs, 0);
+    // The coded units from past the PES header to the next picture, the sound left out.
+    const qsizetype pesHeader = 4 + 9;
+    const QByteArray first = pictureStart(units).mid(pesHeader);
+    const QByteArray rest = continuation().mid(4);
+    EXPECT_TRUE(key.elementary.startsWith(units));
+    EXPECT_EQ(key.elementary, first + rest + rest);
+}
+
 struct KeyCase {
     const char *what;
     int videoType;

@@ -143,6 +143,9 @@ TEST_F(WarmPlayer, ANeighbourThatStallsIsTunedColdAndShowsItsOwnPicture) {
     tune(202, {201, 203});
     EXPECT_FALSE(warm->lastPlayWasHandedOver());
     EXPECT_EQ(control->statusText(), "Connexion en cours…");
+    // Not even the last key frame it sent: a channel gone silent shows nothing until it is back.
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(control->statusText(), "Connexion en cours…");
     ASSERT_TRUE(box.resume(202));
     EXPECT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
     EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
