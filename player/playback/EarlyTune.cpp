@@ -41,8 +41,8 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
         if (!gst_init_check(nullptr, nullptr, nullptr))
             return;
         StartupTrace::mark("gstreamer initialised");
-        // The decoders load once the stream has connected, while it waits for its first key frame.
-        pipeline->whenPlayRequested([] {
+        // The decoders load once the stream flows, while it waits for its first key frame.
+        pipeline->whenStreamArrives([] {
             std::lock_guard lock(s_mutex);
             if (s_current)
                 s_current->plugins.post(&GstPlugins::preloadForPictures);

@@ -10,8 +10,9 @@ void ensureAvailable();
 void preload();
 // The same in two parts: the elements that receive and demultiplex the stream, then the decoders
 // and the rest. The decoders' library and FFmpeg's are the largest load by far, and only one
-// library loads at a time in a process: the first tune loads them once it has connected, while it
-// waits for its first key frame, not while its connection or the windows wait for their own.
+// library loads at a time in a process: the first tune loads them once its stream flows, while it
+// waits for its first key frame, not while its connection, its first packets (whose elements
+// load too) or the windows wait for their own.
 void preloadForConnection();
 void preloadForPictures();
 

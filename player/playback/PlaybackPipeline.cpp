@@ -223,13 +223,27 @@ void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackP
         g_signal_connect(source, "before-send", G_CALLBACK(&PlaybackPipeline::onBeforeSend), self);
 }
 
-void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, PlaybackPipeline *) {
+void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, PlaybackPipeline *self) {
     GstElementFactory *factory = gst_element_get_factory(element);
     if (!factory)
         return;
     const QByteArray name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
     if (StartupTrace::enabled())
         traceFirstBuffers(element, name);
+    // The demultiplexer sees a transport stream first, a parser a stream sent without one.
+    if (self->m_streamArrived && (name == "tsdemux" || name.endsWith("parse"))) {
+        GstPad *input = gst_element_get_static_pad(element, "sink");
+        gst_pad_add_probe(
+            input, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad *, GstPadProbeInfo *, gpointer data) {
+                auto *pipeline = static_cast<PlaybackPipeline *>(data);
+                if (!pipeline->m_streamArrivedTold.exchange(true))
+                    pipeline->m_streamArrived();
+                return GST_PAD_PROBE_REMOVE;
+            },
+            self, nullptr);
+        gst_object_unref(input);
+    }
     if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
     else if (name.startsWith("avdec_") && hasProperty(element, "output-corrupt"))
@@ -249,8 +263,6 @@ void PlaybackPipeline::onDescription(GstElement *source, void *sdp, void *) {
 int PlaybackPipeline::onBeforeSend(GstElement *, GstRTSPMessage *message, PlaybackPipeline *self) {
     if (message->type != GST_RTSP_MESSAGE_REQUEST || !message->type_data.request.uri)
         return TRUE;
-    if (message->type_data.request.method == GST_RTSP_PLAY && self->m_playRequested)
-        std::exchange(self->m_playRequested, nullptr)();
     if (StartupTrace::enabled())
         StartupTrace::mark(QByteArray("rtsp ")
                                .append(gst_rtsp_method_as_text(message->type_data.request.method))

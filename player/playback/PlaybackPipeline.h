@@ -52,8 +52,9 @@ public:
     void setVolume(double volume);
     void setPictureBound(QSize bound);
 
-    // Before start(): called once, on a GStreamer thread, as the RTSP request to play goes out.
-    void whenPlayRequested(std::function<void()> requested) { m_playRequested = std::move(requested); }
+    // Before start(): called once, on a streaming thread, as the stream's first packet reaches
+    // the demultiplexer (or a parser, for a stream sent without one).
+    void whenStreamArrives(std::function<void()> arrived) { m_streamArrived = std::move(arrived); }
 
     // Any thread: work still queued for this pipeline is skipped from now on.
     void cancel() { m_cancelled = true; }
@@ -100,5 +101,6 @@ private:
     std::optional<double> m_volume;
     std::optional<QSize> m_bound;
     GstElement *m_pipeline = nullptr;
-    std::function<void()> m_playRequested;
+    std::function<void()> m_streamArrived;
+    std::atomic<bool> m_streamArrivedTold{false};
 };
