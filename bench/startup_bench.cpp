@@ -1,16 +1,19 @@
 // Start-up speed and weight of the whole program against the simulated box.
-//   startup_bench [--runs N] [--verbose] [--breakdown] [--program PATH]
+//   startup_bench [--runs N] [--profile NAME] [--verbose] [--breakdown] [--program PATH]
 // Prints: time from starting the program to channel 201's picture on the screen, beside the
 // player control's own zap time (tune call to first picture) measured in the same run, and the
 // program's memory once started (proportional set size of all its processes, web engine included).
 // With --breakdown the program logs its start-up steps, and the median time of each since the
 // process began is printed too. --program runs another build of the program (one built for the
-// same start-up port), to compare two builds in one sitting.
+// same start-up port), to compare two builds in one sitting. The box sends the broadcast profile
+// (a 1 s GOP with B-frames, as real boxes do) unless --profile names another.
 #include "support/HalcyonProcess.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 #include "support/XSession.h"
+
+#include "KeyFrameWatch.h"
 
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
@@ -148,12 +151,15 @@ ProgramRun runProgram(const SetTopBox &box, QScreen *screen, bool breakdown, con
     return run;
 }
 
-// Both measures end on a key frame's arrival: a fixed pause after one would start the next at the
-// same moment of the box's 0.48 s GOP every time, and so always wait the same part of a GOP for
-// its first key frame. A pause of random length over a whole GOP gives each a moment of its own.
-void pauseAtRandomMoment() {
-    constexpr int kGopMs = 480;
-    waitUntil([] { return false; }, 700 + int(QRandomGenerator::global()->bounded(kGopMs)));
+// Both measures end on a key frame's arrival, so each waits for one for part of a GOP. The runs
+// start at points spread evenly over the GOP, in a random order, and each start-up starts at the
+// same point as its zap: the two then wait alike, and what differs is the program's own doing.
+QList<double> spreadPhases(int runs) {
+    QList<double> phases;
+    for (int i = 0; i < runs; ++i)
+        phases << (i + 0.5) / runs;
+    std::shuffle(phases.begin(), phases.end(), *QRandomGenerator::global());
+    return phases;
 }
 
 double controlZapMs(TVLCPlugin &control, const SetTopBox &box) {
@@ -188,17 +194,19 @@ int main(int argc, char **argv) {
     const qsizetype programAt = arguments.indexOf("--program");
     const QString programPath = programAt < 0 ? QString() : arguments.value(programAt + 1);
     const int runs = runsAt < 0 ? 5 : std::max(1, arguments.value(runsAt + 1).toInt());
+    const qsizetype profileAt = arguments.indexOf("--profile");
 
     SetTopBox box;
     SetTopBox::Options options;
     options.port = SetTopBox::startupPort();
+    options.profile = profileAt < 0 ? QStringLiteral("broadcast") : arguments.value(profileAt + 1);
     if (!box.start(options)) {
         std::fprintf(stderr, "the simulated box did not start on port %d: %s\n", options.port,
                      qPrintable(box.error()));
         return 1;
     }
 
-    QList<double> starts, zaps, memory;
+    QList<double> starts, zaps, memory, pairedGaps;
     QMap<QByteArray, QList<double>> steps;
     bool leftovers = false;
     int processes = 0;
@@ -207,7 +215,17 @@ int main(int argc, char **argv) {
     control.setGeometry(700, 680, 537, 329);
     control.show();
     controlZapMs(control, box); // loads the plugins once, as the program's own start has to
+    KeyFrameWatch watch(box.address(kChannel));
+    if (!watch.waitUntilKnown(10000)) {
+        std::fprintf(stderr, "no key frames seen on channel %d\n", kChannel);
+        return 1;
+    }
+    const QList<double> phases = spreadPhases(runs);
+    if (verbose)
+        std::printf("GOP %.0f ms\n", watch.gopMs());
+    constexpr int kPauseMs = 700;
     for (int i = 0; i < runs; ++i) {
+        watch.pauseUntilPhase(kPauseMs, phases[i]);
         const ProgramRun run = runProgram(box, app.primaryScreen(), breakdown, programPath);
         for (auto step = run.steps.begin(); step != run.steps.end(); ++step) {
             steps[step.key()] << step.value();
@@ -215,20 +233,21 @@ int main(int argc, char **argv) {
                 std::printf("  %7.1f  %s\n", step.value(), step.key().constData());
         }
         if (verbose)
-            std::printf("run %d: first picture %.0f ms, %.0f MB over %d processes\n", i + 1,
-                        run.firstPictureMs, run.pssMb, run.processes);
+            std::printf("run %d, %.0f ms into the GOP: first picture %.0f ms, %.0f MB over %d processes\n", i + 1,
+                        phases[i] * watch.gopMs(), run.firstPictureMs, run.pssMb, run.processes);
         if (run.firstPictureMs >= 0)
             starts << run.firstPictureMs;
         memory << run.pssMb;
         processes = std::max(processes, run.processes);
         leftovers = leftovers || run.leftovers;
-        pauseAtRandomMoment();
+        watch.pauseUntilPhase(kPauseMs, phases[i]);
         const double zap = controlZapMs(control, box);
         if (zap >= 0)
             zaps << zap;
+        if (zap >= 0 && run.firstPictureMs >= 0)
+            pairedGaps << run.firstPictureMs - zap;
         if (verbose)
             std::printf("run %d: control zap %.0f ms\n", i + 1, zap);
-        pauseAtRandomMoment();
     }
 
     if (breakdown) {
@@ -244,6 +263,9 @@ int main(int argc, char **argv) {
                 runs, median(starts));
     std::printf("player control zap, %lld runs: median %.0f ms\n", qlonglong(zaps.size()), median(zaps));
     std::printf("start / zap: %.2f (target at most 1.15)\n", median(starts) / median(zaps));
+    // Each start and its zap began at the same point of the GOP: their difference is what the
+    // program's start costs beyond a tune, unless one of them just missed a key frame.
+    std::printf("start - zap at the same point of the GOP: median %.0f ms\n", median(pairedGaps));
     std::printf("memory after start-up: median %.0f MB PSS over %d processes%s\n", median(memory), processes,
                 leftovers ? "; some processes outlived the program" : "");
     return starts.size() == runs ? 0 : 1;

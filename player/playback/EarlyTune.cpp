@@ -2,6 +2,7 @@
 
 #include "player/StartupTrace.h"
 #include "player/playback/GstPlugins.h"
+#include "player/playback/SoundOutput.h"
 
 #include <gst/gst.h>
 
@@ -41,14 +42,20 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
         if (!gst_init_check(nullptr, nullptr, nullptr))
             return;
         StartupTrace::mark("gstreamer initialised");
-        // The decoders load once the stream flows, while it waits for its first key frame.
+        // The decoders load once the stream flows, while it waits for its first key frame: loaded
+        // earlier, they would hold the connection's threads in the dynamic loader.
         pipeline->whenStreamArrives([] {
             std::lock_guard lock(s_mutex);
             if (s_current)
                 s_current->plugins.post(&GstPlugins::preloadForPictures);
         });
+        // The pipeline starts without waiting for the sound output, which is looked for meanwhile.
         pipeline->start(kStartingVolume, pictureBound);
         state->plugins.post(&GstPlugins::preloadForConnection);
+        state->plugins.post([] {
+            SoundOutput::ensureProbed();
+            StartupTrace::mark("sound output found");
+        });
     });
 }
 

@@ -26,8 +26,8 @@ const Element kElements[] = {
     {"avdec_mp2float", false}, {"audioconvert", false},   {"audioresample", false},
     {"autoaudiosink", false},  {"mpegvideoparse", false}, {"avdec_mpeg2video", false},
 };
-// The sound output is looked for once the picture's elements are in, before the others: the
-// start-up channel's sound waits for it.
+// The sound output is looked for once the picture's elements are in, before the others, unless it
+// already was: the start-up channel's sound waits for it.
 constexpr const char *kFirstAfterPicture = "mpegaudioparse";
 // The first of the decoders, which come with FFmpeg's libraries.
 constexpr const char *kFirstDecoder = "avdec_h264";
@@ -71,7 +71,7 @@ void loadElements(const char *first, const char *end) {
         if (!loading)
             continue;
         if (qstrcmp(element.name, kFirstAfterPicture) == 0) {
-            SoundOutput::probe();
+            SoundOutput::ensureProbed();
             StartupTrace::mark("sound output found");
         }
         GstElementFactory *factory = gst_element_factory_find(element.name);

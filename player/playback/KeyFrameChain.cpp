@@ -1,9 +1,6 @@
 #include "player/playback/KeyFrameChain.h"
 
-#include "player/playback/TopField.h"
-
 #include <gst/gst.h>
-#include <gst/video/video.h>
 
 namespace {
 
@@ -33,20 +30,19 @@ bool codecFor(int streamType, Codec &codec) {
     }
 }
 
-PictureSink::Picture toPicture(GstBuffer *buffer, GstCaps *caps) {
-    PictureSink::Picture picture;
-    GstVideoInfo info;
-    GstVideoFrame frame;
-    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) ||
-        !gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ))
-        return picture;
-    picture.image = QImage(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), info.width,
-                           info.height, GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32)
-                        .copy();
-    gst_video_frame_unmap(&frame);
-    if (info.par_n > 0 && info.par_d > 0)
-        picture.pixelAspectRatio = qreal(info.par_n) / info.par_d;
-    return picture;
+// The stream type of the codec of caps a parser gives; 0 for none decoded here.
+int streamTypeOf(const GstCaps *caps) {
+    const GstStructure *structure = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    if (!structure)
+        return 0;
+    if (gst_structure_has_name(structure, "video/x-h264"))
+        return 0x1B;
+    if (gst_structure_has_name(structure, "video/x-h265"))
+        return 0x24;
+    int version = 0;
+    if (gst_structure_has_name(structure, "video/mpeg") && gst_structure_get_int(structure, "mpegversion", &version))
+        return version == 1 ? 0x01 : version == 2 ? 0x02 : 0;
+    return 0;
 }
 
 } // namespace
@@ -55,14 +51,24 @@ KeyFrameChain::KeyFrameChain(int streamType, QSize bound) : m_streamType(streamT
     Codec codec;
     if (!codecFor(streamType, codec))
         return;
-    GstElement *parser = gst_element_factory_make(codec.parser, nullptr);
-    GstElement *decoder = gst_element_factory_make(codec.decoder, nullptr);
-    GstElement *field = TopField::create();
-    GstElement *scale = gst_element_factory_make("videoscale", nullptr);
-    GstElement *convert = gst_element_factory_make("videoconvert", nullptr);
-    GstElement *filter = gst_element_factory_make("capsfilter", nullptr);
-    if (!parser || !decoder || !field || !scale || !convert || !filter) {
-        for (GstElement *element : {parser, decoder, field, scale, convert, filter}) {
+    GstCaps *streamCaps = gst_caps_from_string(codec.caps);
+    build(codec.parser, codec.decoder, streamCaps);
+    gst_caps_unref(streamCaps);
+}
+
+KeyFrameChain::KeyFrameChain(const GstCaps *streamCaps, QSize bound)
+    : m_streamType(streamTypeOf(streamCaps)), m_bound(bound) {
+    Codec codec;
+    if (!codecFor(m_streamType, codec))
+        return;
+    build(codec.parser, codec.decoder, const_cast<GstCaps *>(streamCaps));
+}
+
+void KeyFrameChain::build(const char *parserName, const char *decoderName, GstCaps *streamCaps) {
+    GstElement *parser = gst_element_factory_make(parserName, nullptr);
+    GstElement *decoder = gst_element_factory_make(decoderName, nullptr);
+    if (!parser || !decoder) {
+        for (GstElement *element : {parser, decoder}) {
             if (element)
                 gst_object_unref(gst_object_ref_sink(element));
         }
@@ -70,12 +76,11 @@ KeyFrameChain::KeyFrameChain(int streamType, QSize bound) : m_streamType(streamT
     }
     // One thread, this one; a broken key frame gives no picture rather than a smeared one.
     g_object_set(decoder, "max-threads", 1, "output-corrupt", FALSE, nullptr);
-    GstCaps *pictureCaps = PictureSink::capsFor(bound);
-    g_object_set(filter, "caps", pictureCaps, nullptr);
-    gst_caps_unref(pictureCaps);
     m_bin = GST_ELEMENT(gst_object_ref_sink(gst_bin_new(nullptr)));
-    gst_bin_add_many(GST_BIN(m_bin), parser, decoder, field, scale, convert, filter, nullptr);
-    gst_element_link_many(parser, decoder, field, scale, convert, filter, nullptr);
+    gst_bin_add_many(GST_BIN(m_bin), parser, decoder, nullptr);
+    const PictureSink::Conversion conversion = PictureSink::addConversion(GST_BIN(m_bin), m_bound);
+    gst_element_link_many(parser, decoder, conversion.input, nullptr);
+    GstElement *filter = conversion.filter;
 
     m_src = GST_PAD(gst_object_ref_sink(gst_pad_new("src", GST_PAD_SRC)));
     m_sink = GST_PAD(gst_object_ref_sink(gst_pad_new("sink", GST_PAD_SINK)));
@@ -93,9 +98,7 @@ KeyFrameChain::KeyFrameChain(int streamType, QSize bound) : m_streamType(streamT
     gst_element_set_state(m_bin, GST_STATE_PLAYING);
 
     gst_pad_push_event(m_src, gst_event_new_stream_start("key-frames"));
-    GstCaps *streamCaps = gst_caps_from_string(codec.caps);
     gst_pad_push_event(m_src, gst_event_new_caps(streamCaps));
-    gst_caps_unref(streamCaps);
     startSegment();
 }
 
@@ -125,7 +128,9 @@ PictureSink::Picture KeyFrameChain::decode(const QByteArray &elementary) {
     // The end of the stream makes the parser and the decoder give out what they hold back; the
     // flush after it makes the chain take a stream again, with nothing left of this one.
     gst_pad_push_event(m_src, gst_event_new_eos());
-    PictureSink::Picture picture = toPicture(m_picture, m_pictureCaps);
+    PictureSink::Picture picture = PictureSink::pictureOf(m_picture, m_pictureCaps);
+    // Kept for seconds: a copy of its own, so the chain's buffers go back to it at once.
+    picture.image = picture.image.copy();
     gst_pad_push_event(m_src, gst_event_new_flush_start());
     gst_pad_push_event(m_src, gst_event_new_flush_stop(TRUE));
     startSegment();

@@ -16,6 +16,8 @@ class KeyFrameChain {
 public:
     // streamType as the programme map gives it; isValid() says whether it is one this decodes.
     KeyFrameChain(int streamType, QSize bound);
+    // For frames in the form a parser gives them, with these caps (not taken).
+    KeyFrameChain(const struct _GstCaps *streamCaps, QSize bound);
     ~KeyFrameChain();
     KeyFrameChain(const KeyFrameChain &) = delete;
     KeyFrameChain &operator=(const KeyFrameChain &) = delete;
@@ -28,6 +30,7 @@ public:
     PictureSink::Picture decode(const QByteArray &elementary);
 
 private:
+    void build(const char *parser, const char *decoder, struct _GstCaps *streamCaps);
     static int onBuffer(GstPad *pad, void *parent, void *buffer);
     static int onEvent(GstPad *pad, void *parent, void *event);
     void startSegment();

@@ -24,8 +24,7 @@ GstElement *make(const char *factory) {
     return gst_element_factory_make(factory, nullptr);
 }
 
-struct MappedSample {
-    GstSample *sample;
+struct MappedFrame {
     GstVideoFrame frame;
 };
 
@@ -45,8 +44,7 @@ GstCaps *PictureSink::capsFor(QSize bound) {
 PictureSink::PictureSink(std::function<void()> pictureWaiting)
     : m_pictureWaiting(std::move(pictureWaiting)) {}
 
-GstElement *PictureSink::createBin(QSize bound) {
-    GstElement *bin = gst_bin_new("pictures");
+PictureSink::Conversion PictureSink::addConversion(GstBin *bin, QSize bound) {
     // Interlaced pictures are shown as their top field, read in place by the scaler below: the
     // window shows far fewer lines than a field has, so nothing is lost, and no pass over the full
     // picture is spent on deinterlacing. Progressive pictures pass untouched.
@@ -54,10 +52,43 @@ GstElement *PictureSink::createBin(QSize bound) {
     // Scaling first, converting after: the conversion then runs on the small picture.
     GstElement *scale = make("videoscale");
     GstElement *convert = make("videoconvert");
-    m_filter = make("capsfilter");
+    GstElement *filter = make("capsfilter");
     GstCaps *caps = capsFor(bound);
-    g_object_set(m_filter, "caps", caps, nullptr);
+    g_object_set(filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
+    gst_bin_add_many(bin, field, scale, convert, filter, nullptr);
+    gst_element_link_many(field, scale, convert, filter, nullptr);
+    return {field, filter};
+}
+
+PictureSink::Picture PictureSink::pictureOf(GstBuffer *buffer, GstCaps *caps) {
+    Picture picture;
+    GstVideoInfo info;
+    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
+        return picture;
+    auto *mapped = new MappedFrame{};
+    if (!gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
+        delete mapped;
+        return picture;
+    }
+    picture.image = QImage(
+        static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)), info.width, info.height,
+        GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32,
+        [](void *data) {
+            auto *done = static_cast<MappedFrame *>(data);
+            gst_video_frame_unmap(&done->frame);
+            delete done;
+        },
+        mapped);
+    if (info.par_n > 0 && info.par_d > 0)
+        picture.pixelAspectRatio = qreal(info.par_n) / info.par_d;
+    return picture;
+}
+
+GstElement *PictureSink::createBin(QSize bound) {
+    GstElement *bin = gst_bin_new("pictures");
+    const Conversion conversion = addConversion(GST_BIN(bin), bound);
+    m_filter = conversion.filter;
     GstElement *sink = make("appsink");
     // Very late pictures are dropped here, so under load the picture keeps up with the sound instead
     // of falling ever further behind. Not reported upstream (qos): after a network stall the first
@@ -69,9 +100,9 @@ GstElement *PictureSink::createBin(QSize bound) {
         reinterpret_cast<GstFlowReturn (*)(GstAppSink *, gpointer)>(&PictureSink::onNewSample);
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
-    gst_bin_add_many(GST_BIN(bin), field, scale, convert, m_filter, sink, nullptr);
-    gst_element_link_many(field, scale, convert, m_filter, sink, nullptr);
-    GstPad *input = gst_element_get_static_pad(field, "sink");
+    gst_bin_add(GST_BIN(bin), sink);
+    gst_element_link(m_filter, sink);
+    GstPad *input = gst_element_get_static_pad(conversion.input, "sink");
     GstPad *ghost = gst_ghost_pad_new("sink", input);
     m_gate.install(ghost);
     gst_element_add_pad(bin, ghost);
@@ -100,36 +131,23 @@ int PictureSink::onNewSample(GstAppSink *sink, void *self) {
     if (!sample)
         return GST_FLOW_OK;
     StartupTrace::mark("first picture at the sink");
-    GstVideoInfo info;
-    auto *mapped = new MappedSample{sample, {}};
-    if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
-        !gst_video_frame_map(&mapped->frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
-        gst_sample_unref(sample);
-        delete mapped;
+    // The frame map holds its own reference on the buffer.
+    Picture picture = pictureOf(gst_sample_get_buffer(sample), gst_sample_get_caps(sample));
+    gst_sample_unref(sample);
+    if (picture.image.isNull())
         return GST_FLOW_OK;
-    }
-    // The picture is painted straight from GStreamer's buffer, held until the image lets it go.
-    Picture picture;
-    picture.image = QImage(
-        static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)), info.width, info.height,
-        GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32,
-        [](void *data) {
-            auto *done = static_cast<MappedSample *>(data);
-            gst_video_frame_unmap(&done->frame);
-            gst_sample_unref(done->sample);
-            delete done;
-        },
-        mapped);
-    if (info.par_n > 0 && info.par_d > 0)
-        picture.pixelAspectRatio = qreal(info.par_n) / info.par_d;
 
+    pictures->offer(std::move(picture));
+    return GST_FLOW_OK;
+}
+
+void PictureSink::offer(Picture picture) {
     bool notify = false;
     {
-        std::lock_guard lock(pictures->m_mutex);
-        pictures->m_waiting = std::move(picture);
-        notify = !std::exchange(pictures->m_delivering, true);
+        std::lock_guard lock(m_mutex);
+        m_waiting = std::move(picture);
+        notify = !std::exchange(m_delivering, true);
     }
     if (notify)
-        pictures->m_pictureWaiting();
-    return GST_FLOW_OK;
+        m_pictureWaiting();
 }

@@ -10,6 +10,8 @@
 
 typedef struct _GstElement GstElement;
 typedef struct _GstAppSink GstAppSink;
+typedef struct _GstBin GstBin;
+typedef struct _GstBuffer GstBuffer;
 typedef struct _GstCaps GstCaps;
 
 // The end of a pipeline's video: deinterlaced, scaled and converted inside the pipeline to the size
@@ -30,11 +32,22 @@ public:
 
     // Square-pixel pictures of our format no larger than bound, as the window paints them.
     static GstCaps *capsFor(QSize bound);
+    // The top field, scaler, converter and caps filter that make such pictures, added to bin and
+    // linked; the elements at both ends.
+    struct Conversion {
+        GstElement *input = nullptr;
+        GstElement *filter = nullptr;
+    };
+    static Conversion addConversion(GstBin *bin, QSize bound);
+    // A picture of such caps painted straight from the buffer, which the image holds until it goes.
+    static Picture pictureOf(GstBuffer *buffer, GstCaps *caps);
     // A bin to hand playbin as its video sink; floating, taken by playbin.
     GstElement *createBin(QSize bound);
     // The largest picture worth delivering; pictures are never enlarged here. Any thread.
     void setBound(QSize bound);
     Picture take();
+    // A picture made outside the pipeline, delivered as one that reached the sink is. Any thread.
+    void offer(Picture picture);
     // Shows the first picture at once; a hand-over also drops the held ones before it.
     PictureGate &gate() { return m_gate; }
 

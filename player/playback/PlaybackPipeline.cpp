@@ -2,6 +2,7 @@
 
 #include "player/PlayerLog.h"
 #include "player/StartupTrace.h"
+#include "player/playback/EarlyKeyFrame.h"
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
 #include "player/playback/StreamLatency.h"
@@ -99,6 +100,7 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
         return;
     m_volume = m_volume.value_or(volume);
     m_bound = m_bound.value_or(pictureBound);
+    m_startBound = *m_bound;
     GstElement *playbin = PipelineSupport::makePlaybin(m_uri.constData(), m_options, *m_volume, m_pictures,
                                                        *m_bound, G_CALLBACK(&PlaybackPipeline::onSourceSetup),
                                                        G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
@@ -244,6 +246,8 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
             self, nullptr);
         gst_object_unref(input);
     }
+    if (self->m_options.video && (name == "h264parse" || name == "h265parse" || name == "mpegvideoparse"))
+        EarlyKeyFrame::watch(element, self->m_pictures, self->m_startBound);
     if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
     else if (name.startsWith("avdec_") && hasProperty(element, "output-corrupt"))

@@ -100,6 +100,8 @@ private:
     std::mutex m_lifecycle;
     std::optional<double> m_volume;
     std::optional<QSize> m_bound;
+    // The bound the pipeline started with, read by its streaming threads; never changes after.
+    QSize m_startBound;
     GstElement *m_pipeline = nullptr;
     std::function<void()> m_streamArrived;
     std::atomic<bool> m_streamArrivedTold{false};

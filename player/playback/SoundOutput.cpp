@@ -1,15 +1,20 @@
 #include "player/playback/SoundOutput.h"
 
-#include <QByteArray>
+#include "player/playback/DeferredSoundSink.h"
+
 #include <gst/gst.h>
 
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 
 namespace {
 
 std::mutex s_mutex;
-// The factory of the sink that opened at the last probe; empty before the first.
-QByteArray s_found;
+std::condition_variable s_probed;
+int s_probing = 0;
+// The factory of the sink that opened at the last probe; none before the first has ended.
+std::optional<QByteArray> s_found;
 
 // The element autoaudiosink settled on once ready: its only child.
 QByteArray chosenFactory(GstElement *automatic) {
@@ -26,35 +31,71 @@ QByteArray chosenFactory(GstElement *automatic) {
     return name;
 }
 
-} // namespace
-
-namespace SoundOutput {
-
-void probe() {
+QByteArray search() {
     GstElement *automatic = gst_element_factory_make("autoaudiosink", nullptr);
     if (!automatic)
-        return;
+        return {};
     gst_object_ref_sink(automatic);
     QByteArray found;
     if (gst_element_set_state(automatic, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE)
         found = chosenFactory(automatic);
     gst_element_set_state(automatic, GST_STATE_NULL);
     gst_object_unref(automatic);
+    return found;
+}
+
+} // namespace
+
+namespace SoundOutput {
+
+void probe() {
+    {
+        std::lock_guard lock(s_mutex);
+        ++s_probing;
+    }
+    const QByteArray found = search();
     std::lock_guard lock(s_mutex);
+    --s_probing;
     s_found = found;
+    s_probed.notify_all();
+}
+
+void ensureProbed() {
+    {
+        std::lock_guard lock(s_mutex);
+        if (s_found || s_probing > 0)
+            return;
+    }
+    probe();
+}
+
+QByteArray awaitFound() {
+    {
+        std::unique_lock lock(s_mutex);
+        s_probed.wait(lock, [] { return s_found || s_probing == 0; });
+        if (s_found)
+            return *s_found;
+    }
+    probe();
+    std::lock_guard lock(s_mutex);
+    return s_found.value_or(QByteArray());
 }
 
 GstElement *makeSink() {
-    QByteArray found;
+    std::optional<QByteArray> found;
     {
         std::lock_guard lock(s_mutex);
         found = s_found;
     }
-    GstElement *sink = found.isEmpty() ? nullptr : gst_element_factory_make(found.constData(), nullptr);
+    return found ? makeFoundSink(*found) : DeferredSoundSink::create();
+}
+
+GstElement *makeFoundSink(const QByteArray &factory) {
+    GstElement *sink = factory.isEmpty() ? nullptr : gst_element_factory_make(factory.constData(), nullptr);
     if (!sink)
         return gst_element_factory_make("autoaudiosink", nullptr);
     // Without a device the sound is dropped in time with the picture, as the searching sink does it.
-    if (found == "fakesink")
+    if (factory == "fakesink")
         g_object_set(sink, "sync", TRUE, nullptr);
     return sink;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 typedef struct _GstElement GstElement;
 
 // Where the sound goes. Letting each pipeline find a working sound device itself (autoaudiosink)
@@ -11,8 +13,15 @@ namespace SoundOutput {
 
 // Finds the sink that works now; blocks on the connection attempts. Any thread.
 void probe();
-// A new sink for playbin's audio-sink (floating): the kind probe() found, or, before any probe,
-// the searching sink itself.
+// probe(), unless one has ended or is under way.
+void ensureProbed();
+// The factory of the sink the last probe found, once one has ended: waits for a probe under way,
+// probes when none is. Empty when nothing opened.
+QByteArray awaitFound();
+// A new sink for playbin's audio-sink (floating): the kind probe() found, or, before any probe
+// has ended, a bin that waits for one when the sound is about to flow.
 GstElement *makeSink();
+// A new sink (floating) of the kind a probe found; the searching sink itself for none.
+GstElement *makeFoundSink(const QByteArray &factory);
 
 } // namespace SoundOutput
