@@ -24,10 +24,6 @@ GstElement *make(const char *factory) {
     return gst_element_factory_make(factory, nullptr);
 }
 
-struct MappedFrame {
-    GstVideoFrame frame;
-};
-
 } // namespace
 
 // Square pixels at most the shown size: videoscale keeps the picture's display aspect within the
@@ -66,20 +62,20 @@ PictureSink::Picture PictureSink::pictureOf(GstBuffer *buffer, GstCaps *caps) {
     GstVideoInfo info;
     if (!buffer || !caps || !gst_video_info_from_caps(&info, caps))
         return picture;
-    auto *mapped = new MappedFrame{};
-    if (!gst_video_frame_map(&mapped->frame, &info, buffer, GST_MAP_READ)) {
-        delete mapped;
+    auto *frame = new GstVideoFrame;
+    if (!gst_video_frame_map(frame, &info, buffer, GST_MAP_READ)) {
+        delete frame;
         return picture;
     }
     picture.image = QImage(
-        static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&mapped->frame, 0)), info.width, info.height,
-        GST_VIDEO_FRAME_PLANE_STRIDE(&mapped->frame, 0), QImage::Format_RGB32,
+        static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0)), info.width, info.height,
+        GST_VIDEO_FRAME_PLANE_STRIDE(frame, 0), QImage::Format_RGB32,
         [](void *data) {
-            auto *done = static_cast<MappedFrame *>(data);
-            gst_video_frame_unmap(&done->frame);
+            auto *done = static_cast<GstVideoFrame *>(data);
+            gst_video_frame_unmap(done);
             delete done;
         },
-        mapped);
+        frame);
     if (info.par_n > 0 && info.par_d > 0)
         picture.pixelAspectRatio = qreal(info.par_n) / info.par_d;
     return picture;
@@ -136,7 +132,6 @@ int PictureSink::onNewSample(GstAppSink *sink, void *self) {
     gst_sample_unref(sample);
     if (picture.image.isNull())
         return GST_FLOW_OK;
-
     pictures->offer(std::move(picture));
     return GST_FLOW_OK;
 }
