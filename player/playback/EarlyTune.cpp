@@ -52,10 +52,7 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
         // The pipeline starts without waiting for the sound output, which is looked for meanwhile.
         pipeline->start(kStartingVolume, pictureBound);
         state->plugins.post(&GstPlugins::preloadForConnection);
-        state->plugins.post([] {
-            SoundOutput::ensureProbed();
-            StartupTrace::mark("sound output found");
-        });
+        state->plugins.post(&SoundOutput::ensureProbed);
     });
 }
 

@@ -70,10 +70,8 @@ void loadElements(const char *first, const char *end) {
         loading = loading || qstrcmp(element.name, first) == 0;
         if (!loading)
             continue;
-        if (qstrcmp(element.name, kFirstAfterPicture) == 0) {
+        if (qstrcmp(element.name, kFirstAfterPicture) == 0)
             SoundOutput::ensureProbed();
-            StartupTrace::mark("sound output found");
-        }
         GstElementFactory *factory = gst_element_factory_find(element.name);
         if (!factory)
             continue;

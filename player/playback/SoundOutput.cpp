@@ -1,5 +1,6 @@
 #include "player/playback/SoundOutput.h"
 
+#include "player/StartupTrace.h"
 #include "player/playback/DeferredSoundSink.h"
 
 #include <gst/gst.h>
@@ -54,6 +55,7 @@ void probe() {
         ++s_probing;
     }
     const QByteArray found = search();
+    StartupTrace::mark("sound output found");
     std::lock_guard lock(s_mutex);
     --s_probing;
     s_found = found;
