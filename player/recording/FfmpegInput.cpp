@@ -90,9 +90,17 @@ int FfmpegInput::openOver(const char *transport, const QString &url) {
     // timeout by handing out the last picture it held, which looks like the stream going on.
     av_dict_set(&options, "timeout", "10000000", 0); // microseconds
     const QByteArray address = url.toUtf8();
+    // How long the box took to answer, then to send enough to record: a stream that never came
+    // and a box that never answered end alike in "pas de réponse", the log tells them apart.
+    const Clock::time_point asked = Clock::now();
+    const auto sinceAsked = [asked] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count();
+    };
     // On failure the context is freed and set to null, ready for another try.
     int result = avformat_open_input(&m_context, address.constData(), nullptr, &options);
     av_dict_free(&options);
+    qCDebug(lcRecording).noquote() << url << "over" << transport << "answered after" << sinceAsked()
+                                   << "ms:" << result;
     if (result >= 0) {
         // The box repeats its parameters with every key frame, twice a second: a second and a
         // half finds them all. What is read meanwhile comes out again from read().
@@ -101,6 +109,7 @@ int FfmpegInput::openOver(const char *transport, const QString &url) {
         // held back here would reach the file late, all at once.
         m_context->fps_probe_size = 0;
         result = avformat_find_stream_info(m_context, nullptr);
+        qCDebug(lcRecording).noquote() << url << "streams found after" << sinceAsked() << "ms:" << result;
     }
     return result;
 }

@@ -179,6 +179,9 @@ bool ChannelEncoder::retime(GstBuffer *buffer, const GstSegment *segment, GstApp
     gst_object_unref(clock);
     const GstClockTime ours = gst_element_get_base_time(m_pipeline);
     const GstClockTime theirs = gst_element_get_base_time(GST_ELEMENT(viewer));
+    // Before its first base time a viewer's running time would be the clock's own (see stampArrival).
+    if (GST_STATE(viewer) != GST_STATE_PLAYING || theirs == 0)
+        return false;
     GstClockTime *stamps[] = {&GST_BUFFER_PTS(buffer), &GST_BUFFER_DTS(buffer)};
     for (GstClockTime *stamp : stamps) {
         if (*stamp == GST_CLOCK_TIME_NONE)
@@ -190,6 +193,29 @@ bool ChannelEncoder::retime(GstBuffer *buffer, const GstSegment *segment, GstApp
             return false;
         *stamp = ours + running - theirs;
     }
+    return true;
+}
+
+// MPEG-TS packets carry their own clock: RTP only needs their arrival on the viewer's running time.
+// The viewer's appsrc could stamp them itself (do-timestamp), but a busy machine lets it stamp the
+// first packet before its pipeline has a base time: that packet then lies an uptime ahead, the
+// viewer's clock-synced sink waits for it, and the viewer gets nothing at all. A viewer not
+// playing yet has no running time to give and gets nothing until it plays.
+bool ChannelEncoder::stampArrival(GstBuffer *buffer, GstAppSrc *viewer) {
+    GstElement *element = GST_ELEMENT(viewer);
+    if (GST_STATE(element) != GST_STATE_PLAYING)
+        return false;
+    GstClock *clock = gst_element_get_clock(element);
+    if (!clock)
+        return false;
+    const GstClockTime now = gst_clock_get_time(clock);
+    gst_object_unref(clock);
+    const GstClockTime base = gst_element_get_base_time(element);
+    if (base == 0 || now < base)
+        return false;
+    GST_BUFFER_PTS(buffer) = now - base;
+    GST_BUFFER_DTS(buffer) = now - base;
+    GST_BUFFER_DURATION(buffer) = GST_CLOCK_TIME_NONE;
     return true;
 }
 
@@ -210,10 +236,7 @@ void ChannelEncoder::deliver(int output, GstSample *sample) {
         GstBuffer *packets = gst_buffer_copy(buffer);
         bool keep = true;
         if (m_profile.transportStream) {
-            // The viewer's appsrc stamps MPEG-TS packets on arrival; the stream carries its own clock.
-            GST_BUFFER_PTS(packets) = GST_CLOCK_TIME_NONE;
-            GST_BUFFER_DTS(packets) = GST_CLOCK_TIME_NONE;
-            GST_BUFFER_DURATION(packets) = GST_CLOCK_TIME_NONE;
+            keep = stampArrival(packets, source);
         } else {
             keep = retime(packets, gst_sample_get_segment(sample), source);
         }

@@ -56,6 +56,7 @@ private:
     bool connectOutputs(std::string *error);
     void deliver(int output, GstSample *sample);
     bool retime(GstBuffer *buffer, const GstSegment *segment, GstAppSrc *viewer) const;
+    static bool stampArrival(GstBuffer *buffer, GstAppSrc *viewer);
 
     int m_number;
     const StreamProfile &m_profile;

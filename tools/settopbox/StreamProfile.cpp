@@ -237,7 +237,7 @@ std::string encoderLaunch(const StreamProfile &profile, int number) {
 std::string viewerLaunch(const StreamProfile &profile) {
     // Each viewer gets its own tiny pipeline; the expensive encoding is shared in ChannelEncoder.
     if (profile.transportStream)
-        return "( appsrc name=src0 is-live=true format=time do-timestamp=true ! rtpmp2tpay name=pay0 pt=33 )";
+        return "( appsrc name=src0 is-live=true format=time ! rtpmp2tpay name=pay0 pt=33 )";
     return "( appsrc name=src0 is-live=true format=time ! h264parse ! rtph264pay name=pay0 pt=96 "
            "config-interval=-1"
            "  appsrc name=src1 is-live=true format=time ! mpegaudioparse ! rtpmpapay name=pay1 pt=14 )";
