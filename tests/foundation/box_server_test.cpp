@@ -94,6 +94,16 @@ TEST_F(BoxServer, SessionWithoutKeepAliveIsDroppedAndOneWithKeepAlivesLasts) {
     EXPECT_TRUE(talking.isConnected());
 }
 
+// Viewers that come one after another each get the stream at once, on a busy machine too: none
+// is left waiting on a first packet stamped before its own pipeline had a running time.
+TEST_F(BoxServer, EachOfManyViewersInARowIsSentTheStream) {
+    startBox();
+    for (int viewer = 0; viewer < 12 && !HasFatalFailure(); ++viewer) {
+        RtspClient client;
+        play(client);
+    }
+}
+
 TEST_F(BoxServer, LossDropsThatShareOfPacketsAndStopsWhenSetToZero) {
     startBox({"--loss", "20"});
     RtspClient client;
