@@ -20,6 +20,9 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -43,6 +46,13 @@ std::unique_ptr<Form> createForm(TApplication &app, Wire wire, Args &&...args) {
 } // namespace
 
 int main(int argc, char **argv) {
+#ifdef __GLIBC__
+    // Before any thread starts: each GStreamer streaming thread would otherwise get an allocator
+    // arena of its own, up to eight per core, and every arena keeps what the threads of earlier
+    // channels freed. After a few hundred channel changes sixteen arenas held 126 MB for 37 MB in
+    // use. Two arenas serve one picture and one sound stream at a time as well.
+    mallopt(M_ARENA_MAX, 2);
+#endif
     StartupTrace::mark("main");
 #ifdef Q_OS_UNIX
     // As root the web engine will not start with its sandbox on, and it takes the whole program
