@@ -11,9 +11,9 @@ namespace {
 constexpr int kCallTimeoutMs = 1000;
 
 QDBusMessage callScreenSaver(const QString &method, const QVariantList &arguments) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
-        QStringLiteral("org.freedesktop.ScreenSaver"), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
+                                                       QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                                       QStringLiteral("org.freedesktop.ScreenSaver"), method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call, QDBus::Block, kCallTimeoutMs);
 }

@@ -30,7 +30,8 @@ QVariantMap MprisPlayerAdaptor::metadata() const {
         return {{QStringLiteral("mpris:trackid"),
                  QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"))}};
     return {{QStringLiteral("mpris:trackid"),
-             QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/halcyontv/Player/Channel%1").arg(m_channelChanges)))},
+             QVariant::fromValue(
+                 QDBusObjectPath(QStringLiteral("/org/halcyontv/Player/Channel%1").arg(m_channelChanges)))},
             {QStringLiteral("xesam:title"), title}};
 }
 

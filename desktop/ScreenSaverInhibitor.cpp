@@ -71,5 +71,6 @@ void ScreenSaverInhibitor::update() {
         }
     }
     if (!std::exchange(m_warned, true))
-        qCWarning(lcDesktop) << "no way to hold the screen saver off: the screen may blank while a channel plays";
+        qCWarning(lcDesktop)
+            << "no way to hold the screen saver off: the screen may blank while a channel plays";
 }

@@ -46,8 +46,9 @@ void LoadedRecordingEngine::start(const QString &inputUrl, const SoutChain &chai
     QMetaObject::invokeMethod(
         this,
         [this] {
-            emit finished(false,
-                          QStringLiteral("Enregistrement impossible : bibliothèque d'enregistrement introuvable"));
+            emit finished(
+                false,
+                QStringLiteral("Enregistrement impossible : bibliothèque d'enregistrement introuvable"));
         },
         Qt::QueuedConnection);
 }

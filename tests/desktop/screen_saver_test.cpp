@@ -14,7 +14,8 @@ struct Calls {
 
 class FakeWay : public ScreenSaverBackend {
 public:
-    FakeWay(const char *name, bool available, Calls &calls) : m_name(name), m_available(available), m_calls(calls) {}
+    FakeWay(const char *name, bool available, Calls &calls)
+        : m_name(name), m_available(available), m_calls(calls) {}
     bool hold() override {
         m_calls.log << QStringLiteral("%1 hold%2").arg(QLatin1String(m_name), m_available ? "" : " refused");
         return m_available;

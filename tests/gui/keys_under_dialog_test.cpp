@@ -43,7 +43,8 @@ TEST_F(KeysUnderDialogTest, UnderTheFolderPickerEachPressStepsAtOnceUnlessTheTre
     destination.Button1Click();
 
     ASSERT_TRUE(pickerActive);
-    EXPECT_EQ(afterButtonPresses, 1) << "presses with a button focused did not step while the picker was open";
+    EXPECT_EQ(afterButtonPresses, 1)
+        << "presses with a button focused did not step while the picker was open";
     EXPECT_EQ(afterTreePress, 1) << "Down in the picker's tree also stepped the channel";
     QTest::qWait(400);
     EXPECT_EQ(row(), 1) << "presses made under the picker came out once it closed";

@@ -68,7 +68,8 @@ TEST_F(MissingLibrariesTest, ARecordingSaysInFrenchOnlyThatItCannotStartAndTheTe
     ASSERT_TRUE(waitForChannel(201));
 
     form1->Enregistrer1->trigger();
-    const QString expected = QStringLiteral("Enregistrement impossible : bibliothèque d'enregistrement introuvable");
+    const QString expected =
+        QStringLiteral("Enregistrement impossible : bibliothèque d'enregistrement introuvable");
     EXPECT_TRUE(waitUntil([&] { return form1->vlc->statusText() == expected; }, 10000))
         << qPrintable(form1->vlc->statusText());
     EXPECT_TRUE(QDir(out.path()).isEmpty());
