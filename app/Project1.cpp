@@ -1,5 +1,6 @@
 // Main block: creates the five windows in order, shows the player window and runs the loop.
 #include "app/Constants.h"
+#include "app/DesktopServices.h"
 #include "app/FormWiring.h"
 #include "app/ShutdownRequests.h"
 #include "app/TApplication.h"
@@ -99,11 +100,13 @@ int main(int argc, char **argv) {
     }
     QObject::connect(&shutdown, &ShutdownRequests::requested, form1.get(), [&form1] { form1->close(); });
     shutdown.watchWindow(form1.get());
+    auto desktop = std::make_unique<DesktopServices>(*form1, *form2);
     form1->show();
     StartupTrace::mark("player window shown");
     if (StartupTrace::enabled())
         QTimer::singleShot(0, [] { StartupTrace::mark("event loop running"); });
     const int status = app.exec();
+    desktop.reset();
     // Windows go in the reverse order of their creation, the player last.
     form5.reset();
     form4.reset();

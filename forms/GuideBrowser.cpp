@@ -46,8 +46,10 @@ const Library &library() {
             reinterpret_cast<Load>(PrivateLibrary::resolve("halcyon-guide", "halcyon_guide_load", &error));
         found.widget = reinterpret_cast<Widget>(
             PrivateLibrary::resolve("halcyon-guide", "halcyon_guide_widget", &error));
-        if (!found.load || !found.widget)
+        if (!found.load || !found.widget) {
+            qCWarning(lcGuide).noquote() << "guide library incomplete:" << error;
             found.create = nullptr;
+        }
         return found;
     }();
     return loaded;

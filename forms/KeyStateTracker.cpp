@@ -19,7 +19,12 @@ KeyStateTracker::KeyStateTracker(QObject *parent) : QObject(parent) {
 
 qint64 KeyStateTracker::heldForMs(int key) const {
     const Key state = m_keys.value(key);
-    return state.down ? m_clock.elapsed() - state.downSinceMs : -1;
+    return state.down && state.repeats ? m_clock.elapsed() - state.downSinceMs : -1;
+}
+
+void KeyStateTracker::endRepeats() {
+    for (Key &state : m_keys)
+        state.repeats = false;
 }
 
 int KeyStateTracker::takePresses(int key) {
@@ -54,14 +59,19 @@ void KeyStateTracker::pressed(QObject *watched, const QKeyEvent *event) {
     // An open pop-up menu takes every key: its arrows walk the menu, never the channels.
     if (QApplication::activePopupWidget() || usesArrowKeys(target))
         return;
+    // Behind an error box a press would either step unseen or wait to step once the box is closed.
+    if (qApp->property("errorBoxOpen").toBool())
+        return;
     // X repeats a held key as release/press pairs: a repeat is no new press, and it keeps the key
     // held across a release Xvfb sometimes reports between repeats without marking it as one.
     if (event->isAutoRepeat()) {
         state.down = true;
         return;
     }
-    if (!state.down)
+    if (!state.down) {
         state.downSinceMs = m_clock.elapsed();
+        state.repeats = true;
+    }
     state.down = true;
     ++state.presses;
 }

@@ -6,6 +6,7 @@
 #include "forms/TImage.h"
 #include "forms/Unit2.h"
 #include "forms/Unit4.h"
+#include "forms/Unit5.h"
 #include "forms/WindowFont.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
@@ -52,7 +53,7 @@ void TForm1::setAboutWindow(QWidget *about) {
 void TForm1::setDestinationWindow(TForm4 *destination) {
     m_destination = destination;
 }
-void TForm1::setGuideWindow(QWidget *guide) {
+void TForm1::setGuideWindow(TForm5 *guide) {
     m_guide = guide;
 }
 
@@ -239,15 +240,22 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::UtilisationGetKeyState() {
-    // Nothing to step before the list exists; and no stepping behind an open box, or a held key
-    // would stack a new error box on every tick. Presses made meanwhile wait for the box to close.
-    if (!m_list || qApp->property("errorBoxOpen").toBool() || QApplication::activeModalWidget())
+    // Nothing to step before the list exists.
+    if (!m_list)
         return;
-    if (m_list->ListBox1->count() == 0)
+    // Nothing steps behind an open error box, or a held key would stack a new box on every tick; a
+    // key held through it steps again only once pressed anew. Other dialogs do not stop the keys:
+    // the tracker already leaves alone those their focused widget uses.
+    if (qApp->property("errorBoxOpen").toBool()) {
+        m_keys->endRepeats();
         return;
-    for (int steps = stepsOfKey(Qt::Key_Down); steps > 0; --steps)
+    }
+    // Both keys are read before either steps: a step that fails leaves nothing for a later tick.
+    const int back = stepsOfKey(Qt::Key_Down);
+    const int forward = stepsOfKey(Qt::Key_Up);
+    for (int steps = back; steps > 0; --steps)
         m_list->Button2Click();
-    for (int steps = stepsOfKey(Qt::Key_Up); steps > 0; --steps)
+    for (int steps = forward; steps > 0; --steps)
         Image3Click();
 }
 
@@ -273,6 +281,9 @@ void TForm1::ChainePrecedente1Click() {
 
 void TForm1::ProgrammeTV1Click() {
     bringUp(m_guide);
+    // Showing the window starts its browser if it had not started yet: a failure is known by now.
+    if (m_guide)
+        m_guide->requireBrowser();
 }
 
 void TForm1::APropos1Click() {

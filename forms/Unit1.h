@@ -14,6 +14,7 @@ class TSkTranspaMoveForm;
 class KeyStateTracker;
 class TForm2;
 class TForm4;
+class TForm5;
 
 // The player window: the skin, its buttons, the picture and the right-click menu.
 class TForm1 : public QWidget {
@@ -29,7 +30,7 @@ public:
     void setListWindow(TForm2 *list);
     void setAboutWindow(QWidget *about);
     void setDestinationWindow(TForm4 *destination);
-    void setGuideWindow(QWidget *guide);
+    void setGuideWindow(TForm5 *guide);
 
     // Run by the main block once the window's description is in place.
     void FormCreate();
@@ -96,6 +97,6 @@ private:
     QPointer<TForm2> m_list;
     QPointer<QWidget> m_about;
     QPointer<TForm4> m_destination;
-    QPointer<QWidget> m_guide;
+    QPointer<TForm5> m_guide;
     TImage *addButtonImage(const char *name, const QRect &place, const char *bitmap, const QString &hint);
 };

@@ -41,6 +41,14 @@ void TForm5::setPlayer(TVLCPlugin *player) {
     m_player = player;
 }
 
+void TForm5::requireBrowser() const {
+    if (m_engineStarted && !WebBrowser1)
+        throw EOleException(
+            EOleException::kClassNotRegistered,
+            QStringLiteral("Programme TV indisponible : le navigateur n'a pas pu être chargé"),
+            QStringLiteral("WebBrowser1"));
+}
+
 void TForm5::FormCreate() {
     Navigate(m_guidePage);
 }

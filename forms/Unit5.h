@@ -27,6 +27,9 @@ public:
     void Navigate(const QString &address);
     // With a player, the web engine waits for its first picture (or a while at most) to start.
     void setPlayer(TVLCPlugin *player);
+    // Run each time the window has been opened: throws EOleException, in French, when its browser
+    // could not be made (its library cannot be loaded), so the window would stay blank.
+    void requireBrowser() const;
 
 protected:
     bool event(QEvent *event) override;

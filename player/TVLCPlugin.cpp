@@ -46,6 +46,7 @@ void TVLCPlugin::stop() {
     m_refusal.clear();
     m_supervisor.stop();
     m_recording.stop();
+    updatePlaying();
 }
 
 void TVLCPlugin::addTarget(const QString &address, const QStringList &options, int mode, int position) {
@@ -83,6 +84,7 @@ void TVLCPlugin::play() {
         m_engine->setPictureSize(size());
         m_supervisor.play(*target);
     }
+    updatePlaying();
 }
 
 void TVLCPlugin::setNeighbours(const QStringList &addresses) {
@@ -105,6 +107,16 @@ void TVLCPlugin::onStatusChanged() {
     m_shownStatus = text;
     update();
     emit statusChanged(text);
+    updatePlaying();
+}
+
+void TVLCPlugin::updatePlaying() {
+    // A recording is not watched: the supervisor is stopped while one is made.
+    const bool playing = m_supervisor.isPlaying();
+    if (playing == m_playing)
+        return;
+    m_playing = playing;
+    emit playingChanged(playing);
 }
 
 void TVLCPlugin::setAutoLoop(bool autoLoop) {
@@ -115,6 +127,7 @@ void TVLCPlugin::setAutoLoop(bool autoLoop) {
 void TVLCPlugin::setVolume(int volume) {
     m_volume = std::clamp(volume, 0, kMaximumVolume);
     m_engine->setVolume(m_volume);
+    emit volumeChanged();
 }
 
 void TVLCPlugin::setMrl(const QString &mrl) {
@@ -129,11 +142,13 @@ void TVLCPlugin::showFrame(const QImage &frame, qreal pixelAspectRatio) {
     m_frame = frame;
     m_pixelAspectRatio = pixelAspectRatio > 0 ? pixelAspectRatio : 1.0;
     update();
+    updatePlaying();
 }
 
 void TVLCPlugin::clearPicture() {
     m_frame = QImage();
     update();
+    updatePlaying();
 }
 
 QRect TVLCPlugin::pictureRect() const {

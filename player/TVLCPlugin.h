@@ -46,6 +46,8 @@ public:
 
     // The line shown over the picture; empty while a picture plays or when stopped.
     QString statusText() const;
+    // True while a live picture of a channel plays.
+    bool isPlaying() const { return m_playing; }
     bool isRecording() const { return m_recording.isRecording(); }
     const PlayQueue &queue() const { return m_queue; }
     void setSupervisionTiming(const PlaybackSupervisor::Timing &timing) { m_supervisor.setTiming(timing); }
@@ -58,6 +60,9 @@ signals:
     void recordingProgress(qint64 elapsedMs, qint64 bytesWritten);
     // A recording's file is complete: stopped (ok) or ended by a failure, message saying why.
     void recordingFinished(const QString &path, bool ok, const QString &message);
+    // True while a live picture of a channel plays; false when stopped, failed, or nothing shown yet.
+    void playingChanged(bool playing);
+    void volumeChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -68,6 +73,7 @@ private:
     void clearPicture();
     QRect pictureRect() const;
     void onStatusChanged();
+    void updatePlaying();
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;
@@ -82,4 +88,5 @@ private:
     QString m_shownStatus;
     // Why the last target was refused, until something else is played or stopped.
     QString m_refusal;
+    bool m_playing = false;
 };

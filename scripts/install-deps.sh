@@ -8,6 +8,8 @@ PACKAGES=(
     cmake g++ pkg-config ninja-build
     # windows and the guide page
     qt6-base-dev qt6-webengine-dev
+    # the screen saver held off without a desktop service (X screen-saver extension)
+    libxss-dev
     # playback
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
@@ -20,6 +22,8 @@ PACKAGES=(
     rtsp-server-perl
     # tests and demo
     googletest libgmock-dev xvfb openbox xdotool x11-utils imagemagick ffmpeg python3
+    # a private session bus and the desktop's media controls, for the tests
+    dbus playerctl
     # packaging (scripts/package.sh) and the checks of the installed program
     dpkg-dev desktop-file-utils appstream passwd
     # benchmarks

@@ -27,6 +27,8 @@ public:
     void play(const PlayTarget &target);
     void stop();
     bool isActive() const { return m_state != State::Idle; }
+    // True while live pictures of the stream come in.
+    bool isPlaying() const { return m_state == State::Playing; }
     QString statusText() const { return m_status; }
 
     static QString connectingText();

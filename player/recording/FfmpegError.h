@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/PlayerLog.h"
+
 #include <QString>
 
 #include <cerrno>
@@ -15,8 +17,8 @@ public:
     explicit FfmpegError(const QString &message) : std::runtime_error(message.toStdString()) {}
 };
 
-// The reason behind an error code, to follow our French text in parentheses: in French for the
-// usual ones, else in FFmpeg's own words.
+// The reason behind an error code, to follow our French text in parentheses: in French, the
+// usual ones by name and the others by number, with FFmpeg's own words in the log.
 inline QString ffmpegErrorText(int code) {
     switch (code) {
     case AVERROR_EOF:
@@ -46,10 +48,22 @@ inline QString ffmpegErrorText(int code) {
         return QStringLiteral("support en lecture seule");
     case AVERROR(ENOSPC):
         return QStringLiteral("disque plein");
+    case AVERROR(EHOSTUNREACH):
+    case AVERROR(ENETUNREACH):
+        return QStringLiteral("réseau injoignable");
+    case AVERROR_HTTP_BAD_REQUEST:
+    case AVERROR_HTTP_OTHER_4XX:
+        return QStringLiteral("demande refusée par le serveur");
+    case AVERROR_HTTP_UNAUTHORIZED:
+    case AVERROR_HTTP_FORBIDDEN:
+        return QStringLiteral("accès refusé par le serveur");
+    case AVERROR_HTTP_SERVER_ERROR:
+        return QStringLiteral("erreur du serveur");
     default:
         break;
     }
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
+    qCWarning(lcRecording).noquote() << "FFmpeg error" << code << ":" << text;
+    return QStringLiteral("erreur %1").arg(code);
 }

@@ -6,37 +6,31 @@
 
 namespace {
 
-struct Library {
-    RecorderCalls::Create create = nullptr;
-    QString error;
-};
-
-const Library &library() {
-    static const Library loaded = [] {
-        Library found;
-        found.create = reinterpret_cast<RecorderCalls::Create>(
-            PrivateLibrary::resolve("halcyon-recorder", RecorderCalls::kCreateName, &found.error));
-        if (!found.create)
-            qCWarning(lcRecording).noquote() << "recorder library not loaded:" << found.error;
+// The library's entry point, loaded once; null when it cannot be loaded (the reason is logged).
+RecorderCalls::Create recorderEntry() {
+    static const RecorderCalls::Create create = [] {
+        QString error;
+        const auto found = reinterpret_cast<RecorderCalls::Create>(
+            PrivateLibrary::resolve("halcyon-recorder", RecorderCalls::kCreateName, &error));
+        if (!found)
+            qCWarning(lcRecording).noquote() << "recorder library not loaded:" << error;
         return found;
     }();
-    return loaded;
+    return create;
 }
 
 } // namespace
 
 LoadedRecordingEngine::LoadedRecordingEngine(QObject *parent) : RecordingEngine(parent) {
-    const Library &loaded = library();
-    if (!loaded.create) {
-        m_loadError = loaded.error;
+    const RecorderCalls::Create create = recorderEntry();
+    if (!create)
         return;
-    }
     RecorderCalls::Events events;
     events.progress = [this](qint64 elapsedMs, qint64 bytesWritten) {
         emit progress(elapsedMs, bytesWritten);
     };
     events.finished = [this](bool ok, const QString &message) { emit finished(ok, message); };
-    m_calls.reset(loaded.create(this, std::move(events)));
+    m_calls.reset(create(this, std::move(events)));
 }
 
 LoadedRecordingEngine::~LoadedRecordingEngine() = default;
@@ -48,12 +42,13 @@ void LoadedRecordingEngine::start(const QString &inputUrl, const SoutChain &chai
     }
     m_outputPath = chain.url;
     // Told from the event loop, as an engine tells its own outcome: never inside the caller's call.
+    // The loader's own words are in the log, not in the picture.
     QMetaObject::invokeMethod(
         this,
         [this] {
-            emit finished(false, QStringLiteral("Enregistrement impossible : bibliothèque d'enregistrement "
-                                                "introuvable (%1)")
-                                     .arg(m_loadError));
+            emit finished(
+                false,
+                QStringLiteral("Enregistrement impossible : bibliothèque d'enregistrement introuvable"));
         },
         Qt::QueuedConnection);
 }

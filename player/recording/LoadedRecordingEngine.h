@@ -22,6 +22,5 @@ public:
 
 private:
     std::unique_ptr<RecorderCalls> m_calls;
-    QString m_loadError;
     QString m_outputPath;
 };

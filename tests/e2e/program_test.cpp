@@ -141,4 +141,44 @@ TEST_F(ProgramTest, FrozenStreamIsNoticedAndThePictureComesBackAfterwards) {
     EXPECT_TRUE(showsChannel(201, 25000)) << "the picture did not come back after the box resumed";
 }
 
+// With no channel in the list the keys do what the skin's buttons do: Up nothing, Down the list's
+// error box, one box per press however long the key is held.
+TEST_F(ProgramTest, WithAnEmptyListEachPressOfDownOpensOneListErrorBox) {
+    const QString boxTitle = QStringLiteral("^Halcyon-tv$");
+    ASSERT_TRUE(startBox());
+    ASSERT_TRUE(m_program.setPlaylist("#EXTM3U\n"));
+    ASSERT_TRUE(startProgram(false));
+    ASSERT_TRUE(showsChannel(201));
+    ASSERT_TRUE(xdo::activate(m_window));
+    ASSERT_TRUE(waitUntil([&] { return xdo::activeWindow() == m_window; }, 5000));
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("Up")));
+    QTest::qWait(500);
+    EXPECT_TRUE(xdo::searchWindows(boxTitle).isEmpty()) << "Up with no channel opened a box";
+
+    // Held for about ten polling ticks.
+    ASSERT_TRUE(xdo::keyDown(QStringLiteral("Down")));
+    const xdo::WindowId box = xdo::waitForWindow(QStringLiteral("Halcyon-tv"), 10000);
+    QTest::qWait(1000);
+    ASSERT_TRUE(xdo::keyUp(QStringLiteral("Down")));
+    ASSERT_NE(box, 0u) << "Down with no channel said nothing";
+    // Presses behind the box neither step now nor once it is closed.
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    QTest::qWait(300);
+    EXPECT_EQ(xdo::searchWindows(boxTitle).size(), 1) << "the held key or the presses stacked boxes";
+
+    ASSERT_TRUE(xdo::activate(box));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Return")));
+    ASSERT_TRUE(waitUntil([&] { return xdo::searchWindows(boxTitle).isEmpty(); }, 5000));
+    QTest::qWait(300);
+    EXPECT_TRUE(xdo::searchWindows(boxTitle).isEmpty()) << "a press made behind the box came out after it";
+
+    ASSERT_TRUE(xdo::activate(m_window));
+    ASSERT_TRUE(waitUntil([&] { return xdo::activeWindow() == m_window; }, 5000));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    EXPECT_NE(xdo::waitForWindow(QStringLiteral("Halcyon-tv"), 10000), 0u) << "the next press said nothing";
+    EXPECT_TRUE(m_program.isRunning());
+}
+
 } // namespace

@@ -24,6 +24,23 @@ void dieWithParent(pid_t parent) {
         _exit(127);
 }
 
+// What fd gives until it ends, the deadline passes, or enough(read so far) holds.
+QByteArray readFrom(int fd, const QDeadlineTimer &deadline,
+                    const std::function<bool(const QByteArray &)> &enough) {
+    QByteArray text;
+    while (!enough(text)) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime()))) <= 0)
+            break;
+        char buffer[4096];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, n);
+    }
+    return text;
+}
+
 } // namespace
 
 // A PID with its start time, so that a later process given the same PID is not taken for it.
@@ -108,6 +125,26 @@ void tieToTestProgram(QProcess &process, std::function<void()> firstInChild) {
     QObject::connect(&process, &QProcess::started, &process, [&process] { record(process.processId()); });
 }
 
+QByteArray spawnAndReadAnnouncement(const QStringList &argv, int timeoutMs, pid_t *pid) {
+    *pid = -1;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return {};
+    const pid_t child = spawn(argv, {.fd3 = fds[1], .quiet = true});
+    close(fds[1]);
+    const QByteArray text = child > 0 ? readFrom(fds[0], QDeadlineTimer(timeoutMs),
+                                                 [](const QByteArray &read) { return read.contains('\n'); })
+                                      : QByteArray();
+    close(fds[0]);
+    if (!text.contains('\n')) {
+        if (child > 0)
+            stop(child);
+        return {};
+    }
+    *pid = child;
+    return text.left(text.indexOf('\n')).trimmed();
+}
+
 QByteArray runToEnd(const QStringList &argv, int timeoutMs, bool *ok) {
     // Plain fork and pipe rather than QProcess: this also runs before the QApplication exists.
     if (ok)
@@ -121,19 +158,8 @@ QByteArray runToEnd(const QStringList &argv, int timeoutMs, bool *ok) {
         close(fds[0]);
         return {};
     }
-    QByteArray out;
-    QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        pollfd p{fds[0], POLLIN, 0};
-        const int ready = poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime())));
-        if (ready <= 0)
-            break;
-        char buffer[4096];
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        out.append(buffer, n);
-    }
+    const QDeadlineTimer deadline(timeoutMs);
+    const QByteArray out = readFrom(fds[0], deadline, [](const QByteArray &) { return false; });
     close(fds[0]);
     int status = 0;
     if (deadline.hasExpired()) {

@@ -33,6 +33,10 @@ void record(qint64 pid);
 // The record of a running process: "pid start-time", or empty when there is no such process.
 QByteArray recordLine(qint64 pid);
 
+// Starts a program that tells on descriptor 3 where it can be reached (a display, a bus address)
+// and returns that first line, trimmed; empty (and *pid -1) when it did not within timeoutMs.
+QByteArray spawnAndReadAnnouncement(const QStringList &argv, int timeoutMs, pid_t *pid);
+
 // Runs a short command to completion with a deadline; its standard output, or empty on failure.
 QByteArray runToEnd(const QStringList &argv, int timeoutMs = 10000, bool *ok = nullptr);
 

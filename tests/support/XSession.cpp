@@ -6,30 +6,11 @@
 #include <QDir>
 #include <QThread>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kStartDeadlineMs = 20000;
-
-// Xvfb writes its display number on the given descriptor once it accepts connections.
-QString readDisplayNumber(int fd, int timeoutMs) {
-    QByteArray text;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!text.contains('\n') && !deadline.hasExpired()) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, int(deadline.remainingTime())) <= 0)
-            break;
-        char buffer[32];
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        text.append(buffer, n);
-    }
-    return text.contains('\n') ? QString::fromLatin1(text.trimmed()) : QString();
-}
 
 } // namespace
 
@@ -38,19 +19,12 @@ XSession::~XSession() {
 }
 
 bool XSession::start(bool withWindowManager) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        m_error = QStringLiteral("pipe");
-        return false;
-    }
-    // -noreset: the server must outlive its last client; -ardelay: no auto-repeat while a test
-    // holds a key down.
-    m_server = childprocess::spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
-                                    "tcp", "-noreset", "-ardelay", "30000"},
-                                   {.fd3 = fds[1], .quiet = true});
-    close(fds[1]);
-    const QString number = m_server > 0 ? readDisplayNumber(fds[0], kStartDeadlineMs) : QString();
-    close(fds[0]);
+    // Xvfb writes its display number on descriptor 3 once it accepts connections. -noreset: the
+    // server must outlive its last client; -ardelay: no auto-repeat while a test holds a key down.
+    const QString number = QString::fromLatin1(
+        childprocess::spawnAndReadAnnouncement({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
+                                                "-nolisten", "tcp", "-noreset", "-ardelay", "30000"},
+                                               kStartDeadlineMs, &m_server));
     if (number.isEmpty()) {
         m_error = QStringLiteral("Xvfb did not start");
         stop();

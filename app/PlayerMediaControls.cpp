@@ -1,0 +1,65 @@
+#include "app/PlayerMediaControls.h"
+
+#include "app/Constants.h"
+#include "app/TApplication.h"
+#include "forms/ChannelListBox.h"
+#include "forms/Unit1.h"
+#include "forms/Unit2.h"
+#include "player/TVLCPlugin.h"
+#include "player/TuneSequence.h"
+
+PlayerMediaControls::PlayerMediaControls(TForm1 &player, TForm2 &list, QObject *parent)
+    : MediaControls(parent), m_player(player), m_list(list), m_control(*player.vlc) {
+    connect(&m_control, &TVLCPlugin::playingChanged, this, &MediaControls::playingChanged);
+    connect(&m_control, &TVLCPlugin::volumeChanged, this, &MediaControls::volumeChanged);
+    connect(&m_list, &TForm2::channelNumberChanged, this, &MediaControls::titleChanged);
+}
+
+template <typename Command> void PlayerMediaControls::run(Command command) {
+    // Called from the bus's delivery, not from an event handler: the failure is handed to the
+    // application's error box here rather than thrown through the bus's code.
+    try {
+        command();
+    } catch (const std::exception &error) {
+        if (auto *app = qobject_cast<TApplication *>(QCoreApplication::instance()))
+            app->showException(error);
+    }
+}
+
+void PlayerMediaControls::next() {
+    run([this] { m_player.Image3Click(); });
+}
+
+void PlayerMediaControls::previous() {
+    run([this] { m_player.Image2Click(); });
+}
+
+void PlayerMediaControls::play() {
+    run([this] {
+        if (m_list.ListBox1->currentRow() >= 0)
+            m_list.ListBox1Click();
+        else
+            runTuneSequence(m_control, halcyon::StartupStream(), TForm1::startupOptions(), true);
+    });
+}
+
+void PlayerMediaControls::stop() {
+    m_control.stop();
+}
+
+bool PlayerMediaControls::isPlaying() const {
+    return m_control.isPlaying();
+}
+
+QString PlayerMediaControls::title() const {
+    const QListWidgetItem *row = m_list.ListBox1->currentItem();
+    return row && m_list.ListBox1->currentRow() >= 0 ? row->text() : QString();
+}
+
+int PlayerMediaControls::volume() const {
+    return m_control.volume();
+}
+
+void PlayerMediaControls::setVolume(int percent) {
+    m_control.setVolume(percent);
+}

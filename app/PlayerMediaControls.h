@@ -1,0 +1,33 @@
+#pragma once
+
+#include "desktop/MediaControls.h"
+
+class TForm1;
+class TForm2;
+class TVLCPlugin;
+
+// The desktop's media controls on the player window: Next and Previous step as the skin's ▲ and ▼
+// do, Play plays the list's current row again (the start-up channel before one is chosen), Stop
+// stops as the player control's stop does. A step that fails shows its error box as a click would.
+class PlayerMediaControls : public MediaControls {
+    Q_OBJECT
+public:
+    PlayerMediaControls(TForm1 &player, TForm2 &list, QObject *parent = nullptr);
+
+    void next() override;
+    void previous() override;
+    void play() override;
+    void stop() override;
+    bool isPlaying() const override;
+    QString title() const override;
+    int volume() const override;
+    void setVolume(int percent) override;
+
+private:
+    // Runs a command as the user's click would, its failure shown in the error box.
+    template <typename Command> void run(Command command);
+
+    TForm1 &m_player;
+    TForm2 &m_list;
+    TVLCPlugin &m_control;
+};

@@ -1,0 +1,3 @@
+#include "desktop/DesktopLog.h"
+
+Q_LOGGING_CATEGORY(lcDesktop, "halcyon.desktop", QtWarningMsg)

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusObjectPath>
+#include <QVariantMap>
+
+class MediaControls;
+
+// The org.mpris.MediaPlayer2.Player interface over the program's media controls. Live television
+// has no position and no pause of its own: pausing stops, and playing plays the channel again.
+class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(double Rate READ rate WRITE setRate)
+    Q_PROPERTY(double MinimumRate READ rate)
+    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(bool CanGoNext READ canControl)
+    Q_PROPERTY(bool CanGoPrevious READ canControl)
+    Q_PROPERTY(bool CanPlay READ canControl)
+    Q_PROPERTY(bool CanPause READ canControl)
+    Q_PROPERTY(bool CanSeek READ canSeek)
+    Q_PROPERTY(bool CanControl READ canControl)
+public:
+    MprisPlayerAdaptor(QObject *service, MediaControls &controls);
+
+    QString playbackStatus() const;
+    double rate() const { return 1.0; }
+    void setRate(double) {}
+    QVariantMap metadata() const;
+    double volume() const;
+    void setVolume(double volume);
+    qlonglong position() const { return 0; }
+    bool canSeek() const { return false; }
+    bool canControl() const { return true; }
+
+public slots:
+    void Next();
+    void Previous();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Play();
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath &, qlonglong) {}
+    void OpenUri(const QString &) {}
+
+private:
+    // Tells the bus's listeners the new values of these properties.
+    void propertiesChanged(const QStringList &names);
+
+    MediaControls &m_controls;
+    // A new id for each channel, so the desktop sees a new "track" at each change.
+    int m_channelChanges = 0;
+};

@@ -1,0 +1,90 @@
+// When the screen saver is held off and let go, and through which way.
+#include "desktop/ScreenSaverInhibitor.h"
+
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct Calls {
+    QStringList log;
+};
+
+class FakeWay : public ScreenSaverBackend {
+public:
+    FakeWay(const char *name, bool available, Calls &calls)
+        : m_name(name), m_available(available), m_calls(calls) {}
+    bool hold() override {
+        m_calls.log << QStringLiteral("%1 hold%2").arg(QLatin1String(m_name), m_available ? "" : " refused");
+        return m_available;
+    }
+    void release() override { m_calls.log << QStringLiteral("%1 release").arg(QLatin1String(m_name)); }
+    const char *name() const override { return m_name; }
+
+private:
+    const char *m_name;
+    bool m_available;
+    Calls &m_calls;
+};
+
+std::unique_ptr<ScreenSaverInhibitor> inhibitor(Calls &calls, bool busAnswers = true) {
+    std::vector<std::unique_ptr<ScreenSaverBackend>> ways;
+    ways.push_back(std::make_unique<FakeWay>("bus", busAnswers, calls));
+    ways.push_back(std::make_unique<FakeWay>("x11", true, calls));
+    return std::make_unique<ScreenSaverInhibitor>(std::move(ways));
+}
+
+TEST(ScreenSaver, HeldOnceWhilePlayingAndLetGoAsSoonAsPlayingStops) {
+    Calls calls;
+    auto saver = inhibitor(calls);
+    saver->setPlaying(false);
+    EXPECT_TRUE(calls.log.isEmpty());
+    saver->setPlaying(true);
+    saver->setPlaying(true);
+    EXPECT_TRUE(saver->isHeld());
+    saver->setPlaying(false);
+    saver->setPlaying(false);
+    EXPECT_FALSE(saver->isHeld());
+    saver->setPlaying(true);
+    EXPECT_EQ(calls.log, (QStringList{"bus hold", "bus release", "bus hold"}));
+    saver.reset();
+    EXPECT_EQ(calls.log.last(), "bus release") << "the program ended holding it";
+}
+
+TEST(ScreenSaver, WithoutTheDesktopsServiceTheXServerHoldsItAndIsLetGo) {
+    Calls calls;
+    auto saver = inhibitor(calls, false);
+    saver->setPlaying(true);
+    saver->setPlaying(false);
+    EXPECT_EQ(calls.log, (QStringList{"bus hold refused", "x11 hold", "x11 release"}));
+}
+
+TEST(ScreenSaver, AMinimisedOrHiddenWindowLetsTheScreenBlank) {
+    Calls calls;
+    auto saver = inhibitor(calls);
+    QWidget window;
+    window.show();
+    saver->watchWindow(&window);
+    saver->setPlaying(true);
+    ASSERT_TRUE(saver->isHeld());
+
+    window.showMinimized();
+    EXPECT_FALSE(saver->isHeld()) << "held while minimised";
+    window.showNormal();
+    EXPECT_TRUE(saver->isHeld()) << "not held again once restored";
+    window.hide();
+    EXPECT_FALSE(saver->isHeld()) << "held while hidden";
+    window.show();
+    EXPECT_TRUE(saver->isHeld());
+
+    saver->setPlaying(false);
+    window.hide();
+    window.show();
+    EXPECT_FALSE(saver->isHeld()) << "a window shown again holds it with nothing playing";
+    EXPECT_EQ(calls.log.count("bus hold"), 3);
+    EXPECT_EQ(calls.log.count("bus release"), 3);
+}
+
+} // namespace
