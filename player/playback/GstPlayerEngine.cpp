@@ -70,6 +70,9 @@ void GstPlayerEngine::tune(const PlayTarget &target) {
         later(generation,
               [this, pictures, sounds, undecodable] { onStreamsKnown(pictures, sounds, undecodable); });
     };
+    events.tracksFound = [this, generation](const QList<StreamTrack> &tracks) {
+        later(generation, [this, tracks] { emit streamsFound(tracks); });
+    };
     std::shared_ptr<PlaybackPipeline> pipeline = EarlyTune::take(target, events, m_pipelines);
     StartupTrace::mark(pipeline ? "control took the early tune" : "control tunes");
     const bool begun = pipeline != nullptr;

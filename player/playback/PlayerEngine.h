@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/PlayTarget.h"
+#include "player/StreamTrack.h"
 
 #include <QImage>
 #include <QObject>
@@ -50,4 +51,6 @@ signals:
     void endOfStream();
     // The stream plays and has sound but no picture to show (a radio channel).
     void soundOnly();
+    // The sound and subtitle tracks the stream carries, once its streams are settled.
+    void streamsFound(const QList<StreamTrack> &tracks);
 };
