@@ -2,6 +2,7 @@
 
 #include "player/PlayerLog.h"
 #include "player/StartupTrace.h"
+#include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
 #include "player/playback/StreamLatency.h"
 
@@ -9,14 +10,6 @@
 #include <QUrl>
 #include <gst/gst.h>
 #include <gst/rtsp/gstrtspmessage.h>
-
-namespace {
-
-bool hasProperty(GstElement *element, const char *name) {
-    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
-}
-
-} // namespace
 
 AddressInput::AddressInput(QByteArray uri, const PlayerOptions &options) : m_uri(std::move(uri)), m_options(options) {}
 
@@ -29,7 +22,7 @@ QByteArray AddressInput::uriFor(const QString &address) {
 }
 
 void AddressInput::setUpSource(GstElement *source, PictureSink &) {
-    if (!hasProperty(source, "latency"))
+    if (!PipelineSupport::hasProperty(source, "latency"))
         return;
     g_object_set(source, "latency", guint(m_options.networkCachingMs.value_or(StreamLatency::kTransportStreamMs)),
                  nullptr);
@@ -37,7 +30,7 @@ void AddressInput::setUpSource(GstElement *source, PictureSink &) {
     if (!m_options.networkCachingMs && g_signal_lookup("on-sdp", G_OBJECT_TYPE(source)))
         g_signal_connect(source, "on-sdp", G_CALLBACK(&AddressInput::onDescription), nullptr);
     // Otherwise UDP first, then TCP when the server answers 461 or no packet comes through.
-    if (m_options.rtspTcp && hasProperty(source, "protocols"))
+    if (m_options.rtspTcp && PipelineSupport::hasProperty(source, "protocols"))
         gst_util_set_object_arg(G_OBJECT(source), "protocols", "tcp");
     if (g_signal_lookup("before-send", G_OBJECT_TYPE(source)))
         g_signal_connect(source, "before-send", G_CALLBACK(&AddressInput::onBeforeSend), this);

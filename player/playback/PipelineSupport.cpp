@@ -34,6 +34,10 @@ void setFlags(GstElement *playbin, const PlayerOptions &options, bool subtitles)
     gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
 }
 
+bool hasProperty(GstElement *element, const char *name) {
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
+}
+
 void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data) {
     GstBus *bus = gst_element_get_bus(pipeline);
     gst_bus_set_sync_handler(bus, handler, data, nullptr);

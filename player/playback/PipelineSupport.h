@@ -20,6 +20,8 @@ GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double vo
 // asked for, pictures unconverted to pictures' own sink.
 void setFlags(GstElement *playbin, const PlayerOptions &options, bool subtitles);
 
+bool hasProperty(GstElement *element, const char *name);
+
 // Sends every message of pipeline's bus to handler on the thread that posts it (null: none).
 void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data);
 

@@ -19,10 +19,6 @@ constexpr int kTsDemuxLatencyMs = 0;
 
 std::atomic<int> s_live{0};
 
-bool hasProperty(GstElement *element, const char *name) {
-    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
-}
-
 // Marks the first buffer into the demuxer and into and out of a video decoder.
 void traceFirstBuffers(GstElement *element, const QByteArray &name) {
     const auto probe = [](GstElement *on, const char *pad, const char *step) {
@@ -265,7 +261,7 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
         EarlyKeyFrame::watch(element, self->m_pictures, self->m_startBound);
     if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
-    else if (name.startsWith("avdec_") && hasProperty(element, "output-corrupt"))
+    else if (name.startsWith("avdec_") && PipelineSupport::hasProperty(element, "output-corrupt"))
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
         // key frame: the last good one stays instead.
         g_object_set(element, "output-corrupt", FALSE, nullptr);
