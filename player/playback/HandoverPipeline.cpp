@@ -11,6 +11,7 @@ HandoverPipeline::HandoverPipeline(std::shared_ptr<WarmSource> source, const Pla
     auto ended = std::make_shared<std::atomic<bool>>(false);
     PlaybackPipeline::Events told;
     told.pictureWaiting = events.pictureWaiting;
+    told.tracksFound = events.tracksFound;
     told.finished = [ended, tell = std::move(events.ended)](const GstMessagePtr &message) {
         if (!ended->exchange(true) && tell)
             tell(GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/PlayerOptions.h"
+#include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
 
 #include <QSize>
@@ -16,11 +17,12 @@ class WarmSource;
 // starts).
 class HandoverPipeline {
 public:
-    // Both run on GStreamer threads: a picture waits in takePicture(); the stream ended or failed,
-    // told once.
+    // All run on GStreamer threads: a picture waits in takePicture(); the stream ended or failed,
+    // told once; the sound and subtitle tracks found (optional).
     struct Events {
         std::function<void()> pictureWaiting;
         std::function<void(bool error)> ended;
+        std::function<void(const QList<StreamTrack> &)> tracksFound;
     };
 
     HandoverPipeline(std::shared_ptr<WarmSource> source, const PlayerOptions &options, Events events);
