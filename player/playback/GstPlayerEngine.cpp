@@ -190,7 +190,7 @@ void GstPlayerEngine::onSoundFailed() {
     }
     qCInfo(lcPlayer) << "sound output failed: tuning anew once it is let go";
     m_soundRetried = true;
-    tune(m_target);
+    tune(PlayTarget(m_target));
 }
 
 void GstPlayerEngine::reportConnectionFailure() {
