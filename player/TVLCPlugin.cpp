@@ -31,6 +31,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     m_engine->setPictureSize(size());
     m_supervisor.setAutoLoop(m_autoLoop);
     connect(&m_supervisor, &PlaybackSupervisor::frameReady, this, &TVLCPlugin::showFrame);
+    connect(&m_supervisor, &PlaybackSupervisor::stillReady, this, &TVLCPlugin::showFrame);
     connect(&m_supervisor, &PlaybackSupervisor::pictureCleared, this, &TVLCPlugin::clearPicture);
     connect(&m_supervisor, &PlaybackSupervisor::statusChanged, this, &TVLCPlugin::onStatusChanged);
     connect(&m_recording, &RecordingSession::statusChanged, this, &TVLCPlugin::onStatusChanged);

@@ -4,30 +4,18 @@
 #include "player/StartupTrace.h"
 #include "player/playback/EarlyTune.h"
 #include "player/playback/GstPlugins.h"
+#include "player/playback/PipelineError.h"
 #include "player/playback/PlaybackPipeline.h"
 #include "player/playback/SoundOutput.h"
 
 #include <QUrl>
 #include <gst/gst.h>
 
-#include <netdb.h>
-
 namespace {
-
-// How often tunes look for the sound output again; the start-up preload looks once first.
-constexpr qint64 kSoundProbeIntervalMs = 30000;
 
 QString authorityOf(const QString &address) {
     const QUrl url(address);
     return url.port() > 0 ? QStringLiteral("%1:%2").arg(url.host()).arg(url.port()) : url.host();
-}
-
-bool hostResolves(const QByteArray &host) {
-    addrinfo *found = nullptr;
-    const bool ok = getaddrinfo(host.constData(), nullptr, nullptr, &found) == 0;
-    if (found)
-        freeaddrinfo(found);
-    return ok;
 }
 
 } // namespace
@@ -42,13 +30,14 @@ GstPlayerEngine::GstPlayerEngine(QObject *parent) : PlayerEngine(parent) {
     // otherwise idle lookup thread, it overlaps the first tune's RTSP handshake instead of
     // delaying the first picture.
     if (!EarlyTune::isUnderWay())
-        m_resolver.post(&GstPlugins::preload);
+        m_plugins.post(&GstPlugins::preload);
 }
 
+// A name look-up under way is not waited for: its answer is dropped.
 GstPlayerEngine::~GstPlayerEngine() {
     stop();
     m_pipelines.drain();
-    m_resolver.drain();
+    m_plugins.drain();
 }
 
 void GstPlayerEngine::later(quint64 generation, std::function<void()> what) {
@@ -63,6 +52,11 @@ void GstPlayerEngine::later(quint64 generation, std::function<void()> what) {
 }
 
 void GstPlayerEngine::play(const PlayTarget &target) {
+    m_soundRetried = false;
+    tune(target);
+}
+
+void GstPlayerEngine::tune(const PlayTarget &target) {
     stop();
     const quint64 generation = ++m_generation;
     PlaybackPipeline::Events events;
@@ -76,6 +70,9 @@ void GstPlayerEngine::play(const PlayTarget &target) {
         later(generation,
               [this, pictures, sounds, undecodable] { onStreamsKnown(pictures, sounds, undecodable); });
     };
+    events.tracksFound = [this, generation](const QList<StreamTrack> &tracks) {
+        later(generation, [this, tracks] { emit streamsFound(tracks); });
+    };
     std::shared_ptr<PlaybackPipeline> pipeline = EarlyTune::take(target, events, m_pipelines);
     StartupTrace::mark(pipeline ? "control took the early tune" : "control tunes");
     const bool begun = pipeline != nullptr;
@@ -83,7 +80,7 @@ void GstPlayerEngine::play(const PlayTarget &target) {
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                       target.options, m_pipelines, std::move(events));
     m_current = pipeline;
-    m_currentAddress = target.address;
+    m_target = target;
     m_wantsPictures = target.options.video;
     m_framesSeen = false;
     m_failureReported = false;
@@ -91,12 +88,6 @@ void GstPlayerEngine::play(const PlayTarget &target) {
     const QSize bound = m_pictureSize;
     if (!begun) {
         m_pipelines.post([pipeline, volume, bound] { pipeline->start(volume, bound); });
-        // A sound server started or stopped since is taken into account from a later tune on; not
-        // at every step of a held key, where the probe would compete with the tunes for the device.
-        if (!m_soundProbed.isValid() || m_soundProbed.elapsed() > kSoundProbeIntervalMs) {
-            m_soundProbed.start();
-            m_resolver.post(&SoundOutput::probe);
-        }
         return;
     }
     // Begun with the control's starting settings: the ones of now replace them.
@@ -115,6 +106,8 @@ void GstPlayerEngine::stop() {
     std::shared_ptr<PlaybackPipeline> pipeline = std::move(m_current);
     pipeline->cancel();
     m_pipelines.post([pipeline] { pipeline->teardown(); });
+    if (std::exchange(m_soundFailed, false))
+        m_pipelines.post(&SoundOutput::forget);
 }
 
 void GstPlayerEngine::setVolume(int volume) {
@@ -170,44 +163,58 @@ void GstPlayerEngine::onFinished(quint64, const GstMessagePtr &message) {
 }
 
 void GstPlayerEngine::onError(GstMessage *message) {
+    if (SoundOutput::isSoundSink(GST_MESSAGE_SRC(message))) {
+        onSoundFailed();
+        return;
+    }
     GError *error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    const GQuark domain = error->domain;
-    const int code = error->code;
+    gchar *debug = nullptr;
+    gst_message_parse_error(message, &error, &debug);
+    const PipelineError::Reading reading = PipelineError::read(error, debug, m_framesSeen);
     g_clear_error(&error);
-
-    if (m_framesSeen)
-        report(PlayerFailure::StreamInterrupted, QString());
-    else if (domain == GST_RESOURCE_ERROR && code == GST_RESOURCE_ERROR_NOT_FOUND)
-        report(PlayerFailure::ChannelNotFound, QString());
-    else if (domain == GST_RESOURCE_ERROR)
-        reportConnectionFailure();
-    else if ((domain == GST_CORE_ERROR && code == GST_CORE_ERROR_MISSING_PLUGIN) ||
-             (domain == GST_STREAM_ERROR && code == GST_STREAM_ERROR_CODEC_NOT_FOUND))
-        report(PlayerFailure::Unplayable, QStringLiteral("format non pris en charge"));
+    g_free(debug);
+    if (reading.failure)
+        report(*reading.failure, reading.detail);
     else
-        report(PlayerFailure::Unplayable, QStringLiteral("flux illisible"));
+        reportConnectionFailure();
+}
+
+// The device the sink found may be gone (a sound server stopped, a headset pulled): the stream is
+// tuned anew once, and the sound output looked for again after this pipeline has let it go.
+void GstPlayerEngine::onSoundFailed() {
+    m_soundFailed = true;
+    if (m_soundRetried) {
+        qCInfo(lcPlayer) << "sound output failed again";
+        report(PlayerFailure::Unplayable, QStringLiteral("sortie son indisponible"));
+        return;
+    }
+    qCInfo(lcPlayer) << "sound output failed: tuning anew once it is let go";
+    m_soundRetried = true;
+    tune(PlayTarget(m_target));
 }
 
 void GstPlayerEngine::reportConnectionFailure() {
     // GStreamer says the same for a box that is down and for a name that does not resolve.
     m_failureReported = true;
-    const QString host = QUrl(m_currentAddress).host();
-    const QString authority = authorityOf(m_currentAddress);
+    const QString host = QUrl(m_target.address).host();
+    const QString authority = authorityOf(m_target.address);
     const quint64 generation = m_generation;
-    m_resolver.post([this, generation, host, authority] {
-        const bool known = host.isEmpty() || hostResolves(host.toUtf8());
-        later(generation, [this, known, host, authority] {
-            if (known)
-                emit failed(PlayerFailure::BoxUnreachable, authority);
-            else
-                emit failed(PlayerFailure::HostUnknown, host);
-        });
-    });
+    const auto answer = [this, generation, host, authority](bool known) {
+        if (generation != m_generation)
+            return;
+        if (known)
+            emit failed(PlayerFailure::BoxUnreachable, authority);
+        else
+            emit failed(PlayerFailure::HostUnknown, host);
+    };
+    if (host.isEmpty())
+        answer(true);
+    else
+        m_lookups.start(host.toUtf8(), answer);
 }
 
 void GstPlayerEngine::report(PlayerFailure failure, const QString &detail) {
     m_failureReported = true;
-    qCInfo(lcPlayer).noquote() << "failed:" << int(failure) << detail << m_currentAddress;
+    qCInfo(lcPlayer).noquote() << "failed:" << int(failure) << detail << m_target.address;
     emit failed(failure, detail);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/playback/HostLookup.h"
 #include "player/playback/PlaybackBus.h"
 #include "player/playback/PlayerEngine.h"
 
-#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -35,23 +35,28 @@ public:
     static int livePipelines();
 
 private:
+    void tune(const PlayTarget &target);
     void takePicture(quint64 generation);
     void onFinished(quint64 generation, const GstMessagePtr &message);
     void onStreamsKnown(int pictures, int sounds, bool undecodable);
     void onError(GstMessage *message);
+    void onSoundFailed();
     void reportConnectionFailure();
     void report(PlayerFailure failure, const QString &detail);
     // Runs what on this engine's thread, for the pipeline numbered generation only.
     void later(quint64 generation, std::function<void()> what);
 
     BackgroundQueue m_pipelines;
-    // Name lookups may hang for seconds: they must not hold up the next channel's pipeline.
-    BackgroundQueue m_resolver;
-    // When the sound output was last looked for again; invalid before the first tune.
-    QElapsedTimer m_soundProbed;
+    // Loads the plugins ahead of the first tune.
+    BackgroundQueue m_plugins;
+    HostLookup m_lookups{this};
     std::shared_ptr<PlaybackPipeline> m_current;
     bool m_wantsPictures = true;
-    QString m_currentAddress;
+    PlayTarget m_target;
+    // The sound sink failed: the one found is forgotten once its pipeline has let the device go.
+    bool m_soundFailed = false;
+    // This play has been tuned anew once already for the sound output's sake.
+    bool m_soundRetried = false;
     quint64 m_generation = 0;
     bool m_framesSeen = false;
     bool m_failureReported = false;

@@ -1,30 +1,28 @@
 #pragma once
 
 #include "player/PlayerOptions.h"
+#include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
 
 #include <QSize>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
+class PlaybackPipeline;
 class WarmSource;
-typedef struct _GstElement GstElement;
-typedef struct _GstAppSrc GstAppSrc;
 
-// The decoder of a channel that was warm: a playbin on an appsrc that the channel's WarmSource
-// feeds with the stream it held since its key frame, then with the live packets of the same
-// session. The held part decodes at full speed and only its newest picture is shown; the
-// pipeline runs on the source's clock and base time, so the live part plays in sync and the
-// sound joins live. start() and teardown() block: call them from pipeline threads (a teardown may
-// run on another thread than the start, and before it: the pipeline then never starts).
+// The decoder of a channel that was warm: a PlaybackPipeline on the channel's ring (RingInput),
+// with the hand-over's two events. start() and teardown() block: call them from pipeline threads
+// (a teardown may run on another thread than the start, and before it: the pipeline then never
+// starts).
 class HandoverPipeline {
 public:
-    // Both run on GStreamer threads: a picture waits in takePicture(); the stream ended or failed.
+    // All run on GStreamer threads: a picture waits in takePicture(); the stream ended or failed,
+    // told once; the sound and subtitle tracks found (optional).
     struct Events {
         std::function<void()> pictureWaiting;
         std::function<void(bool error)> ended;
+        std::function<void(const QList<StreamTrack> &)> tracksFound;
     };
 
     HandoverPipeline(std::shared_ptr<WarmSource> source, const PlayerOptions &options, Events events);
@@ -33,23 +31,15 @@ public:
     HandoverPipeline &operator=(const HandoverPipeline &) = delete;
 
     const std::shared_ptr<WarmSource> &source() const { return m_source; }
+    PlaybackPipeline &pipeline() { return *m_pipeline; }
 
     void start(double volume, QSize pictureBound);
     void teardown();
     void setVolume(double volume);
     void setPictureBound(QSize bound);
-    PictureSink::Picture takePicture() { return m_pictures.take(); }
+    PictureSink::Picture takePicture();
 
 private:
-    struct Bridge;
-
-    std::shared_ptr<WarmSource> m_source;
-    const PlayerOptions m_options;
-    const Events m_events;
-    PictureSink m_pictures;
-    std::mutex m_lifecycle;
-    bool m_cancelled = false;
-    GstElement *m_pipeline = nullptr;
-    GstAppSrc *m_appsrc = nullptr;
-    std::atomic<bool> m_ended{false};
+    const std::shared_ptr<WarmSource> m_source;
+    std::shared_ptr<PlaybackPipeline> m_pipeline;
 };

@@ -10,22 +10,32 @@ GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double vo
                         QSize pictureBound, GCallback onSourceSetup, GCallback onElementSetup,
                         gpointer owner) {
     GstElement *playbin = gst_element_factory_make("playbin", nullptr);
-    // Only the first sound track and no subtitles or teletext: playbin's own choice of audio is the
-    // stream's first, the default language. Pictures go unconverted to our own sink, which scales.
-    QByteArray flags = "soft-volume+native-video";
-    if (options.video)
-        flags += "+video";
-    if (options.audio)
-        flags += "+audio";
     g_object_set(playbin, "uri", uri, "volume", volume, nullptr);
     if (options.video)
         g_object_set(playbin, "video-sink", pictures.createBin(pictureBound), nullptr);
     if (options.audio)
         g_object_set(playbin, "audio-sink", SoundOutput::makeSink(), nullptr);
-    gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
+    setFlags(playbin, options, false);
     g_signal_connect(playbin, "source-setup", onSourceSetup, owner);
     g_signal_connect(playbin, "element-setup", onElementSetup, owner);
     return playbin;
+}
+
+void setFlags(GstElement *playbin, const PlayerOptions &options, bool subtitles) {
+    // Only the first sound track: playbin's own choice of audio is the stream's first, the default
+    // language. Pictures go unconverted to our own sink, which scales; with subtitles, playbin
+    // converts them for its overlay, which draws the subtitles before our sink, so they reach the
+    // painted picture at its size.
+    QByteArray flags = "soft-volume";
+    if (options.video)
+        flags += subtitles ? "+video+text" : "+video+native-video";
+    if (options.audio)
+        flags += "+audio";
+    gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
+}
+
+bool hasProperty(GstElement *element, const char *name) {
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
 }
 
 void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data) {

@@ -16,6 +16,12 @@ GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double vo
                         QSize pictureBound, GCallback onSourceSetup, GCallback onElementSetup,
                         gpointer owner);
 
+// What playbin decodes and shows: the first sound track, subtitles drawn onto the picture only when
+// asked for, pictures unconverted to pictures' own sink.
+void setFlags(GstElement *playbin, const PlayerOptions &options, bool subtitles);
+
+bool hasProperty(GstElement *element, const char *name);
+
 // Sends every message of pipeline's bus to handler on the thread that posts it (null: none).
 void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data);
 

@@ -1,6 +1,7 @@
 #include "player/playback/PlaybackBus.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/StreamTracks.h"
 
 #include <gst/gst.h>
 #include <gst/pbutils/missing-plugins.h>
@@ -48,7 +49,7 @@ int PlaybackBus::onMessage(GstBus *, GstMessage *message, void *data) {
         onEndOfStream(message, owner);
         break;
     case GST_MESSAGE_LATENCY:
-        onLatency(owner);
+        onLatency(message, owner);
         break;
     case GST_MESSAGE_CLOCK_LOST:
         onClockLost(owner);
@@ -58,6 +59,9 @@ int PlaybackBus::onMessage(GstBus *, GstMessage *message, void *data) {
         break;
     case GST_MESSAGE_STATE_CHANGED:
         onStateChanged(message);
+        break;
+    case GST_MESSAGE_STREAM_COLLECTION:
+        onStreamCollection(message, owner);
         break;
     case GST_MESSAGE_ASYNC_DONE:
         onAsyncDone(message, owner);
@@ -78,8 +82,8 @@ void PlaybackBus::onError(GstMessage *message, Owner &owner) {
     GError *error = nullptr;
     gchar *debug = nullptr;
     gst_message_parse_error(message, &error, &debug);
-    qCWarning(lcPlayer).noquote() << "error from" << sourceName(message) << ":" << error->message << "|"
-                                  << (debug ? debug : "");
+    qCDebug(lcPlayer).noquote() << "error from" << sourceName(message) << ":" << error->message << "|"
+                                << (debug ? debug : "") << "-> the stream ends";
     g_clear_error(&error);
     g_free(debug);
     owner.finished(keep(message));
@@ -91,25 +95,37 @@ void PlaybackBus::onWarning(GstMessage *message) {
     GError *error = nullptr;
     gchar *debug = nullptr;
     gst_message_parse_warning(message, &error, &debug);
-    qCWarning(lcPlayer).noquote() << "warning from" << sourceName(message) << ":" << error->message << "|"
-                                  << (debug ? debug : "");
+    qCDebug(lcPlayer).noquote() << "warning from" << sourceName(message) << ":" << error->message << "|"
+                                << (debug ? debug : "") << "-> playing on";
     g_clear_error(&error);
     g_free(debug);
 }
 
 void PlaybackBus::onEndOfStream(GstMessage *message, Owner &owner) {
-    qCInfo(lcPlayer) << "end of stream";
+    qCDebug(lcPlayer) << "end of stream -> the stream ends";
     owner.finished(keep(message));
 }
 
-void PlaybackBus::onLatency(Owner &owner) {
-    qCDebug(lcPlayer) << "latency changed";
+void PlaybackBus::onLatency(GstMessage *message, Owner &owner) {
+    qCDebug(lcPlayer) << "latency changed in" << sourceName(message) << "-> the total follows";
     owner.recalculateLatency();
 }
 
 void PlaybackBus::onClockLost(Owner &owner) {
-    qCWarning(lcPlayer) << "clock lost, choosing another";
+    qCDebug(lcPlayer) << "clock lost -> choosing another";
     owner.reselectClock();
+}
+
+void PlaybackBus::onStreamCollection(GstMessage *message, Owner &owner) {
+    GstStreamCollection *collection = nullptr;
+    gst_message_parse_stream_collection(message, &collection);
+    if (!collection)
+        return;
+    const QList<StreamTrack> tracks = StreamTracks::fromCollection(collection);
+    gst_object_unref(collection);
+    qCDebug(lcPlayer).noquote() << "streams listed by" << sourceName(message) << ":"
+                                << StreamTracks::describe(tracks) << "-> kept as the tracks";
+    owner.streamsListed(tracks);
 }
 
 // A live stream is not paused to fill up: its jitter buffer already holds what smooths the network,
@@ -117,7 +133,7 @@ void PlaybackBus::onClockLost(Owner &owner) {
 void PlaybackBus::onBuffering(GstMessage *message) {
     gint percent = 0;
     gst_message_parse_buffering(message, &percent);
-    qCDebug(lcPlayer) << "buffering" << percent << "% in" << sourceName(message);
+    qCDebug(lcPlayer) << "buffering" << percent << "% in" << sourceName(message) << "-> playing on";
 }
 
 void PlaybackBus::onStateChanged(GstMessage *message) {
@@ -132,15 +148,20 @@ void PlaybackBus::onStateChanged(GstMessage *message) {
 void PlaybackBus::onAsyncDone(GstMessage *message, Owner &owner) {
     if (!fromPipeline(message))
         return;
-    qCDebug(lcPlayer) << "streams settled";
+    qCDebug(lcPlayer) << "streams settled -> counting them";
     owner.streamsSettled();
 }
 
 void PlaybackBus::onElement(GstMessage *message, Owner &owner) {
-    if (!gst_is_missing_plugin_message(message))
+    if (!gst_is_missing_plugin_message(message)) {
+        const GstStructure *structure = gst_message_get_structure(message);
+        qCDebug(lcPlayer) << "element message" << (structure ? gst_structure_get_name(structure) : "?") << "from"
+                          << sourceName(message) << "-> ignored";
         return;
+    }
     gchar *description = gst_missing_plugin_message_get_description(message);
-    qCWarning(lcPlayer).noquote() << "no decoder for" << (description ? description : "?");
+    qCDebug(lcPlayer).noquote() << "no decoder for" << (description ? description : "?")
+                                << "-> no picture may be a picture lost";
     g_free(description);
     owner.decoderMissing();
 }

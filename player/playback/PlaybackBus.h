@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/StreamTrack.h"
+
 #include <memory>
 
 typedef struct _GstBus GstBus;
@@ -9,7 +11,7 @@ typedef struct _GstMessage GstMessage;
 using GstMessagePtr = std::shared_ptr<GstMessage>;
 
 // A playing pipeline's bus, read as messages are posted: one short handler per kind of message,
-// each logging what happened, the few that need the pipeline itself handed to its owner.
+// each logging what it decided at debug level, the few that need the pipeline handed to its owner.
 class PlaybackBus {
 public:
     // What the bus asks of the pipeline it watches. Called on GStreamer's threads.
@@ -21,6 +23,8 @@ public:
         virtual void recalculateLatency() = 0;
         // The clock went away with the element that gave it: pause and play to choose another.
         virtual void reselectClock() = 0;
+        // The demultiplexer listed the stream's sound and subtitle tracks.
+        virtual void streamsListed(const QList<StreamTrack> &tracks) = 0;
         // Every stream has been found and linked: how many pictures and sounds there are is known.
         virtual void streamsSettled() = 0;
         // A stream was found that no installed element decodes.
@@ -38,10 +42,11 @@ private:
     static void onError(GstMessage *message, Owner &owner);
     static void onWarning(GstMessage *message);
     static void onEndOfStream(GstMessage *message, Owner &owner);
-    static void onLatency(Owner &owner);
-    static void onClockLost(Owner &owner);
-    static void onBuffering(GstMessage *message);
     static void onStateChanged(GstMessage *message);
+    static void onBuffering(GstMessage *message);
+    static void onLatency(GstMessage *message, Owner &owner);
+    static void onClockLost(Owner &owner);
+    static void onStreamCollection(GstMessage *message, Owner &owner);
     static void onAsyncDone(GstMessage *message, Owner &owner);
     static void onElement(GstMessage *message, Owner &owner);
 };

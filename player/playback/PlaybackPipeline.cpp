@@ -2,16 +2,12 @@
 
 #include "player/PlayerLog.h"
 #include "player/StartupTrace.h"
+#include "player/playback/AddressInput.h"
 #include "player/playback/EarlyKeyFrame.h"
 #include "player/playback/PipelineSupport.h"
-#include "player/playback/RtspControlPath.h"
-#include "player/playback/StreamLatency.h"
+#include "player/playback/StreamTracks.h"
 
-#include <QFileInfo>
-#include <QUrl>
 #include <gst/gst.h>
-#include <gst/rtsp/gstrtspmessage.h>
-#include <gst/tag/tag.h>
 
 namespace {
 
@@ -22,10 +18,6 @@ namespace {
 constexpr int kTsDemuxLatencyMs = 0;
 
 std::atomic<int> s_live{0};
-
-bool hasProperty(GstElement *element, const char *name) {
-    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
-}
 
 // Marks the first buffer into the demuxer and into and out of a video decoder.
 void traceFirstBuffers(GstElement *element, const QByteArray &name) {
@@ -52,21 +44,21 @@ void traceFirstBuffers(GstElement *element, const QByteArray &name) {
 
 } // namespace
 
-PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread,
-                                   Events events)
-    : m_uri(std::move(uri)), m_options(std::move(options)), m_thread(&thread), m_events(std::move(events)),
+PlaybackPipeline::PlaybackPipeline(std::unique_ptr<PlaybackInput> input, PlayerOptions options,
+                                   BackgroundQueue *thread, Events events)
+    : m_input(std::move(input)), m_options(std::move(options)), m_thread(thread), m_events(std::move(events)),
       m_adopted(bool(m_events.pictureWaiting)), m_pictures([this] { pictureWaiting(); }) {}
+
+PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events)
+    : PlaybackPipeline(std::make_unique<AddressInput>(std::move(uri), options), options, &thread,
+                       std::move(events)) {}
 
 PlaybackPipeline::~PlaybackPipeline() {
     teardown();
 }
 
 QByteArray PlaybackPipeline::uriFor(const QString &address) {
-    const QUrl url(address);
-    // One-letter schemes are drive letters: a path, not an address.
-    if (url.scheme().size() > 1)
-        return address.toUtf8();
-    return QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath()).toEncoded();
+    return AddressInput::uriFor(address);
 }
 
 int PlaybackPipeline::live() {
@@ -78,8 +70,10 @@ void PlaybackPipeline::adopt(Events events) {
     m_events = std::move(events);
     m_adopted = true;
     Held held = std::exchange(m_held, Held());
-    if (held.streams)
+    if (held.streams && m_events.streamsKnown)
         m_events.streamsKnown((*held.streams)[0], (*held.streams)[1], (*held.streams)[2]);
+    if (held.tracks && m_events.tracksFound)
+        m_events.tracksFound(*held.tracks);
     if (held.pictureWaiting)
         m_events.pictureWaiting();
     if (held.finished)
@@ -101,16 +95,23 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
     m_volume = m_volume.value_or(volume);
     m_bound = m_bound.value_or(pictureBound);
     m_startBound = *m_bound;
-    GstElement *playbin = PipelineSupport::makePlaybin(m_uri.constData(), m_options, *m_volume, m_pictures,
-                                                       *m_bound, G_CALLBACK(&PlaybackPipeline::onSourceSetup),
-                                                       G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
+    GstElement *playbin = PipelineSupport::makePlaybin(
+        m_input->uri().constData(), m_options, *m_volume, m_pictures, *m_bound,
+        G_CALLBACK(&PlaybackPipeline::onSourceSetup), G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
+    if (m_subtitlesShown)
+        PipelineSupport::setFlags(playbin, m_options, true);
     PlaybackBus::attach(playbin, *this);
-
     m_pipeline = playbin;
     ++s_live;
     g_object_weak_ref(
         G_OBJECT(playbin), [](gpointer, GObject *) { --s_live; }, nullptr);
-    qCDebug(lcPlayer) << "playing" << m_uri;
+    if (!m_input->prepare(playbin)) {
+        GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_FAILED, "input not ready");
+        finished(GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
+        g_error_free(error);
+        return;
+    }
+    qCDebug(lcPlayer) << "playing" << m_input->uri();
     StartupTrace::mark("pipeline built");
     gst_element_set_state(playbin, GST_STATE_PLAYING);
     StartupTrace::mark("pipeline set playing");
@@ -118,10 +119,10 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
 
 void PlaybackPipeline::teardown() {
     std::lock_guard lock(m_lifecycle);
-    // A teardown that comes first, from another thread, means no start.
     m_cancelled = true;
     if (!m_pipeline)
         return;
+    m_input->release();
     // Blocks a few milliseconds, about 100 against a frozen server: never on the window's thread.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
     PlaybackBus::detach(m_pipeline);
@@ -145,9 +146,24 @@ void PlaybackPipeline::setPictureBound(QSize bound) {
         m_pictures.setBound(bound);
 }
 
-void PlaybackPipeline::onPipelineThread(std::function<void(GstElement *)> task) {
+void PlaybackPipeline::setSubtitlesShown(bool shown) {
+    std::lock_guard lock(m_lifecycle);
+    if (m_subtitlesShown == shown)
+        return;
+    m_subtitlesShown = shown;
+    if (m_pipeline)
+        PipelineSupport::setFlags(m_pipeline, m_options, shown);
+}
+
+void PlaybackPipeline::onPipelineThread(const char *what, std::function<void(GstElement *)> task) {
+    BackgroundQueue *thread = m_thread;
+    if (!thread) {
+        qCDebug(lcPlayer) << what << ": left to the input, which fixes the timing";
+        return;
+    }
+    qCDebug(lcPlayer) << what;
     std::weak_ptr<PlaybackPipeline> weak = weak_from_this();
-    m_thread.load()->post([weak, task = std::move(task)] {
+    thread->post([weak, task = std::move(task)] {
         const std::shared_ptr<PlaybackPipeline> self = weak.lock();
         if (!self)
             return;
@@ -166,63 +182,57 @@ void PlaybackPipeline::finished(const GstMessagePtr &message) {
 }
 
 void PlaybackPipeline::recalculateLatency() {
-    onPipelineThread([](GstElement *pipeline) { gst_bin_recalculate_latency(GST_BIN(pipeline)); });
+    onPipelineThread("recalculating the latency",
+                     [](GstElement *pipeline) { gst_bin_recalculate_latency(GST_BIN(pipeline)); });
 }
 
 void PlaybackPipeline::reselectClock() {
-    onPipelineThread([](GstElement *pipeline) {
+    onPipelineThread("choosing another clock", [](GstElement *pipeline) {
         gst_element_set_state(pipeline, GST_STATE_PAUSED);
         gst_element_set_state(pipeline, GST_STATE_PLAYING);
     });
+}
+
+void PlaybackPipeline::streamsListed(const QList<StreamTrack> &tracks) {
+    std::lock_guard lock(m_tracksMutex);
+    m_listed = tracks;
 }
 
 void PlaybackPipeline::streamsSettled() {
     gint pictures = 0, sounds = 0;
     g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
     qCDebug(lcPlayer) << "streams:" << pictures << "video," << sounds << "audio";
+    QList<StreamTrack> tracks;
+    {
+        std::lock_guard lock(m_tracksMutex);
+        tracks = m_listed.value_or(StreamTracks::fromPlaybin(m_pipeline));
+    }
+    qCDebug(lcPlayer).noquote() << "tracks:" << StreamTracks::describe(tracks);
     if (sounds > 1 && lcPlayer().isDebugEnabled()) {
         gint playing = -1;
         g_object_get(m_pipeline, "current-audio", &playing, nullptr);
+        GstTagList *tags = nullptr;
+        g_signal_emit_by_name(m_pipeline, "get-audio-tags", playing, &tags);
+        const QString language = StreamTracks::languageOf(tags);
+        if (tags)
+            gst_tag_list_unref(tags);
         qCDebug(lcPlayer).noquote() << "sound: track" << playing + 1 << "of" << sounds << "in"
-                                    << languageOfSound(playing);
+                                    << (language.isEmpty() ? QStringLiteral("?") : language);
     }
     std::lock_guard lock(m_eventsMutex);
-    if (m_adopted)
-        m_events.streamsKnown(pictures, sounds, m_decoderMissing);
-    else
+    if (!m_adopted) {
         m_held.streams = {pictures, sounds, m_decoderMissing};
-}
-
-QByteArray PlaybackPipeline::languageOfSound(int track) const {
-    GstTagList *tags = nullptr;
-    g_signal_emit_by_name(m_pipeline, "get-audio-tags", track, &tags);
-    gchar *code = nullptr;
-    QByteArray language = "?";
-    if (tags && gst_tag_list_get_string(tags, GST_TAG_LANGUAGE_CODE, &code)) {
-        // Streams name languages in ISO 639-2, either form ("fre", "fra"): one name for each.
-        const gchar *shortCode = gst_tag_get_language_code_iso_639_1(code);
-        language = shortCode ? shortCode : code;
+        m_held.tracks = tracks;
+        return;
     }
-    g_free(code);
-    if (tags)
-        gst_tag_list_unref(tags);
-    return language;
+    if (m_events.streamsKnown)
+        m_events.streamsKnown(pictures, sounds, m_decoderMissing);
+    if (m_events.tracksFound)
+        m_events.tracksFound(tracks);
 }
 
 void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {
-    if (!hasProperty(source, "latency"))
-        return;
-    g_object_set(source, "latency",
-                 guint(self->m_options.networkCachingMs.value_or(StreamLatency::kTransportStreamMs)),
-                 nullptr);
-    // Read before the streams are set up, while the latency can still change.
-    if (!self->m_options.networkCachingMs && g_signal_lookup("on-sdp", G_OBJECT_TYPE(source)))
-        g_signal_connect(source, "on-sdp", G_CALLBACK(&PlaybackPipeline::onDescription), nullptr);
-    // Otherwise UDP first, then TCP when the server answers 461 or no packet comes through.
-    if (self->m_options.rtspTcp && hasProperty(source, "protocols"))
-        gst_util_set_object_arg(G_OBJECT(source), "protocols", "tcp");
-    if (g_signal_lookup("before-send", G_OBJECT_TYPE(source)))
-        g_signal_connect(source, "before-send", G_CALLBACK(&PlaybackPipeline::onBeforeSend), self);
+    self->m_input->setUpSource(source, self->m_pictures);
 }
 
 void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, PlaybackPipeline *self) {
@@ -246,37 +256,13 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
             self, nullptr);
         gst_object_unref(input);
     }
-    if (self->m_options.video && (name == "h264parse" || name == "h265parse" || name == "mpegvideoparse"))
+    if (self->m_options.video && self->m_input->showsFirstKeyFrameEarly() &&
+        (name == "h264parse" || name == "h265parse" || name == "mpegvideoparse"))
         EarlyKeyFrame::watch(element, self->m_pictures, self->m_startBound);
     if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
-    else if (name.startsWith("avdec_") && hasProperty(element, "output-corrupt"))
+    else if (name.startsWith("avdec_") && PipelineSupport::hasProperty(element, "output-corrupt"))
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
         // key frame: the last good one stays instead.
         g_object_set(element, "output-corrupt", FALSE, nullptr);
-}
-
-void PlaybackPipeline::onDescription(GstElement *source, void *sdp, void *) {
-    const int latency = StreamLatency::forDescription(static_cast<const GstSDPMessage *>(sdp));
-    if (latency != StreamLatency::kTransportStreamMs) {
-        qCDebug(lcPlayer) << "plain RTP video: jitter buffer of" << latency << "ms";
-        g_object_set(source, "latency", guint(latency), nullptr);
-    }
-}
-
-int PlaybackPipeline::onBeforeSend(GstElement *, GstRTSPMessage *message, PlaybackPipeline *self) {
-    if (message->type != GST_RTSP_MESSAGE_REQUEST || !message->type_data.request.uri)
-        return TRUE;
-    if (StartupTrace::enabled())
-        StartupTrace::mark(QByteArray("rtsp ")
-                               .append(gst_rtsp_method_as_text(message->type_data.request.method))
-                               .append(" sent")
-                               .constData());
-    const QByteArray fixed = RtspControlPath::appended(self->m_uri, message->type_data.request.uri);
-    if (!fixed.isEmpty()) {
-        qCDebug(lcPlayer) << "request for" << message->type_data.request.uri << "sent to" << fixed;
-        g_free(message->type_data.request.uri);
-        message->type_data.request.uri = g_strdup(fixed.constData());
-    }
-    return TRUE;
 }

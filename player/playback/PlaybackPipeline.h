@@ -2,8 +2,10 @@
 
 #include "player/BackgroundQueue.h"
 #include "player/PlayerOptions.h"
+#include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
 #include "player/playback/PlaybackBus.h"
+#include "player/playback/PlaybackInput.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -15,9 +17,8 @@
 #include <mutex>
 #include <optional>
 
-typedef struct _GstRTSPMessage GstRTSPMessage;
-
-// One playbin playing one stream, from its start to its teardown. Everything that changes the
+// One playbin playing one stream, from its start to its teardown, from either input: an address
+// it connects to itself or a warm channel's ring (PlaybackInput). Everything that changes the
 // pipeline's state runs on a pipeline thread, so no call from the window waits on the network;
 // what the pipeline has to say goes out through Events, on GStreamer's threads. A pipeline may be
 // started before anyone listens (the start-up channel, while the windows are built): what it says
@@ -26,12 +27,19 @@ class PlaybackPipeline : public PlaybackBus::Owner, public std::enable_shared_fr
 public:
     struct Events {
         std::function<void()> pictureWaiting;
+        // An error or the end of the stream.
         std::function<void(const GstMessagePtr &)> finished;
         // undecodable: some stream found has no decoder here, so "no picture" may be a picture lost.
         std::function<void(int pictures, int sounds, bool undecodable)> streamsKnown;
+        // The sound and subtitle tracks found, once the streams are settled.
+        std::function<void(const QList<StreamTrack> &)> tracksFound;
     };
 
-    // thread runs the work the bus asks for; without events, the pipeline waits for adopt().
+    // thread runs the work the bus asks for (null: none, for an input that fixes its own timing);
+    // without events, the pipeline waits for adopt().
+    PlaybackPipeline(std::unique_ptr<PlaybackInput> input, PlayerOptions options, BackgroundQueue *thread,
+                     Events events = {});
+    // Plays an address (see AddressInput).
     PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events = {});
     ~PlaybackPipeline();
     PlaybackPipeline(const PlaybackPipeline &) = delete;
@@ -46,11 +54,14 @@ public:
     void moveTo(BackgroundQueue &thread) { m_thread = &thread; }
 
     // On a pipeline thread; each may run on another thread than the start, before or after it.
-    // A volume or bound set before the start replaces the one the start is given.
+    // A volume or bound set before the start replaces the one the start is given. A teardown that
+    // comes first means no start.
     void start(double volume, QSize pictureBound);
     void teardown();
     void setVolume(double volume);
     void setPictureBound(QSize bound);
+    // Subtitles found in the stream drawn onto the pictures, or not (the default).
+    void setSubtitlesShown(bool shown);
 
     // Before start(): called once, on a streaming thread, as the stream's first packet reaches
     // the demultiplexer (or a parser, for a stream sent without one).
@@ -59,6 +70,7 @@ public:
     // Any thread: work still queued for this pipeline is skipped from now on.
     void cancel() { m_cancelled = true; }
     PictureSink::Picture takePicture() { return m_pictures.take(); }
+    const PlaybackInput &input() const { return *m_input; }
 
     // Pipelines created and not yet freed, in the whole process.
     static int live();
@@ -68,25 +80,23 @@ private:
     void pictureWaiting();
     void recalculateLatency() override;
     void reselectClock() override;
+    void streamsListed(const QList<StreamTrack> &tracks) override;
     void streamsSettled() override;
-    // The language a sound track is in, two letters where it has them; "?" when it does not say.
-    QByteArray languageOfSound(int track) const;
     void decoderMissing() override { m_decoderMissing = true; }
     // Runs task on the pipeline thread while this pipeline is still wanted.
-    void onPipelineThread(std::function<void(GstElement *)> task);
+    void onPipelineThread(const char *what, std::function<void(GstElement *)> task);
 
     static void onSourceSetup(GstElement *playbin, GstElement *source, PlaybackPipeline *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
-    static void onDescription(GstElement *source, void *sdp, void *);
-    static int onBeforeSend(GstElement *source, GstRTSPMessage *message, PlaybackPipeline *self);
 
     struct Held {
         bool pictureWaiting = false;
         GstMessagePtr finished;
         std::optional<std::array<int, 3>> streams;
+        std::optional<QList<StreamTrack>> tracks;
     };
 
-    const QByteArray m_uri;
+    const std::unique_ptr<PlaybackInput> m_input;
     const PlayerOptions m_options;
     std::atomic<BackgroundQueue *> m_thread;
     std::mutex m_eventsMutex;
@@ -100,9 +110,13 @@ private:
     std::mutex m_lifecycle;
     std::optional<double> m_volume;
     std::optional<QSize> m_bound;
+    bool m_subtitlesShown = false;
     // The bound the pipeline started with, read by its streaming threads; never changes after.
     QSize m_startBound;
     GstElement *m_pipeline = nullptr;
+    // The tracks the demultiplexer listed; read from playbin at settling when none did.
+    std::mutex m_tracksMutex;
+    std::optional<QList<StreamTrack>> m_listed;
     std::function<void()> m_streamArrived;
     std::atomic<bool> m_streamArrivedTold{false};
 };

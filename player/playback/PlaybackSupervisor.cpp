@@ -7,6 +7,8 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
     m_frameWatchdog.setSingleShot(true);
     m_retryTimer.setSingleShot(true);
     connect(&m_engine, &PlayerEngine::frameReady, this, &PlaybackSupervisor::onFrame);
+    connect(&m_engine, &PlayerEngine::stillReady, this, &PlaybackSupervisor::onStill);
+    connect(&m_engine, &PlayerEngine::restarted, this, &PlaybackSupervisor::onRestarted);
     connect(&m_engine, &PlayerEngine::failed, this, &PlaybackSupervisor::onFailed);
     connect(&m_engine, &PlayerEngine::endOfStream, this, &PlaybackSupervisor::onEndOfStream);
     connect(&m_engine, &PlayerEngine::soundOnly, this, &PlaybackSupervisor::onSoundOnly);
@@ -46,6 +48,8 @@ QString PlaybackSupervisor::failureText(PlayerFailure failure, const QString &de
         return QStringLiteral("Flux interrompu");
     case PlayerFailure::Unplayable:
         return QStringLiteral("Lecture impossible : %1").arg(detail);
+    case PlayerFailure::BoxBusy:
+        return QStringLiteral("Décodeur occupé");
     }
     return QString();
 }
@@ -86,6 +90,23 @@ void PlaybackSupervisor::onFrame(const QImage &frame, qreal pixelAspectRatio) {
     m_frameWatchdog.start(m_timing.frameTimeoutMs);
     setStatus(QString());
     emit frameReady(frame, pixelAspectRatio);
+}
+
+// Neither the state nor the watchdog move: a still that live pictures never follow fails under the
+// first picture's timeout, not the stall watchdog's. Over a failure being retried, the cause stays.
+void PlaybackSupervisor::onStill(const QImage &frame, qreal pixelAspectRatio) {
+    if (!isStreaming())
+        return;
+    if (!m_retrying)
+        setStatus(QString());
+    emit stillReady(frame, pixelAspectRatio);
+}
+
+void PlaybackSupervisor::onRestarted() {
+    if (m_state != State::Connecting && m_state != State::Playing)
+        return;
+    m_state = State::Connecting;
+    m_frameWatchdog.start(m_timing.firstFrameTimeoutMs);
 }
 
 void PlaybackSupervisor::onFailed(PlayerFailure failure, const QString &detail) {

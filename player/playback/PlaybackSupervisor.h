@@ -9,6 +9,8 @@
 // Watches what the engine does with the stream being played and tells the user in one line:
 // connecting, or why it failed. A frozen stream (no frames, no error) is caught by a watchdog;
 // a failed stream is tried again every few seconds until it plays or another one is asked for.
+// A still (a picture kept from before the tune) is shown but proves nothing: until decoded video
+// comes, the stream is still connecting, under the first picture's timeout.
 class PlaybackSupervisor : public QObject {
     Q_OBJECT
 public:
@@ -38,6 +40,7 @@ public:
 signals:
     void statusChanged(const QString &text);
     void frameReady(const QImage &frame, qreal pixelAspectRatio);
+    void stillReady(const QImage &frame, qreal pixelAspectRatio);
     // The picture shown so far no longer belongs to anything playing.
     void pictureCleared();
 
@@ -46,6 +49,8 @@ private:
 
     void startAttempt();
     void onFrame(const QImage &frame, qreal pixelAspectRatio);
+    void onStill(const QImage &frame, qreal pixelAspectRatio);
+    void onRestarted();
     void onFailed(PlayerFailure failure, const QString &detail);
     void onEndOfStream();
     void onSoundOnly();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/PlayTarget.h"
+#include "player/StreamTrack.h"
 
 #include <QImage>
 #include <QObject>
@@ -16,6 +17,7 @@ enum class PlayerFailure {
     NoAnswer,          // connected, but no picture ever came
     StreamInterrupted, // the picture was playing and stopped
     Unplayable,        // the stream came but cannot be decoded or shown
+    BoxBusy,           // the box refuses another session (453, 454 or 503)
 };
 
 // The media backend behind the player control. Calls return at once; what follows arrives
@@ -38,9 +40,17 @@ public:
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
     void frameReady(const QImage &frame, qreal pixelAspectRatio);
+    // A picture kept from before the tune (a warm channel's key frame): shown at once, but it
+    // says nothing of whether the stream plays.
+    void stillReady(const QImage &frame, qreal pixelAspectRatio);
+    // What was being tried is given up and the stream is tuned anew: the wait for its first
+    // picture starts again.
+    void restarted();
     // Reported once per play; detail names what failed (a host, GStreamer's own text).
     void failed(PlayerFailure failure, const QString &detail);
     void endOfStream();
     // The stream plays and has sound but no picture to show (a radio channel).
     void soundOnly();
+    // The sound and subtitle tracks the stream carries, once its streams are settled.
+    void streamsFound(const QList<StreamTrack> &tracks);
 };

@@ -102,4 +102,17 @@ GstElement *makeFoundSink(const QByteArray &factory) {
     return sink;
 }
 
+void forget() {
+    std::lock_guard lock(s_mutex);
+    s_found.reset();
+}
+
+bool isSoundSink(GstObject *element) {
+    if (!element || !GST_IS_ELEMENT(element))
+        return false;
+    const gchar *kind = gst_element_class_get_metadata(GST_ELEMENT_GET_CLASS(element), GST_ELEMENT_METADATA_KLASS);
+    const QByteArray klass(kind ? kind : "");
+    return klass.contains("Sink") && klass.contains("Audio");
+}
+
 } // namespace SoundOutput

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 typedef struct _GstElement GstElement;
+typedef struct _GstObject GstObject;
 
 // Where the sound goes. Letting each pipeline find a working sound device itself (autoaudiosink)
 // tries the sound server and every device in turn, a connection attempt each, while the pipeline
@@ -23,5 +24,12 @@ QByteArray awaitFound();
 GstElement *makeSink();
 // A new sink (floating) of the kind a probe found; the searching sink itself for none.
 GstElement *makeFoundSink(const QByteArray &factory);
+// The sink found no longer works: the next pipeline looks for one again, as its sound is about to
+// flow. Call it once the pipeline whose sink failed has let the device go, or the search may find
+// the device busy (ALSA without mixing).
+void forget();
+// True for an element that plays sound out (the deferred one included): its failure is the sound
+// output's, not the stream's.
+bool isSoundSink(GstObject *element);
 
 } // namespace SoundOutput

@@ -49,6 +49,10 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
         if (m_coldActive)
             emit endOfStream();
     });
+    connect(m_cold.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
+        if (m_coldActive)
+            emit streamsFound(tracks);
+    });
 }
 
 WarmPlayerEngine::~WarmPlayerEngine() {

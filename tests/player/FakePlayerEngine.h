@@ -27,6 +27,11 @@ public:
         frame.fill(colour);
         emit frameReady(frame, pixelAspectRatio);
     }
+    void sendStill(QColor colour, QSize size = QSize(720, 576)) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(colour);
+        emit stillReady(frame, 1.0);
+    }
     void sendFailure(PlayerFailure failure, const QString &detail = QString()) {
         emit failed(failure, detail);
     }

@@ -73,6 +73,22 @@ TEST_F(GstPlayer, NamesTheCauseWhenTheChannelOrTheBoxIsMissing) {
         << control->statusText();
 }
 
+TEST_F(GstPlayer, ABoxWithNoSessionLeftIsToldAsBusyUntilTheOtherViewerLeaves) {
+    ASSERT_TRUE(box.setMaxSessions(1));
+    tune(box.address(201));
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+
+    TVLCPlugin otherTv;
+    otherTv.resize(537, 329);
+    otherTv.addTarget(QString::fromLatin1(box.address(202)), {"nooverlay"}, 1, 0);
+    otherTv.play();
+    EXPECT_TRUE(waitUntil([&] { return otherTv.statusText() == "Décodeur occupé"; }, 15000))
+        << otherTv.statusText();
+
+    control->stop();
+    EXPECT_TRUE(waitUntil([&] { return otherTv.statusText().isEmpty(); }, 15000)) << otherTv.statusText();
+}
+
 TEST_F(GstPlayer, AFrozenStreamIsNoticedAndComesBackAfterTheBoxResumes) {
     tune(box.address(201));
     ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();

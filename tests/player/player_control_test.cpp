@@ -139,6 +139,7 @@ TEST_F(PlayerControl, EachFailureIsNamedInFrenchThenRetriedUntilThePictureComesB
         {PlayerFailure::StreamInterrupted, "", "Flux interrompu"},
         {PlayerFailure::Unplayable, "format non pris en charge",
          "Lecture impossible : format non pris en charge"},
+        {PlayerFailure::BoxBusy, "", "Décodeur occupé"},
     };
     for (const Case &c : cases) {
         tune(kChannel);
@@ -188,6 +189,30 @@ TEST_F(PlayerControl, AStreamThatNeverShowsAPictureIsReportedButASilentRetryKeep
     // Retries against a box that accepts the call but sends nothing.
     ASSERT_TRUE(waitUntil([&] { return fake->playCount() >= 4; }, 10000));
     EXPECT_EQ(control->statusText(), "Flux interrompu");
+}
+
+TEST_F(PlayerControl, AStillIsShownButOnlyLivePicturesCountAsPlaying) {
+    // A still with nothing after it: the first picture's timeout, not the stall watchdog, ends it.
+    tune(kChannel);
+    fake->sendStill(Qt::red);
+    EXPECT_EQ(pixelAt(268, 164), qRgb(255, 0, 0));
+    EXPECT_TRUE(control->statusText().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !control->statusText().isEmpty(); }, 5000));
+    EXPECT_EQ(control->statusText(), "Le décodeur ne répond pas");
+
+    // Live pictures after the still do start the stall watchdog.
+    tune(kChannel);
+    fake->sendStill(Qt::red);
+    fake->sendFrame(Qt::green);
+    ASSERT_TRUE(waitUntil([&] { return !control->statusText().isEmpty(); }, 5000));
+    EXPECT_EQ(control->statusText(), "Flux interrompu");
+
+    // Tuned anew: waiting for a first picture again, not for the next one.
+    tune(kChannel);
+    fake->sendFrame(Qt::green);
+    emit fake->restarted();
+    ASSERT_TRUE(waitUntil([&] { return !control->statusText().isEmpty(); }, 5000));
+    EXPECT_EQ(control->statusText(), "Le décodeur ne répond pas");
 }
 
 TEST_F(PlayerControl, TheEndOfALiveStreamIsAnInterruptionUnlessLooping) {

@@ -55,4 +55,35 @@ TEST(DeferredSoundSink, TakesTheSinkFoundOnceSoundIsAboutToFlowAndPlaysItThrough
     gst_object_unref(pipeline);
 }
 
+// A sink that failed is forgotten: the next pipeline searches again, as its sound is about to flow.
+TEST(SoundOutput, AFailedSinkIsForgottenAndOnlySoundSinksCountAsIt) {
+    gst_init(nullptr, nullptr);
+    SoundOutput::awaitFound();
+    const auto typeOf = [](GstElement *element) {
+        gst_object_ref_sink(element);
+        const GType type = G_OBJECT_TYPE(element);
+        gst_object_unref(element);
+        return type;
+    };
+    const GType deferred = typeOf(DeferredSoundSink::create());
+    EXPECT_NE(typeOf(SoundOutput::makeSink()), deferred);
+    SoundOutput::forget();
+    EXPECT_EQ(typeOf(SoundOutput::makeSink()), deferred);
+    SoundOutput::awaitFound();
+    EXPECT_NE(typeOf(SoundOutput::makeSink()), deferred);
+
+    for (const auto &[factory, sound] : {std::pair("autoaudiosink", true), std::pair("fakesink", false),
+                                         std::pair("fakevideosink", false), std::pair("audiotestsrc", false)}) {
+        GstElement *element = gst_element_factory_make(factory, nullptr);
+        ASSERT_NE(element, nullptr) << factory;
+        gst_object_ref_sink(element);
+        EXPECT_EQ(SoundOutput::isSoundSink(GST_OBJECT(element)), sound) << factory;
+        gst_object_unref(element);
+    }
+    GstElement *bin = DeferredSoundSink::create();
+    gst_object_ref_sink(bin);
+    EXPECT_TRUE(SoundOutput::isSoundSink(GST_OBJECT(bin)));
+    gst_object_unref(bin);
+}
+
 } // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+// A sound or subtitle track a stream carries, as the player found it: what a choice of sound
+// track or of subtitles is made from.
+struct StreamTrack {
+    enum class Kind { Sound, Subtitles };
+
+    Kind kind = Kind::Sound;
+    // Two letters where the language has them ("fr"), else as the stream names it; empty when unsaid.
+    QString language;
+    // The format as the stream names it ("MPEG-1 Audio", "DVB subtitles"); empty when unsaid.
+    QString format;
+    // What tells the track apart in its stream (the demultiplexer's stream id, else its number).
+    QString id;
+
+    bool operator==(const StreamTrack &) const = default;
+};
+
+Q_DECLARE_METATYPE(StreamTrack)
