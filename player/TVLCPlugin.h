@@ -68,6 +68,7 @@ private:
     void clearPicture();
     QRect pictureRect() const;
     void onStatusChanged();
+    void cancelBoxLoan();
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;
@@ -82,4 +83,7 @@ private:
     QString m_shownStatus;
     // Why the last target was refused, until something else is played or stopped.
     QString m_refusal;
+    // A recording waits for the engine to have closed its sessions; a newer play or stop voids it.
+    quint64 m_recordingTicket = 0;
+    bool m_awaitingBox = false;
 };

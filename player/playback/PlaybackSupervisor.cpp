@@ -7,6 +7,7 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
     m_frameWatchdog.setSingleShot(true);
     m_retryTimer.setSingleShot(true);
     connect(&m_engine, &PlayerEngine::frameReady, this, &PlaybackSupervisor::onFrame);
+    connect(&m_engine, &PlayerEngine::stillReady, this, &PlaybackSupervisor::frameReady);
     connect(&m_engine, &PlayerEngine::failed, this, &PlaybackSupervisor::onFailed);
     connect(&m_engine, &PlayerEngine::endOfStream, this, &PlaybackSupervisor::onEndOfStream);
     connect(&m_engine, &PlayerEngine::soundOnly, this, &PlaybackSupervisor::onSoundOnly);
@@ -46,6 +47,8 @@ QString PlaybackSupervisor::failureText(PlayerFailure failure, const QString &de
         return QStringLiteral("Flux interrompu");
     case PlayerFailure::Unplayable:
         return QStringLiteral("Lecture impossible : %1").arg(detail);
+    case PlayerFailure::BoxBusy:
+        return QStringLiteral("Décodeur occupé");
     }
     return QString();
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Why a stream stopped or never started, as the user is told.
 enum class PlayerFailure {
     BoxUnreachable,    // nothing answers at the box's address
@@ -16,6 +18,7 @@ enum class PlayerFailure {
     NoAnswer,          // connected, but no picture ever came
     StreamInterrupted, // the picture was playing and stopped
     Unplayable,        // the stream came but cannot be decoded or shown
+    BoxBusy,           // the box refuses another session (453, 454 or 503)
 };
 
 // The media backend behind the player control. Calls return at once; what follows arrives
@@ -34,10 +37,22 @@ public:
     virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
     // The size the picture is shown at: an engine may deliver pictures no larger than that.
     virtual void setPictureSize(QSize) {}
+    // Another user of the box (a recording) takes a session first: the engine, stopped, opens none
+    // of its own until boxReturned(), and calls lent on its own thread once the box has seen every
+    // session it held close. A play meanwhile waits, connecting, for the box to be given back.
+    virtual void lendBox(std::function<void()> lent) { lent(); }
+    // The other user's sessions are closed: the box is this engine's again.
+    virtual void boxReturned() {}
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
     void frameReady(const QImage &frame, qreal pixelAspectRatio);
+    // A picture kept from before the tune (a warm channel's key frame): shown at once, but it
+    // says nothing of whether the stream plays.
+    void stillReady(const QImage &frame, qreal pixelAspectRatio);
+    // What was being tried is given up and the stream is tuned anew: the wait for its first
+    // picture starts again.
+    void restarted();
     // Reported once per play; detail names what failed (a host, GStreamer's own text).
     void failed(PlayerFailure failure, const QString &detail);
     void endOfStream();
