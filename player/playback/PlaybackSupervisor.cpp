@@ -7,7 +7,7 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
     m_frameWatchdog.setSingleShot(true);
     m_retryTimer.setSingleShot(true);
     connect(&m_engine, &PlayerEngine::frameReady, this, &PlaybackSupervisor::onFrame);
-    connect(&m_engine, &PlayerEngine::stillReady, this, &PlaybackSupervisor::frameReady);
+    connect(&m_engine, &PlayerEngine::stillReady, this, &PlaybackSupervisor::onFrame);
     connect(&m_engine, &PlayerEngine::failed, this, &PlaybackSupervisor::onFailed);
     connect(&m_engine, &PlayerEngine::endOfStream, this, &PlaybackSupervisor::onEndOfStream);
     connect(&m_engine, &PlayerEngine::soundOnly, this, &PlaybackSupervisor::onSoundOnly);

@@ -161,6 +161,8 @@ void WarmPlayerEngine::lendBox(std::function<void()> lent) {
 }
 
 void WarmPlayerEngine::boxReturned() {
+    if (!m_policy.boxLent())
+        return;
     m_policy.setBoxLent(false);
     m_boxWait.stop();
     if (m_coldState == ColdState::AwaitingBox)
