@@ -478,45 +478,21 @@ void WarmPlayerEngine::notePeak() {
 }
 
 QStringList WarmPlayerEngine::warmAddresses() const {
-    QStringList ready;
-    const QString active = m_handover.address();
-    for (const auto &[address, source] : m_sessions.sources()) {
-        if (address != active && source->isReady(m_timing.maxSilenceMs))
-            ready.append(address);
-    }
-    return ready;
+    return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
 }
 
 qsizetype WarmPlayerEngine::bytesHeld() const {
-    qsizetype total = 0;
-    for (const auto &[address, source] : m_sessions.sources())
-        total += source->bytesHeld();
-    return total;
+    return m_sessions.bytesHeld();
 }
 
 qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
-    qint64 total = 0;
-    const QString active = m_handover.address();
-    for (const auto &[address, source] : m_sessions.sources()) {
-        if (address != active)
-            total += source->bytesReceived();
-    }
-    return total;
+    return m_sessions.bytesReceived(m_handover.address());
 }
 
 QStringList WarmPlayerEngine::picturedAddresses() const {
-    QStringList pictured;
-    for (const auto &[address, source] : m_sessions.sources()) {
-        if (source->isReady(m_timing.maxSilenceMs) &&
-            !source->keyFramePicture(m_timing.maxSilenceMs).image.isNull())
-            pictured.append(address);
-    }
-    return pictured;
+    return m_sessions.picturedAddresses(m_timing.maxSilenceMs);
 }
 
 qsizetype WarmPlayerEngine::pictureBytesHeld() const {
-    qsizetype total = 0;
-    for (const auto &[address, source] : m_sessions.sources())
-        total += source->keyFramePicture(m_timing.maxSilenceMs).image.sizeInBytes();
-    return total;
+    return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs);
 }

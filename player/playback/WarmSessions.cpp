@@ -116,3 +116,44 @@ void WarmSessions::closeAll(int deadlineMs) {
     if (!done)
         qCWarning(lcPlayer) << m_closing->underWay.size() << "warm sessions still closing: left to end by themselves";
 }
+
+QStringList WarmSessions::readyAddresses(int maxSilenceMs, const QString &except) const {
+    QStringList ready;
+    for (const auto &[address, source] : m_sources) {
+        if (address != except && source->isReady(maxSilenceMs))
+            ready.append(address);
+    }
+    return ready;
+}
+
+qsizetype WarmSessions::bytesHeld() const {
+    qsizetype total = 0;
+    for (const auto &[address, source] : m_sources)
+        total += source->bytesHeld();
+    return total;
+}
+
+qint64 WarmSessions::bytesReceived(const QString &except) const {
+    qint64 total = 0;
+    for (const auto &[address, source] : m_sources) {
+        if (address != except)
+            total += source->bytesReceived();
+    }
+    return total;
+}
+
+QStringList WarmSessions::picturedAddresses(int maxSilenceMs) const {
+    QStringList pictured;
+    for (const auto &[address, source] : m_sources) {
+        if (source->isReady(maxSilenceMs) && !source->keyFramePicture(maxSilenceMs).image.isNull())
+            pictured.append(address);
+    }
+    return pictured;
+}
+
+qsizetype WarmSessions::pictureBytesHeld(int maxSilenceMs) const {
+    qsizetype total = 0;
+    for (const auto &[address, source] : m_sources)
+        total += source->keyFramePicture(maxSilenceMs).image.sizeInBytes();
+    return total;
+}

@@ -45,6 +45,14 @@ public:
     qint64 openedAt(const QString &address) const { return m_openedAtMs.value(address, -1); }
     const std::map<QString, std::shared_ptr<WarmSource>> &sources() const { return m_sources; }
 
+    // For benchmarks and tests: the sessions ready to hand over (but except), the bytes their rings
+    // hold, the bytes received (but except's), the ones with a key frame's picture and its bytes.
+    QStringList readyAddresses(int maxSilenceMs, const QString &except) const;
+    qsizetype bytesHeld() const;
+    qint64 bytesReceived(const QString &except) const;
+    QStringList picturedAddresses(int maxSilenceMs) const;
+    qsizetype pictureBytesHeld(int maxSilenceMs) const;
+
     bool isClosing(const QString &address) const;
     int closing() const;
     // Runs done, on a closing thread or at once on this one, when no close is under way any more.
