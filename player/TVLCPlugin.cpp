@@ -37,6 +37,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     connect(&m_recording, &RecordingSession::statusChanged, this, &TVLCPlugin::onStatusChanged);
     connect(&m_recording, &RecordingSession::progress, this, &TVLCPlugin::recordingProgress);
     connect(&m_recording, &RecordingSession::finished, this, &TVLCPlugin::recordingFinished);
+    connect(&m_recording, &RecordingSession::sessionsClosed, this, [this] { m_engine->boxReturned(); });
 }
 
 // The supervisor, declared after the engine, goes first: nothing it holds outlives the engine.
@@ -44,6 +45,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
 TVLCPlugin::~TVLCPlugin() = default;
 
 void TVLCPlugin::stop() {
+    cancelBoxLoan();
     m_refusal.clear();
     m_supervisor.stop();
     m_recording.stop();
@@ -77,10 +79,19 @@ void TVLCPlugin::play() {
     m_recording.stop();
     if (target->options.sout) {
         m_supervisor.stop();
-        // A recording comes first: no session of the box is spent on warm neighbours meanwhile.
+        // A recording comes first: no session of the box is spent on warm neighbours meanwhile, and
+        // it asks for its own once the box has seen the player's close.
         m_engine->setNeighbours({});
-        m_recording.start(target->address, *target->options.sout);
+        const quint64 ticket = ++m_recordingTicket;
+        m_awaitingBox = true;
+        m_engine->lendBox([this, ticket, address = target->address, chain = *target->options.sout] {
+            if (ticket != m_recordingTicket)
+                return;
+            m_awaitingBox = false;
+            m_recording.start(address, chain);
+        });
     } else {
+        cancelBoxLoan();
         // A control not shown yet has had no resize event: the size it was given counts from now.
         m_engine->setPictureSize(size());
         m_supervisor.play(*target);
@@ -89,8 +100,17 @@ void TVLCPlugin::play() {
 }
 
 void TVLCPlugin::setNeighbours(const QStringList &addresses) {
-    if (!m_recording.isRecording())
+    if (!m_recording.isRecording() && !m_awaitingBox)
         m_engine->setNeighbours(addresses);
+}
+
+void TVLCPlugin::cancelBoxLoan() {
+    ++m_recordingTicket;
+    if (!m_awaitingBox)
+        return;
+    // The recording it was lent for never started.
+    m_awaitingBox = false;
+    m_engine->boxReturned();
 }
 
 QString TVLCPlugin::statusText() const {

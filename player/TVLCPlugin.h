@@ -74,6 +74,7 @@ private:
     QRect pictureRect() const;
     void onStatusChanged();
     void updatePlaying();
+    void cancelBoxLoan();
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;
@@ -89,4 +90,7 @@ private:
     // Why the last target was refused, until something else is played or stopped.
     QString m_refusal;
     bool m_playing = false;
+    // A recording waits for the engine to have closed its sessions; a newer play or stop voids it.
+    quint64 m_recordingTicket = 0;
+    bool m_awaitingBox = false;
 };

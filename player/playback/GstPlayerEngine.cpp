@@ -126,6 +126,11 @@ void GstPlayerEngine::setPictureSize(QSize size) {
         m_pipelines.post([pipeline, size] { pipeline->setPictureBound(size); });
 }
 
+void GstPlayerEngine::lendBox(std::function<void()> lent) {
+    stop();
+    m_pipelines.post([this, lent = std::move(lent)] { QMetaObject::invokeMethod(this, lent, Qt::QueuedConnection); });
+}
+
 void GstPlayerEngine::waitForPipelines() {
     m_pipelines.drain();
 }

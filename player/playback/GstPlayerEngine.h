@@ -26,6 +26,8 @@ public:
     void stop() override;
     void setVolume(int volume) override;
     void setPictureSize(QSize size) override;
+    // Lent once the stopped pipeline's teardown (and its TEARDOWN to the box) is done.
+    void lendBox(std::function<void()> lent) override;
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Why a stream stopped or never started, as the user is told.
 enum class PlayerFailure {
     BoxUnreachable,    // nothing answers at the box's address
@@ -36,6 +38,12 @@ public:
     virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
     // The size the picture is shown at: an engine may deliver pictures no larger than that.
     virtual void setPictureSize(QSize) {}
+    // Another user of the box (a recording) takes a session first: the engine, stopped, opens none
+    // of its own until boxReturned(), and calls lent on its own thread once the box has seen every
+    // session it held close. A play meanwhile waits, connecting, for the box to be given back.
+    virtual void lendBox(std::function<void()> lent) { lent(); }
+    // The other user's sessions are closed: the box is this engine's again.
+    virtual void boxReturned() {}
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.

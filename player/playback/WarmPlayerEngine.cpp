@@ -1,52 +1,55 @@
 #include "player/playback/WarmPlayerEngine.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/CallbackGate.h"
 #include "player/playback/HandoverPipeline.h"
 #include "player/playback/WarmSource.h"
 
+#include <algorithm>
+
 namespace {
-// How often open neighbours are checked for a stall, and refused ones for the end of their pause.
+// How often open neighbours are checked for a stall or a key frame that never comes, and the
+// neighbours wanted looked at again (warmth lapses, cool-downs end).
 constexpr int kInspectionIntervalMs = 1000;
 } // namespace
 
 WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent)
-    : PlayerEngine(parent), m_cold(std::move(cold)) {
+    : PlayerEngine(parent), m_cold(std::move(cold)), m_gate(std::make_shared<CallbackGate>(this)),
+      m_sessions(kWarmLatencyMs,
+                 WarmSessions::Handlers{
+                     [gate = m_gate, this](const std::weak_ptr<WarmSource> &source, WarmFailure failure) {
+                         gate->post([this, source, failure] { onSourceFailed(source, failure); });
+                     },
+                     [gate = m_gate, this](const std::weak_ptr<WarmSource> &source) {
+                         gate->run([this, &source] { m_keyFrames.request(source); });
+                         gate->post([this, source] { onKeyFrameWhole(source); });
+                     }}) {
     m_clock.start();
+    setTiming(m_timing);
     m_inspection.setInterval(kInspectionIntervalMs);
     connect(&m_inspection, &QTimer::timeout, this, &WarmPlayerEngine::inspectSources);
-    m_handoverGrace.setSingleShot(true);
-    connect(&m_handoverGrace, &QTimer::timeout, this, &WarmPlayerEngine::fallBackToCold);
-    m_heldTune.setSingleShot(true);
-    connect(&m_heldTune, &QTimer::timeout, this, &WarmPlayerEngine::onHeldTuneDue);
+    m_boxWait.setSingleShot(true);
+    connect(&m_boxWait, &QTimer::timeout, this, [this] {
+        qCDebug(lcPlayer) << "the box was not given back in time: tuning all the same";
+        if (m_coldState == ColdState::AwaitingBox)
+            tuneCold();
+    });
+    connect(&m_handover, &Handover::timedOut, this, &WarmPlayerEngine::onHandoverTimedOut);
     connect(m_cold.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
-        if (!m_coldActive)
+        if (m_coldState != ColdState::Tuning)
             return;
         onFirstPicture();
         emit frameReady(frame, aspect);
     });
-    connect(m_cold.get(), &PlayerEngine::failed, this, [this](PlayerFailure failure, const QString &detail) {
-        if (!m_coldActive)
-            return;
-        // The watched channel comes first: whatever the box refused it, warm sessions give way. If
-        // some were open, the box may have refused it for their sake: it is asked again, once, when
-        // they are gone, and the user hears of a failure only if that one fails too.
-        const bool warmWereOpen = closeIdleSources();
-        if (warmWereOpen && !m_shown && !m_coldRetried) {
-            m_coldRetried = true;
-            noteRefusal();
-            playColdAfterCloses();
-            return;
-        }
-        emit failed(failure, detail);
-    });
+    connect(m_cold.get(), &PlayerEngine::failed, this, &WarmPlayerEngine::onColdFailed);
     connect(m_cold.get(), &PlayerEngine::soundOnly, this, [this] {
-        if (!m_coldActive)
+        if (m_coldState != ColdState::Tuning)
             return;
         onFirstPicture();
         emit soundOnly();
     });
     connect(m_cold.get(), &PlayerEngine::endOfStream, this, [this] {
-        if (m_coldActive)
+        if (m_coldState == ColdState::Tuning)
             emit endOfStream();
     });
     connect(m_cold.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
@@ -56,42 +59,65 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
 }
 
 WarmPlayerEngine::~WarmPlayerEngine() {
+    m_gate->close();
     stopActive();
-    for (auto &[address, source] : m_sources) {
-        std::shared_ptr<WarmSource> closing = source;
-        m_pipelines.post([closing] { closing->close(); });
-    }
-    m_sources.clear();
-    // Nothing of ours may still run on the pipeline threads once the engine is gone.
+    // The box may be frozen: every warm session's TEARDOWN goes out at once, and the wait for their
+    // answers is bounded. Decoders left need no network and are waited for.
+    m_sessions.closeAll(WarmSessions::kExitDeadlineMs);
     m_teardowns.drain();
-    m_pipelines.drain();
+}
+
+void WarmPlayerEngine::setTiming(const Timing &timing) {
+    m_timing = timing;
+    NeighbourPolicy::Rules rules = m_policy.rules();
+    rules.steppingGapMs = timing.steppingGapMs;
+    rules.brokenCoolMs = timing.retryAfterMs;
+    m_policy.setRules(rules);
 }
 
 void WarmPlayerEngine::play(const PlayTarget &target) {
-    noteStep(target.address);
+    m_policy.noteStep(target.address, now());
     stopActive();
-    m_coldRetried = false;
     ++m_generation;
     m_target = target;
     m_shown = false;
-    const auto found = m_sources.find(target.address);
-    const std::shared_ptr<WarmSource> source =
-        found != m_sources.end() && canHandOver(target) ? found->second : nullptr;
+    m_coldRetried = false;
+    m_lastHandedOver = false;
+    std::shared_ptr<WarmSource> source = m_sessions.find(target.address);
+    if (source && !canHandOver(target)) {
+        // Its warm session was opened with other settings: it gives way, and the cold tune waits
+        // for its close, so the channel never has two sessions at once.
+        m_sessions.close(target.address);
+        source.reset();
+    }
     const bool ready = source && source->isReady(m_timing.maxSilenceMs);
     if (ready)
-        showKeyFramePicture(source);
-    if (stepping() && canHandOver(target)) {
+        showStill(source);
+    if (m_policy.keyHeld(now()) && canHandOver(target)) {
         // A held key steps on before a decoder or a session started now would show anything: the
         // channel is tuned once the key stays on it, its warm session kept meanwhile.
         m_lastHandedOver = ready;
-        m_heldSource = source;
-        m_heldTune.start(m_timing.heldTuneDelayMs);
+        m_handover.hold(source, m_timing.heldTuneDelayMs);
+        reconcile();
         return;
     }
-    if (ready)
-        startHandover(source);
-    else
+    proceedWith(source);
+    reconcile();
+}
+
+void WarmPlayerEngine::proceedWith(const std::shared_ptr<WarmSource> &source) {
+    if (!source) {
         startCold();
+    } else if (source->isReady(m_timing.maxSilenceMs)) {
+        startHandover(source);
+    } else if (source->hasFailed()) {
+        m_handover.awaitKeyFrame(source, 0);
+        fallBack("its warm session failed");
+    } else {
+        // Closing it to tune the channel anew would cost a second session for the same channel, and
+        // a box that keeps sessions it was asked to end would hold both: its key frame is near.
+        m_handover.awaitKeyFrame(source, m_timing.handoverGraceMs);
+    }
 }
 
 void WarmPlayerEngine::stop() {
@@ -99,12 +125,13 @@ void WarmPlayerEngine::stop() {
     ++m_generation;
     m_target.reset();
     m_shown = false;
+    m_policy.noteStopped();
 }
 
 void WarmPlayerEngine::setVolume(int volume) {
     m_volume = volume;
     m_cold->setVolume(volume);
-    if (std::shared_ptr<HandoverPipeline> handover = m_handover) {
+    if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline()) {
         const double level = volume / 100.0;
         m_pipelines.post([handover, level] { handover->setVolume(level); });
     }
@@ -114,70 +141,37 @@ void WarmPlayerEngine::setPictureSize(QSize size) {
     m_pictureSize = size;
     m_keyFrames.setBound(size);
     m_cold->setPictureSize(size);
-    if (std::shared_ptr<HandoverPipeline> handover = m_handover)
+    if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
         m_pipelines.post([handover, size] { handover->setPictureBound(size); });
 }
 
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
-    m_offered = addresses;
+    m_policy.offer(addresses);
     reconcile();
 }
 
-void WarmPlayerEngine::noteStep(const QString &address) {
-    const qsizetype offered = m_offered.indexOf(address);
-    const int direction = offered < 0 ? 0 : offered % 2 == 0 ? 1 : -1;
-    const qint64 now = m_clock.elapsed();
-    const bool sameRun = direction != 0 && direction == m_direction && m_lastStepMs >= 0 &&
-                         now - m_lastStepMs <= m_timing.steppingGapMs;
-    m_stepsOneWay = direction == 0 ? 0 : sameRun ? m_stepsOneWay + 1 : 1;
-    m_direction = direction;
-    m_lastStepMs = direction == 0 ? -1 : now;
-    // The channels a held key went through, newest first: a key held too long is often followed
-    // by a step or a held key back over them.
-    if (m_stepsOneWay >= 2) {
-        m_passed.removeAll(address);
-        m_passed.prepend(address);
-        m_passed = m_passed.mid(0, kPassedKept + 1);
-    } else if (direction == 0) {
-        m_passed.clear();
-    }
+void WarmPlayerEngine::lendBox(std::function<void()> lent) {
+    stop();
+    m_policy.setBoxLent(true);
+    reconcile();
+    // Lent once both the cold engine's session and every warm one are closed, whichever is last.
+    auto remaining = std::make_shared<int>(2);
+    auto oneClosed = [remaining, lent = std::move(lent)] {
+        if (--*remaining == 0)
+            lent();
+    };
+    m_cold->lendBox(oneClosed);
+    m_sessions.whenClosed([gate = m_gate, oneClosed] { gate->post(oneClosed); });
 }
 
-bool WarmPlayerEngine::movingOneWay() const {
-    return m_stepsOneWay >= 1 && m_clock.elapsed() - m_lastStepMs <= m_timing.steppingGapMs;
-}
-
-bool WarmPlayerEngine::stepping() const {
-    return m_stepsOneWay >= 2 && m_clock.elapsed() - m_lastStepMs <= m_timing.steppingGapMs;
-}
-
-bool WarmPlayerEngine::boxRefusedLately() const {
-    return m_refusedUntilMs > m_clock.elapsed();
-}
-
-QStringList WarmPlayerEngine::chooseWanted() const {
-    QStringList after, before;
-    for (qsizetype i = 0; i < m_offered.size(); ++i) {
-        if (!m_offered[i].isEmpty())
-            (i % 2 == 0 ? after : before).append(m_offered[i]);
-    }
-    // A box that refused a session is asked for no more than the nearest two. A step may be the
-    // first of a held key: the next repeats find the channels ahead warmer the sooner they open.
-    const int reach = boxRefusedLately() ? 1
-                      : stepping()       ? kAheadWhileStepping
-                      : movingOneWay()   ? kAheadAfterOneStep
-                                         : 1;
-    QStringList wanted = after.mid(0, 1) + before.mid(0, 1);
-    if (reach > 1)
-        wanted += (m_direction > 0 ? after : before).mid(1, reach - 1);
-    if (!boxRefusedLately() && m_lastStepMs >= 0 &&
-        m_clock.elapsed() - m_lastStepMs <= m_timing.keepPassedMs) {
-        for (const QString &address : m_passed) {
-            if (!wanted.contains(address) && (!m_target || address != m_target->address))
-                wanted.append(address);
-        }
-    }
-    return wanted;
+void WarmPlayerEngine::boxReturned() {
+    if (!m_policy.boxLent())
+        return;
+    m_policy.setBoxLent(false);
+    m_boxWait.stop();
+    if (m_coldState == ColdState::AwaitingBox)
+        tuneColdWhenFree();
+    reconcile();
 }
 
 bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
@@ -186,21 +180,23 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 }
 
 void WarmPlayerEngine::stopActive() {
-    m_handoverGrace.stop();
-    m_heldTune.stop();
-    m_heldSource.reset();
-    m_handoverFramesSeen = false;
-    if (m_coldActive) {
-        m_cold->stop();
-        m_coldActive = false;
+    m_boxWait.stop();
+    if (m_coldState != ColdState::Off) {
+        if (m_coldState == ColdState::Tuning)
+            m_cold->stop();
+        m_coldState = ColdState::Off;
     }
-    if (std::shared_ptr<HandoverPipeline> handover = std::move(m_handover)) {
-        // The source stays open and keeps its ring: stepping back to it is warm at once.
-        m_teardowns.post([handover] { handover->teardown(); });
-    }
+    // The source stays open and keeps its ring: stepping back to it is warm at once.
+    dropHandoverPipeline();
+    m_handover.reset();
 }
 
-void WarmPlayerEngine::showKeyFramePicture(const std::shared_ptr<WarmSource> &source) {
+void WarmPlayerEngine::dropHandoverPipeline() {
+    if (std::shared_ptr<HandoverPipeline> handover = m_handover.takePipeline())
+        m_teardowns.post([handover] { handover->teardown(); });
+}
+
+void WarmPlayerEngine::showStill(const std::shared_ptr<WarmSource> &source) {
     if (!m_target->options.video)
         return;
     const PictureSink::Picture picture = source->keyFramePicture(m_timing.maxSilenceMs);
@@ -211,108 +207,156 @@ void WarmPlayerEngine::showKeyFramePicture(const std::shared_ptr<WarmSource> &so
     QMetaObject::invokeMethod(
         this,
         [this, generation, picture] {
-            if (generation != m_generation || m_handoverFramesSeen)
+            if (generation != m_generation || m_handover.state() == HandoverState::Live)
                 return;
-            onFirstPicture();
-            emit frameReady(picture.image, picture.pixelAspectRatio);
+            // It stands for the channel, so warming ahead may go on; but it is no proof of a stream.
+            m_policy.noteShown();
+            emit stillReady(picture.image, picture.pixelAspectRatio);
         },
         Qt::QueuedConnection);
 }
 
-void WarmPlayerEngine::onHeldTuneDue() {
-    const std::shared_ptr<WarmSource> source = std::move(m_heldSource);
-    if (!m_target)
-        return;
-    if (source && source->isReady(m_timing.maxSilenceMs))
+void WarmPlayerEngine::onHandoverTimedOut(HandoverState state) {
+    switch (state) {
+    case HandoverState::HeldKey:
+        proceedWith(m_handover.source());
+        break;
+    case HandoverState::AwaitingKeyFrame:
+        fallBack("no whole key frame in time");
+        break;
+    case HandoverState::Starting:
+        fallBack("no picture in time");
+        break;
+    default:
+        break;
+    }
+}
+
+void WarmPlayerEngine::onKeyFrameWhole(const std::weak_ptr<WarmSource> &weak) {
+    const std::shared_ptr<WarmSource> source = weak.lock();
+    if (source && m_handover.state() == HandoverState::AwaitingKeyFrame && m_handover.source() == source &&
+        source->isReady(m_timing.maxSilenceMs))
         startHandover(source);
-    else
-        startCold();
 }
 
 void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) {
-    qCDebug(lcPlayer) << "handing over warm" << source->address();
     m_lastHandedOver = true;
-    m_handoverFramesSeen = false;
+    m_policy.noteShown();
     const quint64 generation = m_generation;
     HandoverPipeline::Events events;
-    events.pictureWaiting = [this, generation] {
-        QMetaObject::invokeMethod(
-            this, [this, generation] { takeHandoverPicture(generation); }, Qt::QueuedConnection);
+    events.pictureWaiting = [gate = m_gate, this, generation] {
+        gate->post([this, generation] { takeHandoverPicture(generation); });
     };
-    events.ended = [this, generation](bool error) {
-        QMetaObject::invokeMethod(
-            this, [this, generation, error] { onHandoverEnded(generation, error); }, Qt::QueuedConnection);
+    events.ended = [gate = m_gate, this, generation](bool error) {
+        gate->post([this, generation, error] { onHandoverEnded(generation, error); });
     };
     auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
-    m_handover = handover;
-    m_handoverGrace.start(m_timing.handoverGraceMs);
+    m_handover.start(source, handover, m_timing.handoverGraceMs);
     const double volume = m_volume / 100.0;
     const QSize bound = m_pictureSize;
     m_pipelines.post([handover, volume, bound] { handover->start(volume, bound); });
 }
 
-void WarmPlayerEngine::startCold() {
-    m_lastHandedOver = false;
-    m_coldActive = true;
-    ++m_sessionsRequested;
-    // A box that limits sessions gives the watched channel one of the warm ones; otherwise the warm
-    // sessions still wanted stay (the list's next call closes the others), all but the target's own.
-    const bool closed = boxRefusedLately() ? closeIdleSources() : closeSource(m_target->address, false);
-    if (!closed) {
-        m_cold->play(*m_target);
+void WarmPlayerEngine::fallBack(const char *why) {
+    if (!m_target)
         return;
+    dropHandoverPipeline();
+    const std::shared_ptr<WarmSource> source = m_handover.fallBack(why);
+    if (source) {
+        // Not tried warm again soon; closed before the cold tune asks, never alongside it.
+        m_policy.noteFailure(source->address(), WarmFailure::Broken, loadBesides(source->address()), now());
+        m_sessions.close(source->address());
     }
-    playColdAfterCloses();
-}
-
-void WarmPlayerEngine::playColdAfterCloses() {
-    // A box that limits sessions must have seen the warm ones close before this one's SETUP: the
-    // close runs on the pipeline thread, so the cold play waits for it there.
-    const quint64 generation = m_generation;
-    m_pipelines.post([this, generation] {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation == m_generation && m_coldActive)
-                    m_cold->play(*m_target);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void WarmPlayerEngine::fallBackToCold() {
-    if ((!m_handover && !m_heldSource) || !m_target)
-        return;
-    const QString address = activeSourceAddress();
-    qCDebug(lcPlayer) << "warm" << address << "showed nothing: tuning it cold";
-    stopActive();
-    closeSource(address, true);
+    m_lastHandedOver = false;
+    emit restarted();
     startCold();
 }
 
-void WarmPlayerEngine::takeHandoverPicture(quint64 generation) {
-    if (generation != m_generation || !m_handover)
+void WarmPlayerEngine::startCold() {
+    m_coldState = ColdState::AwaitingCloses;
+    // The sessions the new position does not want close first; a box known to be full is asked
+    // only once they are gone.
+    reconcile();
+    tuneColdWhenFree();
+}
+
+void WarmPlayerEngine::tuneColdWhenFree() {
+    if (m_policy.boxLent()) {
+        m_coldState = ColdState::AwaitingBox;
+        m_boxWait.start(m_timing.boxReturnMs);
         return;
-    const PictureSink::Picture picture = m_handover->takePicture();
+    }
+    m_coldState = ColdState::AwaitingCloses;
+    const bool ownClosing = m_sessions.isClosing(m_target->address);
+    const bool boxFull = m_policy.warmLimit(now()).has_value() && m_sessions.closing() > 0;
+    if (!ownClosing && !boxFull && !m_coldRetried) {
+        tuneCold();
+        return;
+    }
+    const quint64 generation = m_generation;
+    m_sessions.whenClosed([gate = m_gate, this, generation] {
+        gate->post([this, generation] {
+            if (generation == m_generation && m_coldState == ColdState::AwaitingCloses)
+                tuneCold();
+        });
+    });
+}
+
+void WarmPlayerEngine::tuneCold() {
+    m_boxWait.stop();
+    dropHandoverPipeline();
+    m_handover.reset();
+    m_coldState = ColdState::Tuning;
+    ++m_sessionsRequested;
+    m_cold->play(*m_target);
+    notePeak();
+}
+
+void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail) {
+    if (m_coldState != ColdState::Tuning)
+        return;
+    // The watched channel comes first: refused while warm sessions were open, it is asked again,
+    // once, when they are gone, and the user hears of a failure only if that one fails too. (A box
+    // out of sessions may also read as unreachable to the cold path.)
+    const NeighbourPolicy::BoxLoad load = loadBesides(m_target->address);
+    const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
+    if (refused && load.warm > 0 && !m_shown && !m_coldRetried) {
+        if (failure == PlayerFailure::BoxBusy)
+            m_policy.noteWatchedRefused(load, now());
+        m_coldRetried = true;
+        m_cold->stop();
+        for (const QString &address : m_sessions.addresses())
+            m_sessions.close(address);
+        emit restarted();
+        tuneColdWhenFree();
+        return;
+    }
+    emit failed(failure, detail);
+}
+
+void WarmPlayerEngine::takeHandoverPicture(quint64 generation) {
+    const std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline();
+    if (generation != m_generation || !handover)
+        return;
+    const PictureSink::Picture picture = handover->takePicture();
     if (picture.image.isNull())
         return;
-    m_handoverGrace.stop();
-    m_handoverFramesSeen = true;
+    m_handover.goLive();
     onFirstPicture();
     emit frameReady(picture.image, picture.pixelAspectRatio);
 }
 
 void WarmPlayerEngine::onHandoverEnded(quint64 generation, bool error) {
-    if (generation != m_generation || !m_handover)
+    if (generation != m_generation || !m_handover.pipeline())
         return;
-    if (!m_handoverFramesSeen) {
+    if (m_handover.state() != HandoverState::Live) {
         // Nothing was shown yet: the user never sees this neighbour's trouble, only a cold tune.
-        fallBackToCold();
+        fallBack("the decoder ended before a picture");
         return;
     }
-    const QString address = m_handover->source()->address();
+    const QString address = m_handover.address();
     stopActive();
-    closeSource(address, true);
+    giveUp(address, WarmFailure::Broken);
     if (error)
         emit failed(PlayerFailure::StreamInterrupted, QString());
     else
@@ -323,181 +367,136 @@ void WarmPlayerEngine::onFirstPicture() {
     if (m_shown)
         return;
     m_shown = true;
+    m_policy.noteShown();
     reconcile();
 }
 
-void WarmPlayerEngine::reconcile() {
-    m_wanted = chooseWanted();
-    const QString active = activeSourceAddress();
-    QStringList unwanted;
-    for (const auto &[address, source] : m_sources) {
-        if (address != active && !m_wanted.contains(address))
-            unwanted.append(address);
+void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak, WarmFailure failure) {
+    const std::shared_ptr<WarmSource> source = weak.lock();
+    if (!source || m_sessions.find(source->address()) != source)
+        return;
+    if (m_handover.source() == source) {
+        if (m_handover.state() != HandoverState::Live) {
+            // Its key frame may be on screen, but nothing more of a broken session will be.
+            fallBack("its warm session failed");
+            return;
+        }
+        // The session under the watched channel broke: as the cold path would say.
+        onHandoverEnded(m_generation, true);
+        return;
     }
-    for (const QString &address : unwanted)
-        closeSource(address, false);
-    // Nothing is warmed before the watched channel shows, start-up and cold tunes pay nothing; but
-    // a held key steps on before anything shows: the channels ahead warm meanwhile, from the first
-    // step if that one was handed over and so costs no session of its own.
-    const bool aheadOfPicture = stepping() || (movingOneWay() && m_lastHandedOver);
-    if (m_shown || (aheadOfPicture && !boxRefusedLately())) {
-        for (const QString &address : m_wanted) {
-            if (m_target && address == m_target->address)
-                continue;
-            if (m_sources.find(address) == m_sources.end() && !coolingDown(address))
-                openSource(address);
+    giveUp(source->address(), failure);
+    reconcile();
+}
+
+void WarmPlayerEngine::giveUp(const QString &address, WarmFailure failure) {
+    m_policy.noteFailure(address, failure, loadBesides(address), now());
+    m_sessions.close(address);
+    m_firstPacketMs.remove(address);
+    m_everReady.remove(address);
+}
+
+void WarmPlayerEngine::reconcile() {
+    const qint64 at = now();
+    const QStringList wanted = m_policy.wanted(at);
+    const QString active = m_handover.address();
+    for (const QString &address : m_sessions.addresses()) {
+        if (address != active && !wanted.contains(address)) {
+            m_sessions.close(address);
+            m_firstPacketMs.remove(address);
+            m_everReady.remove(address);
         }
     }
-    if (m_sources.empty() && m_retryAtMs.isEmpty())
+    // While the watched channel waits for its own session, nothing else is asked of the box.
+    const bool coldWaiting = m_coldState == ColdState::AwaitingCloses || m_coldState == ColdState::AwaitingBox;
+    if (m_policy.mayOpen(at) && !coldWaiting) {
+        // Sessions still closing count as the box's until it has seen them go.
+        const std::optional<int> limit = m_policy.warmLimit(at);
+        int room = limit ? *limit - (m_sessions.size() - (active.isEmpty() ? 0 : 1)) - m_sessions.closing()
+                         : int(wanted.size());
+        for (const QString &address : wanted) {
+            if (room <= 0)
+                break;
+            if ((m_target && address == m_target->address) || m_sessions.find(address) ||
+                m_sessions.isClosing(address))
+                continue;
+            m_sessions.open(address, at);
+            ++m_sessionsRequested;
+            --room;
+        }
+    }
+    notePeak();
+    if (m_sessions.size() == 0 && wanted.isEmpty())
         m_inspection.stop();
     else if (!m_inspection.isActive())
         m_inspection.start();
 }
 
 void WarmPlayerEngine::inspectSources() {
-    const qint64 now = m_clock.elapsed();
-    for (auto it = m_retryAtMs.begin(); it != m_retryAtMs.end();)
-        it = it.value() <= now ? m_retryAtMs.erase(it) : std::next(it);
-    const QString active = activeSourceAddress();
-    QStringList stalled;
-    for (const auto &[address, source] : m_sources) {
-        if (address == active)
+    const qint64 at = now();
+    const QString active = m_handover.address();
+    QList<QPair<QString, WarmFailure>> failing;
+    for (const auto &[address, source] : m_sessions.sources()) {
+        if (address == active || source->hasFailed())
             continue;
-        const bool openLongEnough = now - m_openedAtMs.value(address) > m_timing.stallMs;
-        if (source->hasFailed())
-            noteRefusal();
-        if (source->hasFailed() || (openLongEnough && source->isSilentFor(m_timing.stallMs)))
-            stalled.append(address);
+        if (source->bytesReceived() > 0 && !m_firstPacketMs.contains(address))
+            m_firstPacketMs[address] = at;
+        if (source->isReady(m_timing.maxSilenceMs))
+            m_everReady.insert(address);
+        if (m_everReady.contains(address)) {
+            if (source->isSilentFor(m_timing.stallMs))
+                failing.append({address, WarmFailure::Broken});
+        } else if (m_policy.overdue(m_sessions.openedAt(address), m_firstPacketMs.value(address, -1), at)) {
+            failing.append({address, WarmFailure::NeverReady});
+        }
     }
-    for (const QString &address : stalled)
-        closeSource(address, true);
+    for (const auto &[address, failure] : failing)
+        giveUp(address, failure);
     reconcile();
 }
 
-void WarmPlayerEngine::openSource(const QString &address) {
-    auto source = std::make_shared<WarmSource>(address, kWarmLatencyMs);
-    std::weak_ptr<WarmSource> weak = source;
-    source->setKeyFrameHandler([this, weak] { m_keyFrames.request(weak); });
-    source->setFailureHandler([this, weak] {
-        QMetaObject::invokeMethod(
-            this, [this, weak] { onSourceFailed(weak); }, Qt::QueuedConnection);
-    });
-    m_sources[address] = source;
-    m_openedAtMs[address] = m_clock.elapsed();
-    ++m_sessionsRequested;
-    qCDebug(lcPlayer) << "warming" << address;
-    m_pipelines.post([source] { source->open(); });
-}
-
-bool WarmPlayerEngine::closeSource(const QString &address, bool failed) {
-    const auto found = m_sources.find(address);
-    if (failed) {
-        qCDebug(lcPlayer) << "warm" << address << "refused, stalled or failed: left alone for"
-                          << m_timing.retryAfterMs << "ms";
-        m_retryAtMs[address] = m_clock.elapsed() + m_timing.retryAfterMs;
+NeighbourPolicy::BoxLoad WarmPlayerEngine::loadBesides(const QString &address) const {
+    NeighbourPolicy::BoxLoad load;
+    const QString active = m_handover.address();
+    for (const auto &[held, source] : m_sessions.sources()) {
+        if (held != address && !source->hasFailed()) {
+            ++load.sessions;
+            if (held != active)
+                ++load.warm;
+        }
     }
-    if (found == m_sources.end())
-        return false;
-    std::shared_ptr<WarmSource> source = std::move(found->second);
-    m_sources.erase(found);
-    m_openedAtMs.remove(address);
-    m_pipelines.post([source] { source->close(); });
-    return true;
+    // Closing ones are the box's until it has seen them go.
+    load.sessions += m_sessions.closing();
+    load.warm += m_sessions.closing();
+    if (m_coldState == ColdState::Tuning && m_target && m_target->address != address)
+        ++load.sessions;
+    return load;
 }
 
-bool WarmPlayerEngine::closeIdleSources() {
-    const QString active = activeSourceAddress();
-    QStringList idle;
-    for (const auto &[address, source] : m_sources) {
-        if (address != active)
-            idle.append(address);
-    }
-    bool closed = false;
-    for (const QString &address : idle)
-        closed = closeSource(address, false) || closed;
-    return closed;
+int WarmPlayerEngine::sessionsOpen() const {
+    return m_sessions.size() + m_sessions.closing() + (m_coldState == ColdState::Tuning ? 1 : 0);
 }
 
-void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak) {
-    const std::shared_ptr<WarmSource> source = weak.lock();
-    if (!source)
-        return;
-    const auto found = m_sources.find(source->address());
-    if (found == m_sources.end() || found->second != source)
-        return;
-    if (m_heldSource == source) {
-        // Its key frame may be on screen, but nothing more of a broken session will be.
-        fallBackToCold();
-        return;
-    }
-    if (m_handover && m_handover->source() == source) {
-        // The session under the watched channel broke: as the cold path would say, unless nothing
-        // was shown yet, when the user only sees a cold tune.
-        onHandoverEnded(m_generation, true);
-        return;
-    }
-    noteRefusal();
-    closeSource(source->address(), true);
-}
-
-void WarmPlayerEngine::noteRefusal() {
-    // A session the box would not give (or broke): taken for a box at its limit of sessions, so
-    // warmth keeps to the nearest two for a while. A neighbour that only went silent says nothing
-    // of the box's limit.
-    m_refusedUntilMs = m_clock.elapsed() + m_timing.retryAfterMs;
-}
-
-bool WarmPlayerEngine::coolingDown(const QString &address) const {
-    const auto found = m_retryAtMs.constFind(address);
-    return found != m_retryAtMs.constEnd() && found.value() > m_clock.elapsed();
-}
-
-QString WarmPlayerEngine::activeSourceAddress() const {
-    if (m_handover)
-        return m_handover->source()->address();
-    return m_heldSource ? m_heldSource->address() : QString();
+void WarmPlayerEngine::notePeak() {
+    m_peakSessions = std::max(m_peakSessions, sessionsOpen());
 }
 
 QStringList WarmPlayerEngine::warmAddresses() const {
-    QStringList ready;
-    const QString active = activeSourceAddress();
-    for (const auto &[address, source] : m_sources) {
-        if (address != active && source->isReady(m_timing.maxSilenceMs))
-            ready.append(address);
-    }
-    return ready;
+    return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
 }
 
 qsizetype WarmPlayerEngine::bytesHeld() const {
-    qsizetype total = 0;
-    for (const auto &[address, source] : m_sources)
-        total += source->bytesHeld();
-    return total;
+    return m_sessions.bytesHeld();
 }
 
 qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
-    qint64 total = 0;
-    const QString active = activeSourceAddress();
-    for (const auto &[address, source] : m_sources) {
-        if (address != active)
-            total += source->bytesReceived();
-    }
-    return total;
+    return m_sessions.bytesReceived(m_handover.address());
 }
 
 QStringList WarmPlayerEngine::picturedAddresses() const {
-    QStringList pictured;
-    for (const auto &[address, source] : m_sources) {
-        if (source->isReady(m_timing.maxSilenceMs) &&
-            !source->keyFramePicture(m_timing.maxSilenceMs).image.isNull())
-            pictured.append(address);
-    }
-    return pictured;
+    return m_sessions.picturedAddresses(m_timing.maxSilenceMs);
 }
 
 qsizetype WarmPlayerEngine::pictureBytesHeld() const {
-    qsizetype total = 0;
-    for (const auto &[address, source] : m_sources)
-        total += source->keyFramePicture(m_timing.maxSilenceMs).image.sizeInBytes();
-    return total;
+    return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs);
 }

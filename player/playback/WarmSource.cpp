@@ -2,6 +2,8 @@
 
 #include "player/playback/PipelineSupport.h"
 
+#include <utility>
+
 namespace {
 
 // Packets after a gap this long do not continue what the ring holds: it waits for a key frame.
@@ -21,6 +23,9 @@ WarmSource::~WarmSource() {
 }
 
 void WarmSource::open() {
+    std::lock_guard lifecycle(m_lifecycle);
+    if (m_closed)
+        return;
     GError *error = nullptr;
     GstElement *pipeline =
         gst_parse_launch("rtspsrc name=src ! rtpmp2tdepay ! appsink name=sink sync=false", &error);
@@ -28,7 +33,7 @@ void WarmSource::open() {
         g_clear_error(&error);
         if (pipeline)
             gst_object_unref(pipeline);
-        fail();
+        fail(WarmFailure::Unsupported);
         return;
     }
     GstElement *src = gst_bin_get_by_name(GST_BIN(pipeline), "src");
@@ -46,15 +51,21 @@ void WarmSource::open() {
     PipelineSupport::setBusSyncHandler(pipeline, &WarmSource::onBusMessage, this);
     m_pipeline = pipeline;
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        fail();
+        fail(WarmFailure::Broken);
 }
 
 void WarmSource::close() {
-    if (!m_pipeline)
+    GstElement *pipeline = nullptr;
+    {
+        std::lock_guard lifecycle(m_lifecycle);
+        m_closed = true;
+        pipeline = std::exchange(m_pipeline, nullptr);
+    }
+    if (!pipeline)
         return;
     detach(nullptr);
     // Sends the TEARDOWN and waits for it, so the box counts the session free before the next SETUP.
-    PipelineSupport::stopAndRelease(m_pipeline);
+    PipelineSupport::stopAndRelease(pipeline);
 }
 
 bool WarmSource::isReady(int maxSilenceMs) const {
@@ -97,10 +108,12 @@ void WarmSource::setKeyFramePicture(const PictureSink::Picture &picture) {
 }
 
 GstClock *WarmSource::clock() const {
+    std::lock_guard lifecycle(m_lifecycle);
     return m_pipeline ? gst_element_get_clock(m_pipeline) : nullptr;
 }
 
 GstClockTime WarmSource::baseTime() const {
+    std::lock_guard lifecycle(m_lifecycle);
     return m_pipeline ? gst_element_get_base_time(m_pipeline) : GST_CLOCK_TIME_NONE;
 }
 
@@ -177,17 +190,25 @@ GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
 }
 
 GstBusSyncReply WarmSource::onBusMessage(GstBus *, GstMessage *message, gpointer data) {
-    // A refused SETUP (too many sessions), a lost box, a stream that is not MPEG-TS: all the same
-    // here, a neighbour that cannot be kept warm.
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR || GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS)
-        static_cast<WarmSource *>(data)->fail();
+    auto *self = static_cast<WarmSource *>(data);
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        // Whether the box is out of sessions or this one stream is at fault decides what is tried next.
+        GError *error = nullptr;
+        gchar *debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        self->fail(WarmFailures::fromError(error->domain, error->code, QString::fromUtf8(debug)));
+        g_clear_error(&error);
+        g_free(debug);
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+        self->fail(WarmFailure::Broken);
+    }
     gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
-void WarmSource::fail() {
+void WarmSource::fail(WarmFailure failure) {
     if (m_failed.exchange(true))
         return;
     if (m_onFailure)
-        m_onFailure();
+        m_onFailure(failure);
 }

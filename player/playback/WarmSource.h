@@ -2,6 +2,7 @@
 
 #include "player/playback/PictureSink.h"
 #include "player/playback/TsRing.h"
+#include "player/playback/WarmFailure.h"
 
 #include <QString>
 #include <gst/app/gstappsink.h>
@@ -17,7 +18,9 @@
 // it gets the held packets, then every live one from the same session, stamped in this pipeline's
 // running time, so the decoder shares its clock and no second handshake is needed. Each key frame
 // held whole is announced, so a decoder of its own may keep its picture here, to paint at once.
-// open() and close() block on the network: call them from a pipeline thread, never the window's.
+// open() and close() block on the network: call them from a pipeline thread, never the window's. A
+// close may run on another thread than the open, before it or during it: the session is then
+// never opened, or ended once it is.
 class WarmSource {
 public:
     WarmSource(const QString &address, int latencyMs, const TsRing::Limits &limits = {});
@@ -26,8 +29,8 @@ public:
     WarmSource &operator=(const WarmSource &) = delete;
 
     QString address() const { return m_address; }
-    // Called once, from a GStreamer thread, when the session is refused or breaks.
-    void setFailureHandler(std::function<void()> handler) { m_onFailure = std::move(handler); }
+    // Called once, from a GStreamer thread, when the session is refused or breaks, with why.
+    void setFailureHandler(std::function<void(WarmFailure)> handler) { m_onFailure = std::move(handler); }
     // Called from a GStreamer thread each time a new key frame is held whole, before open().
     void setKeyFrameHandler(std::function<void()> handler) { m_onKeyFrame = std::move(handler); }
 
@@ -62,10 +65,13 @@ public:
 private:
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
-    void fail();
+    void fail(WarmFailure failure);
 
     const QString m_address;
     const int m_latencyMs;
+    // Guards m_pipeline and m_closed between the thread that opens and the one that closes.
+    mutable std::mutex m_lifecycle;
+    bool m_closed = false;
     GstElement *m_pipeline = nullptr;
     mutable std::mutex m_mutex;
     TsRing m_ring;
@@ -75,6 +81,6 @@ private:
     std::atomic<bool> m_failed{false};
     std::atomic<bool> m_pictureRequested{false};
     PictureSink::Picture m_keyFramePicture;
-    std::function<void()> m_onFailure;
+    std::function<void(WarmFailure)> m_onFailure;
     std::function<void()> m_onKeyFrame;
 };

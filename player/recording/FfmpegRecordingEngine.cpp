@@ -44,17 +44,21 @@ void FfmpegRecordingEngine::start(const QString &inputUrl, const SoutChain &chai
     const quint64 generation = ++m_generation;
 
     m_thread = std::thread([this, inputUrl, destination, generation] {
-        FfmpegTranscoder transcoder(inputUrl, destination, m_stopRequested,
-                                    [this, generation](qint64 ms, qint64 bytes) {
-                                        QMetaObject::invokeMethod(
-                                            this,
-                                            [this, generation, ms, bytes] {
-                                                if (generation == m_generation)
-                                                    emit progress(ms, bytes);
-                                            },
-                                            Qt::QueuedConnection);
-                                    });
-        const FfmpegTranscoder::Outcome outcome = transcoder.run();
+        // The transcoder goes before finished() is told: its input, the box's session, is closed by then.
+        FfmpegTranscoder::Outcome outcome;
+        {
+            FfmpegTranscoder transcoder(inputUrl, destination, m_stopRequested,
+                                        [this, generation](qint64 ms, qint64 bytes) {
+                                            QMetaObject::invokeMethod(
+                                                this,
+                                                [this, generation, ms, bytes] {
+                                                    if (generation == m_generation)
+                                                        emit progress(ms, bytes);
+                                                },
+                                                Qt::QueuedConnection);
+                                        });
+            outcome = transcoder.run();
+        }
         QMetaObject::invokeMethod(
             this,
             [this, generation, outcome] {

@@ -80,6 +80,12 @@ void RecordingSession::stop() {
         m_finishing.push_back(std::move(m_current));
     }
     setStatus(QString());
+    tellIfNoSession();
+}
+
+void RecordingSession::tellIfNoSession() {
+    if (!holdsSession())
+        emit sessionsClosed();
 }
 
 void RecordingSession::onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten) {
@@ -120,6 +126,7 @@ void RecordingSession::onFinished(RecordingEngine *engine, bool ok, const QStrin
         m_resume.start();
         return;
     }
+    tellIfNoSession();
     // A file that failed while being finished says so even after the user moved on, unless a newer
     // recording's line holds the place.
     if (!ok && !m_current)

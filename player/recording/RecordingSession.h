@@ -29,6 +29,8 @@ public:
     // Stops the recording under way, if any, and clears the line it showed.
     void stop();
     bool isRecording() const { return m_current != nullptr || m_resume.isActive(); }
+    // A recording under way or one still finishing holds a session of the box.
+    bool holdsSession() const { return isRecording() || !m_finishing.empty(); }
     // What the user is told: the recording under way, or why the last one failed; else empty.
     QString statusText() const { return m_status; }
 
@@ -41,8 +43,12 @@ signals:
     void progress(qint64 elapsedMs, qint64 bytesWritten);
     // A recording's file is finished, whether it was stopped or failed; message is French.
     void finished(const QString &path, bool ok, const QString &message);
+    // No recording holds a session of the box any more (each engine closes its input before it
+    // says it has finished): the player may ask for one.
+    void sessionsClosed();
 
 private:
+    void tellIfNoSession();
     void onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten);
     void onFinished(RecordingEngine *engine, bool ok, const QString &message);
     void releaseFinished();

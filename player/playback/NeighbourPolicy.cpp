@@ -1,0 +1,118 @@
+#include "player/playback/NeighbourPolicy.h"
+
+#include "player/PlayerLog.h"
+
+#include <algorithm>
+
+void NeighbourPolicy::noteStep(const QString &address, qint64 nowMs) {
+    const qsizetype offered = m_offered.indexOf(address);
+    const int direction = offered < 0 ? 0 : offered % 2 == 0 ? 1 : -1;
+    const bool sameRun = direction != 0 && direction == m_direction && m_lastStepMs >= 0 &&
+                         nowMs - m_lastStepMs <= m_rules.steppingGapMs;
+    m_stepsOneWay = direction == 0 ? 0 : sameRun ? m_stepsOneWay + 1 : 1;
+    m_direction = direction;
+    m_lastStepMs = nowMs;
+    m_watched = address;
+    m_shown = false;
+}
+
+void NeighbourPolicy::noteStopped() {
+    // The step history stays: the channel list stops the old channel before each play.
+    m_watched.clear();
+    m_shown = false;
+}
+
+bool NeighbourPolicy::movingOneWay(qint64 nowMs) const {
+    return m_stepsOneWay >= 1 && nowMs - m_lastStepMs <= m_rules.steppingGapMs;
+}
+
+bool NeighbourPolicy::keyHeld(qint64 nowMs) const {
+    return m_stepsOneWay >= 2 && nowMs - m_lastStepMs <= m_rules.steppingGapMs;
+}
+
+QStringList NeighbourPolicy::wanted(qint64 nowMs) const {
+    if (m_boxLent || m_watched.isEmpty() || nowMs - m_lastStepMs > m_rules.lapseMs)
+        return {};
+    QStringList after, before;
+    for (qsizetype i = 0; i < m_offered.size(); ++i) {
+        if (!m_offered[i].isEmpty() && m_offered[i] != m_watched)
+            (i % 2 == 0 ? after : before).append(m_offered[i]);
+    }
+    QStringList candidates;
+    int count = m_rules.restingNeighbours;
+    if (movingOneWay(nowMs)) {
+        // Ahead first, the channel just left next (a key held too long comes back one), then further ahead.
+        const QStringList &ahead = m_direction > 0 ? after : before;
+        const QStringList &behind = m_direction > 0 ? before : after;
+        candidates = ahead.mid(0, 1) + behind.mid(0, 1) + ahead.mid(1);
+        count = m_rules.steppingNeighbours;
+    } else {
+        candidates = after.mid(0, 1) + before.mid(0, 1);
+    }
+    if (const std::optional<int> limit = warmLimit(nowMs))
+        count = std::min(count, *limit);
+    QStringList chosen;
+    for (const QString &address : candidates) {
+        if (chosen.size() >= count)
+            break;
+        if (!coolingDown(address, nowMs) && !chosen.contains(address))
+            chosen.append(address);
+    }
+    return chosen;
+}
+
+bool NeighbourPolicy::mayOpen(qint64 nowMs) const {
+    // Nothing is warmed before the watched channel shows, so a tune never shares the box's first
+    // seconds; but a held key steps on before anything shows, and the channels ahead are its next steps.
+    return m_shown || keyHeld(nowMs);
+}
+
+std::optional<int> NeighbourPolicy::warmLimit(qint64 nowMs) const {
+    if (!m_sessionLimit)
+        return std::nullopt;
+    const qint64 regained = m_rules.limitMemoryMs > 0 ? (nowMs - m_limitLearnedMs) / m_rules.limitMemoryMs : 0;
+    // The watched channel takes one of the sessions the box gave.
+    return int(std::max<qint64>(0, *m_sessionLimit - 1 + regained));
+}
+
+bool NeighbourPolicy::coolingDown(const QString &address, qint64 nowMs) const {
+    const auto found = m_retryAtMs.constFind(address);
+    return found != m_retryAtMs.constEnd() && found.value() > nowMs;
+}
+
+bool NeighbourPolicy::overdue(qint64 openedMs, qint64 firstPacketMs, qint64 nowMs) const {
+    return nowMs - (firstPacketMs >= 0 ? firstPacketMs : openedMs) > m_rules.readyWithinMs;
+}
+
+void NeighbourPolicy::noteFailure(const QString &address, WarmFailure failure, BoxLoad load, qint64 nowMs) {
+    // A SETUP turned down while warm sessions are open is taken for the box's limit, whatever its
+    // status says: the box may not say why it has no session to spare.
+    const bool boxFull = failure == WarmFailure::Refused || (failure == WarmFailure::SetupRefused && load.warm > 0);
+    if (boxFull)
+        learnLimit(load.sessions, nowMs);
+    const bool transient = boxFull || failure == WarmFailure::Broken;
+    coolDown(address, transient ? m_rules.brokenCoolMs : m_rules.unwarmableCoolMs, nowMs);
+    qCDebug(lcPlayer) << "warm" << address << WarmFailures::name(failure) << "with" << load.sessions
+                      << "sessions open: left alone for" << (m_retryAtMs.value(address) - nowMs) << "ms";
+}
+
+void NeighbourPolicy::noteWatchedRefused(BoxLoad load, qint64 nowMs) {
+    learnLimit(load.sessions, nowMs);
+}
+
+void NeighbourPolicy::coolDown(const QString &address, qint64 forMs, qint64 nowMs) {
+    for (auto it = m_retryAtMs.begin(); it != m_retryAtMs.end();)
+        it = it.value() <= nowMs ? m_retryAtMs.erase(it) : std::next(it);
+    m_retryAtMs[address] = nowMs + forMs;
+}
+
+void NeighbourPolicy::learnLimit(int sessions, qint64 nowMs) {
+    const int limit = std::max(1, sessions);
+    const std::optional<int> known = warmLimit(nowMs);
+    // A refusal at a load above what is known says nothing new (the sessions closed meanwhile).
+    if (known && limit > *known + 1)
+        return;
+    m_sessionLimit = limit;
+    m_limitLearnedMs = nowMs;
+    qCDebug(lcPlayer) << "the box gives at most" << limit << "sessions at once";
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "player/playback/WarmFailure.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Which neighbouring channels to keep warm, from what the engine tells it: the rows offered around
+// the watched one, each step and when it came, what failed and why, how many sessions the box held
+// when it refused one, whether a recording has the box. Plain logic on the times it is given, so
+// each rule can be tried on a clock of the caller's.
+class NeighbourPolicy {
+public:
+    struct Rules {
+        // At rest: the next and the previous row, three times the watched channel's bitrate in all.
+        int restingNeighbours = 2;
+        // While a key is held: three rows ahead and the one just left, five times the bitrate in all.
+        int steppingNeighbours = 4;
+        // Steps one way this close together are a held key.
+        qint64 steppingGapMs = 700;
+        // Without a channel change this long nobody is zapping: warmth lapses until the next one.
+        qint64 lapseMs = 10 * 60 * 1000;
+        // A neighbour that broke, or that the box had no session for, is left alone this long.
+        qint64 brokenCoolMs = 30 * 1000;
+        // A neighbour that cannot be warmed (no such stream, a form not held, never ready) longer.
+        qint64 unwarmableCoolMs = 5 * 60 * 1000;
+        // An open neighbour not ready this long after its first packet (or silent this long after
+        // it opened) will not be: some two GOPs of the box, and a margin.
+        qint64 readyWithinMs = 3000;
+        // A limit learned from a refusal is tried one higher after this long without another: the
+        // second viewer who held the sessions may have gone.
+        qint64 limitMemoryMs = 10 * 60 * 1000;
+    };
+    // The box's sessions besides the one that failed: all of this player's (watched, warm, still
+    // closing) and how many of them were warm ones.
+    struct BoxLoad {
+        int sessions = 0;
+        int warm = 0;
+    };
+
+    void setRules(const Rules &rules) { m_rules = rules; }
+    const Rules &rules() const { return m_rules; }
+
+    // Nearest first, alternately after and before the watched row (an empty string for none).
+    void offer(const QStringList &addresses) { m_offered = addresses; }
+    // A play of address: a channel change, perhaps one more repeat of a held key.
+    void noteStep(const QString &address, qint64 nowMs);
+    // The watched channel shows (or a warm session's picture stands for it): warming may start.
+    void noteShown() { m_shown = true; }
+    void noteStopped();
+    // While another user (a recording) has the box, nothing is warmed.
+    void setBoxLent(bool lent) { m_boxLent = lent; }
+    bool boxLent() const { return m_boxLent; }
+
+    // A warm session for address failed, or was never given.
+    void noteFailure(const QString &address, WarmFailure failure, BoxLoad load, qint64 nowMs);
+    // The box refused the watched channel a session.
+    void noteWatchedRefused(BoxLoad load, qint64 nowMs);
+
+    // The addresses to hold warm now, the most useful first; never the watched one. Sessions not
+    // wanted are closed at once; wanted ones are opened only when mayOpen().
+    QStringList wanted(qint64 nowMs) const;
+    bool mayOpen(qint64 nowMs) const;
+    // How many warm sessions the box allows beside the watched one, once a refusal told.
+    std::optional<int> warmLimit(qint64 nowMs) const;
+    bool keyHeld(qint64 nowMs) const;
+    bool coolingDown(const QString &address, qint64 nowMs) const;
+    // Whether a neighbour opened at openedMs, its first packet at firstPacketMs (-1: none yet), and
+    // still not ready should be given up.
+    bool overdue(qint64 openedMs, qint64 firstPacketMs, qint64 nowMs) const;
+
+private:
+    bool movingOneWay(qint64 nowMs) const;
+    void coolDown(const QString &address, qint64 forMs, qint64 nowMs);
+    void learnLimit(int sessions, qint64 nowMs);
+
+    Rules m_rules;
+    QStringList m_offered;
+    QString m_watched;
+    bool m_shown = false;
+    bool m_boxLent = false;
+    // The last step's direction (1 after, -1 before, 0 elsewhere), when it came, how many came one
+    // way, and when the channel last changed at all.
+    int m_direction = 0;
+    qint64 m_lastStepMs = -1;
+    int m_stepsOneWay = 0;
+    QHash<QString, qint64> m_retryAtMs;
+    // Every session the box accepted at once before it refused one more, and when that was learned.
+    std::optional<int> m_sessionLimit;
+    qint64 m_limitLearnedMs = 0;
+};

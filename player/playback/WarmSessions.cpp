@@ -1,0 +1,159 @@
+#include "player/playback/WarmSessions.h"
+
+#include "player/PlayerLog.h"
+#include "player/playback/WarmSource.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct WarmSessions::Closing {
+    std::mutex mutex;
+    std::condition_variable allDone;
+    QHash<QString, int> underWay;
+    std::vector<std::function<void()>> waiting;
+
+    void begin(const QString &address) {
+        std::lock_guard lock(mutex);
+        ++underWay[address];
+    }
+    void end(const QString &address) {
+        std::vector<std::function<void()>> due;
+        {
+            std::lock_guard lock(mutex);
+            if (--underWay[address] <= 0)
+                underWay.remove(address);
+            if (underWay.isEmpty())
+                due.swap(waiting);
+        }
+        allDone.notify_all();
+        for (const std::function<void()> &done : due)
+            done();
+    }
+};
+
+WarmSessions::WarmSessions(int latencyMs, Handlers handlers)
+    : m_latencyMs(latencyMs), m_handlers(std::make_shared<const Handlers>(std::move(handlers))), m_closing(std::make_shared<Closing>()) {}
+
+WarmSessions::~WarmSessions() {
+    if (!m_sources.empty())
+        closeAll(kExitDeadlineMs);
+}
+
+std::shared_ptr<WarmSource> WarmSessions::open(const QString &address, qint64 nowMs) {
+    auto source = std::make_shared<WarmSource>(address, m_latencyMs);
+    std::weak_ptr<WarmSource> weak = source;
+    source->setKeyFrameHandler([handlers = m_handlers, weak] { handlers->keyFrameWhole(weak); });
+    source->setFailureHandler(
+        [handlers = m_handlers, weak](WarmFailure failure) { handlers->failed(weak, failure); });
+    m_sources[address] = source;
+    m_openedAtMs[address] = nowMs;
+    qCDebug(lcPlayer) << "warming" << address;
+    m_opener.post([source] { source->open(); });
+    return source;
+}
+
+bool WarmSessions::close(const QString &address) {
+    const auto found = m_sources.find(address);
+    if (found == m_sources.end())
+        return false;
+    std::shared_ptr<WarmSource> source = std::move(found->second);
+    m_sources.erase(found);
+    m_openedAtMs.remove(address);
+    m_closing->begin(address);
+    std::thread([closing = m_closing, source = std::move(source), address] {
+        source->close();
+        closing->end(address);
+    }).detach();
+    return true;
+}
+
+std::shared_ptr<WarmSource> WarmSessions::find(const QString &address) const {
+    const auto found = m_sources.find(address);
+    return found == m_sources.end() ? nullptr : found->second;
+}
+
+QStringList WarmSessions::addresses() const {
+    QStringList all;
+    for (const auto &[address, source] : m_sources)
+        all.append(address);
+    return all;
+}
+
+bool WarmSessions::isClosing(const QString &address) const {
+    std::lock_guard lock(m_closing->mutex);
+    return m_closing->underWay.contains(address);
+}
+
+int WarmSessions::closing() const {
+    std::lock_guard lock(m_closing->mutex);
+    int count = 0;
+    for (const int n : m_closing->underWay)
+        count += n;
+    return count;
+}
+
+void WarmSessions::whenClosed(std::function<void()> done) {
+    {
+        std::lock_guard lock(m_closing->mutex);
+        if (!m_closing->underWay.isEmpty()) {
+            m_closing->waiting.push_back(std::move(done));
+            return;
+        }
+    }
+    done();
+}
+
+void WarmSessions::closeAll(int deadlineMs) {
+    for (const QString &address : addresses())
+        close(address);
+    // An open still queued finds its session closed and does nothing.
+    std::unique_lock lock(m_closing->mutex);
+    const bool done = m_closing->allDone.wait_for(lock, std::chrono::milliseconds(deadlineMs),
+                                                  [this] { return m_closing->underWay.isEmpty(); });
+    if (!done)
+        qCWarning(lcPlayer) << m_closing->underWay.size() << "warm sessions still closing: left to end by themselves";
+}
+
+QStringList WarmSessions::readyAddresses(int maxSilenceMs, const QString &except) const {
+    QStringList ready;
+    for (const auto &[address, source] : m_sources) {
+        if (address != except && source->isReady(maxSilenceMs))
+            ready.append(address);
+    }
+    return ready;
+}
+
+qsizetype WarmSessions::bytesHeld() const {
+    qsizetype total = 0;
+    for (const auto &[address, source] : m_sources)
+        total += source->bytesHeld();
+    return total;
+}
+
+qint64 WarmSessions::bytesReceived(const QString &except) const {
+    qint64 total = 0;
+    for (const auto &[address, source] : m_sources) {
+        if (address != except)
+            total += source->bytesReceived();
+    }
+    return total;
+}
+
+QStringList WarmSessions::picturedAddresses(int maxSilenceMs) const {
+    QStringList pictured;
+    for (const auto &[address, source] : m_sources) {
+        if (source->isReady(maxSilenceMs) && !source->keyFramePicture(maxSilenceMs).image.isNull())
+            pictured.append(address);
+    }
+    return pictured;
+}
+
+qsizetype WarmSessions::pictureBytesHeld(int maxSilenceMs) const {
+    qsizetype total = 0;
+    for (const auto &[address, source] : m_sources)
+        total += source->keyFramePicture(maxSilenceMs).image.sizeInBytes();
+    return total;
+}

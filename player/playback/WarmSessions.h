@@ -1,0 +1,74 @@
+#pragma once
+
+#include "player/BackgroundQueue.h"
+#include "player/playback/WarmFailure.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class WarmSource;
+
+// The warm sessions held with the box, one WarmSource per address. They open in order on one
+// thread; each closes on a thread of its own, so a box slow to answer one TEARDOWN holds up
+// neither the others nor the next SETUP, and all of them end together on the way out. A session
+// asked to close counts as closing until the box has answered (or the wait for it gave up): its
+// channel is not asked for again meanwhile.
+class WarmSessions {
+public:
+    // Called from GStreamer threads, perhaps after the set is gone: they must reach their owner
+    // through something that outlives it (a CallbackGate).
+    struct Handlers {
+        std::function<void(const std::weak_ptr<WarmSource> &, WarmFailure)> failed;
+        std::function<void(const std::weak_ptr<WarmSource> &)> keyFrameWhole;
+    };
+
+    // The longest the way out waits for the box to answer the TEARDOWNs, all sent together.
+    static constexpr int kExitDeadlineMs = 500;
+
+    WarmSessions(int latencyMs, Handlers handlers);
+    // Closes what is left as closeAll() does; a wait closeAll() gave up is not waited again.
+    ~WarmSessions();
+    WarmSessions(const WarmSessions &) = delete;
+    WarmSessions &operator=(const WarmSessions &) = delete;
+
+    std::shared_ptr<WarmSource> open(const QString &address, qint64 nowMs);
+    // Ends the session of address, if one is held: its TEARDOWN goes out at once.
+    bool close(const QString &address);
+    std::shared_ptr<WarmSource> find(const QString &address) const;
+    QStringList addresses() const;
+    int size() const { return int(m_sources.size()); }
+    qint64 openedAt(const QString &address) const { return m_openedAtMs.value(address, -1); }
+    const std::map<QString, std::shared_ptr<WarmSource>> &sources() const { return m_sources; }
+
+    // For benchmarks and tests: the sessions ready to hand over (but except), the bytes their rings
+    // hold, the bytes received (but except's), the ones with a key frame's picture and its bytes.
+    QStringList readyAddresses(int maxSilenceMs, const QString &except) const;
+    qsizetype bytesHeld() const;
+    qint64 bytesReceived(const QString &except) const;
+    QStringList picturedAddresses(int maxSilenceMs) const;
+    qsizetype pictureBytesHeld(int maxSilenceMs) const;
+
+    bool isClosing(const QString &address) const;
+    int closing() const;
+    // Runs done, on a closing thread or at once on this one, when no close is under way any more.
+    void whenClosed(std::function<void()> done);
+    // Closes every session together and waits for the box to see them go until deadlineMs has
+    // passed; the ones it has not answered by then end by themselves.
+    void closeAll(int deadlineMs);
+
+private:
+    struct Closing;
+
+    const int m_latencyMs;
+    const std::shared_ptr<const Handlers> m_handlers;
+    BackgroundQueue m_opener;
+    std::map<QString, std::shared_ptr<WarmSource>> m_sources;
+    QHash<QString, qint64> m_openedAtMs;
+    // Shared with the closing threads, which may outlive the set.
+    std::shared_ptr<Closing> m_closing;
+};
