@@ -61,6 +61,7 @@ public:
 
 private:
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
+    void take(const QByteArray &packets, qint64 runningTimeNs, bool discontinuous);
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
     void fail();
 
