@@ -61,6 +61,34 @@ GstPadProbeReturn stampFrame(GstPad *, GstPadProbeInfo *info, gpointer stamping)
     return GST_PAD_PROBE_OK;
 }
 
+// The multiplexer gives out each frame once every stream has caught up with it, a few hundred
+// milliseconds after it came in, and stamped with its own time. Stamped instead when it comes out,
+// the transport stream looks like one sent whole: a decoder taking it over plays it on time.
+GstPadProbeReturn stampArrival(GstPad *pad, GstPadProbeInfo *info, gpointer) {
+    GstElement *mux = GST_PAD_PARENT(pad);
+    GstClock *clock = mux ? gst_element_get_clock(mux) : nullptr;
+    if (!clock)
+        return GST_PAD_PROBE_OK;
+    const GstClockTime now = gst_clock_get_time(clock) - gst_element_get_base_time(mux);
+    gst_object_unref(clock);
+    const auto stamp = [](GstBuffer **buffer, guint, gpointer now) -> gboolean {
+        *buffer = gst_buffer_make_writable(*buffer);
+        GST_BUFFER_PTS(*buffer) = *static_cast<const GstClockTime *>(now);
+        GST_BUFFER_DTS(*buffer) = GST_CLOCK_TIME_NONE;
+        return TRUE;
+    };
+    if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
+        GstBufferList *list = gst_buffer_list_make_writable(GST_PAD_PROBE_INFO_BUFFER_LIST(info));
+        gst_buffer_list_foreach(list, stamp, const_cast<GstClockTime *>(&now));
+        GST_PAD_PROBE_INFO_DATA(info) = list;
+    } else {
+        GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        stamp(&buffer, 0, const_cast<GstClockTime *>(&now));
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 GstElement *muxFor(Receiver &receiver) {
     if (receiver.mux)
         return receiver.mux;
@@ -74,6 +102,10 @@ GstElement *muxFor(Receiver &receiver) {
         gst_bin_remove(GST_BIN(receiver.pipeline), mux);
         return nullptr;
     }
+    GstPad *output = gst_element_get_static_pad(mux, "src");
+    gst_pad_add_probe(output, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                      &stampArrival, nullptr, nullptr);
+    gst_object_unref(output);
     gst_element_sync_state_with_parent(mux);
     receiver.mux = mux;
     return mux;
