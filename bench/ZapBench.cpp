@@ -1,5 +1,6 @@
 #include "ZapBench.h"
 
+#include "KeyFrameWatch.h"
 #include "ProcessCpu.h"
 #include "ZapMeasures.h"
 #include "support/Screen.h"
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <glib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -78,6 +80,7 @@ public:
         m_paintedSinceTune = 0;
         m_secondMs = -1;
         m_tuned = channel;
+        m_tuneStartUs = g_get_monotonic_time();
         m_clock.start();
         runTuneSequence(*m_control, m_server.address(channel), {"nooverlay"}, true);
         m_control->setNeighbours(neighbours);
@@ -118,7 +121,7 @@ public:
         qint64 last = m_warm->bytesReceivedByNeighbours();
         waitUntil(
             [&] {
-                *peakSessions = std::max(*peakSessions, connectionsTo(m_server.port));
+                *peakSessions = std::max(*peakSessions, int(connectionsTo(m_server.port).size()));
                 const qint64 now = m_warm->bytesReceivedByNeighbours();
                 *bytes += std::max<qint64>(0, now - last);
                 last = now;
@@ -221,17 +224,42 @@ public:
         std::printf("failed steps: %d\n", failures);
     }
 
+    // A cold tune to channel, and its floor: every viewer of a channel gets its key frames at the
+    // same moments, so one watching it beside the player tells when the first one after the
+    // player's session opened was whole out of a parser.
+    double coldTune(int channel) {
+        KeyFrameWatch watch(m_server.address(channel), m_server.elementary);
+        watch.waitUntilKnown(10000);
+        pause();
+        // The player's session is the connection that was not there before the tune.
+        const QSet<int> before = connectionsTo(m_server.port);
+        qint64 connectedUs = -1;
+        startTune(channel, {});
+        const bool shown = waitUntil(
+            [&] {
+                if (connectedUs < 0 && !(connectionsTo(m_server.port) - before).isEmpty())
+                    connectedUs = g_get_monotonic_time();
+                return !m_waitingForPicture;
+            },
+            20000, 1);
+        const double floorMs = connectedUs < 0 ? -1 : watch.msToKeyFrameAfter(connectedUs);
+        if (shown && floorMs >= 0) {
+            m_figures.keyFloor.append(floorMs + double(connectedUs - m_tuneStartUs) / 1000);
+            m_figures.pastFloor.append(m_zapMs - m_figures.keyFloor.last());
+        }
+        return shown ? m_zapMs : -1;
+    }
+
     void runColdTunes() {
         if (m_settings.tunes <= 0)
             return;
-        QList<double> ffmpeg, bare, bareDefault;
+        QList<double> ffmpeg, bare, bareDefault, bareKeyFrames;
         int failures = 0;
         int current = kChannels.first();
         tune(current, false);
         for (int i = 0; i < m_settings.tunes; ++i) {
-            pause();
             const int next = otherChannel(current);
-            const double ms = tune(next, false);
+            const double ms = coldTune(next);
             ms < 0 ? ++failures : (m_figures.cold.append(ms), 0);
             if (m_settings.verbose)
                 std::printf("cold tune %d -> %d: %.0f ms\n", current, next, ms);
@@ -250,7 +278,7 @@ public:
                 ++failures;
             } else {
                 bare.append(bareTimes.frameMs);
-                m_figures.keyFloor.append(bareTimes.keyFrameMs);
+                bareKeyFrames.append(bareTimes.keyFrameMs);
             }
             if (i % 4 == 0) {
                 pause();
@@ -267,8 +295,12 @@ public:
         std::printf("bare %s, latency=0, first decoded frame, %s\n",
                     barePipelineText(m_server.elementary).constData(), qPrintable(summary(bare)));
         std::printf("the same with rtspsrc's default latency, %s\n", qPrintable(summary(bareDefault)));
-        std::printf("its first key frame whole out of the parser (no picture can come sooner), %s\n",
-                    qPrintable(summary(m_figures.keyFloor)));
+        std::printf("its first key frame whole out of the parser, %s\n", qPrintable(summary(bareKeyFrames)));
+        std::printf(
+            "the cold tune's own floor, the first key frame whole out of a parser watching its channel "
+            "once the player has connected "
+            "(no picture can come sooner), %s; the tune past it, %s\n",
+            qPrintable(summary(m_figures.keyFloor)), qPrintable(summary(m_figures.pastFloor)));
         std::printf(
             "cold median / ffmpeg median: %.2f; / bare (latency=0) median: %.2f; / bare (default): %.2f\n",
             percentile(zaps, 0.5) / percentile(ffmpeg, 0.5), percentile(zaps, 0.5) / percentile(bare, 0.5),
@@ -304,7 +336,7 @@ public:
             [&] {
                 ringMax = std::max(ringMax, m_warm->bytesHeld());
                 picturesMax = std::max(picturesMax, m_warm->pictureBytesHeld());
-                sessions = std::max(sessions, connectionsTo(m_server.port));
+                sessions = std::max(sessions, int(connectionsTo(m_server.port).size()));
                 return false;
             },
             m_settings.cpuSeconds * 1000, 50);
@@ -407,6 +439,7 @@ private:
     double m_zapMs = -1;
     int m_paintedSinceTune = 0;
     double m_secondMs = -1;
+    qint64 m_tuneStartUs = 0;
     int m_tuned = 0;
     int m_painted = 0;
     bool m_grabbing = false;

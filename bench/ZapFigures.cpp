@@ -26,11 +26,10 @@ void ZapFigures::printTable(const QList<ZapFigures> &all) {
         [&](const ZapFigures &f) { return ms(f.warmLive, 0.5) + " / " + ms(f.warmLive, 0.9); });
     row("cold tune, median / p90 ms",
         [&](const ZapFigures &f) { return ms(f.cold, 0.5) + " / " + ms(f.cold, 0.9); });
-    row("floor: first key frame out of the parser, median",
+    row("floor: first key frame whole after connecting",
         [&](const ZapFigures &f) { return ms(f.keyFloor, 0.5); });
-    row("cold tune median minus floor median", [&](const ZapFigures &f) {
-        return QString::number(percentile(f.cold, 0.5) - percentile(f.keyFloor, 0.5), 'f', 0);
-    });
+    row("cold tune past its floor, median / p90 ms",
+        [&](const ZapFigures &f) { return ms(f.pastFloor, 0.5) + " / " + ms(f.pastFloor, 0.9); });
     row("CPU % of a core, without / with neighbours", [](const ZapFigures &f) {
         return QStringLiteral("%1 / %2").arg(f.cpuCold, 0, 'f', 1).arg(f.cpuWarm, 0, 'f', 1);
     });

@@ -47,20 +47,20 @@ void idle(int ms) {
     waitUntil([] { return false; }, ms, 5);
 }
 
-int connectionsTo(int port) {
+QSet<int> connectionsTo(int port) {
     QFile table(QStringLiteral("/proc/self/net/tcp"));
     if (!table.open(QIODevice::ReadOnly))
-        return -1;
+        return {};
     // "sl local rem st ...": the remote address as HEXIP:HEXPORT, state 01 for established. The
     // table is the network namespace's: the server's own ends have the port as local, not remote.
     const QByteArray remote = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
-    int count = 0;
+    QSet<int> ports;
     for (const QByteArray &line : table.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() > 3 && fields[2].endsWith(remote) && fields[3] == "01")
-            ++count;
+            ports.insert(fields[1].mid(fields[1].indexOf(':') + 1).toInt(nullptr, 16));
     }
-    return count;
+    return ports;
 }
 
 double ffmpegFirstFrameMs(const QByteArray &address) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // Figures and reference runs the channel-change bench shares between its servers.
@@ -13,8 +14,9 @@ QString summary(const QList<double> &values);
 double residentMegabytes();
 // Delivers Qt events for ms.
 void idle(int ms);
-// RTSP connections this process holds open to a server on port of loopback: one per session.
-int connectionsTo(int port);
+// The local ports of the RTSP connections this process holds open to a server on port of
+// loopback: one per session.
+QSet<int> connectionsTo(int port);
 
 // Wall time of ffmpeg fetching and decoding one frame, process start included; -1 on failure.
 double ffmpegFirstFrameMs(const QByteArray &address);
