@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-KeyFrameWatch::KeyFrameWatch(const QByteArray &address, bool elementary) : m_address(address) {
+KeyFrameWatch::KeyFrameWatch(const QByteArray &address, bool elementary) {
     gst_init(nullptr, nullptr);
     // The same jitter buffer as the player's, so key frames come out of it when they do in the player.
     const QByteArray line =
@@ -19,12 +19,7 @@ KeyFrameWatch::KeyFrameWatch(const QByteArray &address, bool elementary) : m_add
     if (!m_pipeline)
         return;
     GstElement *source = gst_bin_get_by_name(GST_BIN(m_pipeline), "src");
-    g_signal_connect(source, "before-send",
-                     G_CALLBACK(+[](GstElement *, GstRTSPMessage *message, KeyFrameWatch *self) {
-                         RtspControlPath::redirect(self->m_address, message);
-                         return TRUE;
-                     }),
-                     this);
+    RtspControlPath::followFrom(source, address);
     gst_object_unref(source);
     GstElement *out = gst_bin_get_by_name(GST_BIN(m_pipeline), "out");
     GstPad *input = gst_element_get_static_pad(out, "sink");

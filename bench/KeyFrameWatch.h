@@ -35,7 +35,6 @@ private:
     // Monotonic microseconds of the last two key frames' arrival; 0 before.
     std::atomic<qint64> m_last{0};
     std::atomic<qint64> m_gap{0};
-    QByteArray m_address;
     mutable std::mutex m_mutex;
     // The arrival of the latest key frames, oldest first.
     QList<qint64> m_recent;

@@ -89,18 +89,12 @@ BareTimes barePipelineTimes(const QByteArray &address, int latencyMs, bool eleme
     if (!pipeline)
         return {};
     static std::atomic<qint64> s_firstNs, s_keyNs;
-    static QByteArray s_address;
     s_firstNs = -1;
     s_keyNs = -1;
-    s_address = address;
     QElapsedTimer clock;
     GstElement *source = gst_bin_get_by_name(GST_BIN(pipeline), "src");
     // Servers that give relative control paths want them after the request address.
-    g_signal_connect(source, "before-send", G_CALLBACK(+[](GstElement *, GstRTSPMessage *message, gpointer) {
-                         RtspControlPath::redirect(s_address, message);
-                         return TRUE;
-                     }),
-                     nullptr);
+    RtspControlPath::followFrom(source, address);
     gst_object_unref(source);
     GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
     g_signal_connect(sink, "handoff", G_CALLBACK(+[](GstElement *, GstBuffer *, GstPad *, gpointer data) {

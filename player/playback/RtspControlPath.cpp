@@ -2,6 +2,7 @@
 
 #include "player/PlayerLog.h"
 
+#include <gst/gst.h>
 #include <gst/rtsp/gstrtspmessage.h>
 
 QByteArray RtspControlPath::appended(const QByteArray &sessionUri, const QByteArray &requestUri) {
@@ -30,4 +31,14 @@ void RtspControlPath::redirect(const QByteArray &sessionUri, GstRTSPMessage *mes
     qCDebug(lcPlayer) << "request for" << message->type_data.request.uri << "sent to" << fixed;
     g_free(message->type_data.request.uri);
     message->type_data.request.uri = g_strdup(fixed.constData());
+}
+
+void RtspControlPath::followFrom(GstElement *rtspsrc, const QByteArray &sessionUri) {
+    g_signal_connect_data(
+        rtspsrc, "before-send", G_CALLBACK(+[](GstElement *, GstRTSPMessage *message, QByteArray *uri) {
+            redirect(*uri, message);
+            return TRUE;
+        }),
+        new QByteArray(sessionUri), [](gpointer uri, GClosure *) { delete static_cast<QByteArray *>(uri); },
+        GConnectFlags(0));
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 typedef struct _GstRTSPMessage GstRTSPMessage;
+typedef struct _GstElement GstElement;
 
 // Where a stream's RTSP requests go when the server's description gives its streams relative
 // control paths and no Content-Base. Other clients append the path to the request address
@@ -16,5 +17,7 @@ QByteArray appended(const QByteArray &sessionUri, const QByteArray &requestUri);
 
 // Sends a request rtspsrc is about to make for the session at sessionUri where appended() says.
 void redirect(const QByteArray &sessionUri, GstRTSPMessage *message);
+// Makes rtspsrc redirect() every request it sends for the session at sessionUri.
+void followFrom(GstElement *rtspsrc, const QByteArray &sessionUri);
 
 } // namespace RtspControlPath

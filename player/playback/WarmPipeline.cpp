@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 #include <gst/gst.h>
-#include <gst/rtsp/gstrtspmessage.h>
 #include <gst/sdp/gstsdpmessage.h>
 
 #include <mutex>
@@ -173,11 +172,6 @@ void onDescription(GstElement *source, GstSDPMessage *sdp, Receiver *receiver) {
         g_object_set(source, "latency", guint(needed), nullptr);
 }
 
-gboolean onBeforeSend(GstElement *, GstRTSPMessage *message, Receiver *receiver) {
-    RtspControlPath::redirect(receiver->address, message);
-    return TRUE;
-}
-
 } // namespace
 
 GstElement *WarmPipeline::make(const QString &address, int latencyMs) {
@@ -203,6 +197,6 @@ GstElement *WarmPipeline::make(const QString &address, int latencyMs) {
     g_object_set(source, "location", receiver->address.constData(), "latency", guint(latencyMs), nullptr);
     g_signal_connect(source, "pad-added", G_CALLBACK(&onPadAdded), receiver);
     g_signal_connect(source, "on-sdp", G_CALLBACK(&onDescription), receiver);
-    g_signal_connect(source, "before-send", G_CALLBACK(&onBeforeSend), receiver);
+    RtspControlPath::followFrom(source, receiver->address);
     return pipeline;
 }

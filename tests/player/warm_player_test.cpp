@@ -54,6 +54,29 @@ protected:
         control->setNeighbours(addresses);
     }
 
+    // Tunes channel, then waits for its picture and for neighbour to be warm.
+    void watchUntilWarm(int channel, int neighbour) {
+        tune(channel, {neighbour});
+        ASSERT_TRUE(waitUntil([&] { return shows(channel); }, 15000)) << control->statusText();
+        ASSERT_TRUE(waitUntil([&] { return isWarm(neighbour); }, 10000));
+    }
+
+    // A step to a warm channel: handed over, and its own picture at once.
+    void stepToWarm(int channel, const QList<int> &neighbours) {
+        tune(channel, neighbours);
+        EXPECT_TRUE(warm->lastPlayWasHandedOver());
+        ASSERT_TRUE(waitUntil([&] { return shows(channel); }, 5000)) << control->statusText();
+    }
+
+    // Still live after the part held: the pictures keep coming.
+    bool keepsPainting() {
+        int painted = 0;
+        const auto counting = QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
+        const bool live = waitUntil([&] { return painted >= 20; }, 5000);
+        QObject::disconnect(counting);
+        return live;
+    }
+
     bool isWarm(int channel) { return warm->warmAddresses().contains(QString::fromLatin1(address(channel))); }
     QRgb centre() { return averageColour(control->grab().toImage(), QRect(200, 20, 137, 40)); }
     bool shows(int channel) { return control->statusText().isEmpty() && looksLikeChannel(centre(), channel); }
@@ -95,47 +118,24 @@ protected:
 };
 
 TEST_F(WarmPlayerOnIndependentServer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
-    tune(201, {202});
-    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
-    ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
-
-    tune(202, {201, 203});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
-    // Live after the held part: the pictures keep coming from the session handed over.
-    int painted = 0;
-    QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
-    EXPECT_TRUE(waitUntil([&] { return painted >= 20; }, 5000)) << painted;
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
+    watchUntilWarm(201, 202);
+    stepToWarm(202, {201, 203});
+    EXPECT_TRUE(keepsPainting());
     // And back: the channel left was kept warm in its turn.
     ASSERT_TRUE(waitUntil([&] { return isWarm(201); }, 10000));
-    tune(201, {202});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 5000)) << control->statusText();
+    stepToWarm(201, {202});
     EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
 }
 
 TEST_F(WarmPlayer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
-    tune(201, {202});
-    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
-    ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
-
-    tune(202, {201, 203});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
+    watchUntilWarm(201, 202);
+    stepToWarm(202, {201, 203});
     // The channel left is warm in its turn, and so is the new neighbour: back and on, both handed over.
     ASSERT_TRUE(waitUntil([&] { return isWarm(201) && isWarm(203); }, 10000));
-    tune(201, {202});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 5000)) << control->statusText();
+    stepToWarm(201, {202});
     ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
-    tune(202, {201, 203});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
-    // Still live after the held part: the picture keeps coming.
-    int painted = 0;
-    QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
-    EXPECT_TRUE(waitUntil([&] { return painted >= 20; }, 5000)) << painted;
+    stepToWarm(202, {201, 203});
+    EXPECT_TRUE(keepsPainting());
     EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
 }
 
