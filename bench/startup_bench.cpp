@@ -233,8 +233,8 @@ int main(int argc, char **argv) {
                 std::printf("  %7.1f  %s\n", step.value(), step.key().constData());
         }
         if (verbose)
-            std::printf("run %d, %.0f ms into the GOP: first picture %.0f ms, %.0f MB over %d processes\n",
-                        i + 1, phases[i] * watch.gopMs(), run.firstPictureMs, run.pssMb, run.processes);
+            std::printf("run %d, %.0f ms into the GOP: first picture %.0f ms, %.0f MB over %d processes\n", i + 1,
+                        phases[i] * watch.gopMs(), run.firstPictureMs, run.pssMb, run.processes);
         if (run.firstPictureMs >= 0)
             starts << run.firstPictureMs;
         memory << run.pssMb;
