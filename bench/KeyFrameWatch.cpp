@@ -2,18 +2,25 @@
 
 #include "support/Wait.h"
 
+#include "player/playback/RtspControlPath.h"
+
 #include <gst/gst.h>
 
 #include <cmath>
 
-KeyFrameWatch::KeyFrameWatch(const QByteArray &address) {
+KeyFrameWatch::KeyFrameWatch(const QByteArray &address, bool elementary) {
     gst_init(nullptr, nullptr);
     // The same jitter buffer as the player's, so key frames come out of it when they do in the player.
-    const QByteArray line = "rtspsrc latency=100 location=" + address +
-                            " ! rtpmp2tdepay ! tsdemux ! h264parse ! fakesink name=out sync=false";
+    const QByteArray line =
+        "rtspsrc name=src latency=" + QByteArray(elementary ? "300" : "100") + " location=" + address +
+        (elementary ? " ! rtpmpvdepay ! mpegvideoparse" : " ! rtpmp2tdepay ! tsdemux ! h264parse") +
+        " ! fakesink name=out sync=false";
     m_pipeline = gst_parse_launch(line.constData(), nullptr);
     if (!m_pipeline)
         return;
+    GstElement *source = gst_bin_get_by_name(GST_BIN(m_pipeline), "src");
+    RtspControlPath::followFrom(source, address);
+    gst_object_unref(source);
     GstElement *out = gst_bin_get_by_name(GST_BIN(m_pipeline), "out");
     GstPad *input = gst_element_get_static_pad(out, "sink");
     gst_pad_add_probe(
@@ -25,6 +32,10 @@ KeyFrameWatch::KeyFrameWatch(const QByteArray &address) {
                 const qint64 last = self->m_last.exchange(now);
                 if (last)
                     self->m_gap = now - last;
+                std::lock_guard lock(self->m_mutex);
+                self->m_recent.append(now);
+                if (self->m_recent.size() > 64)
+                    self->m_recent.removeFirst();
             }
             return GST_PAD_PROBE_OK;
         },
@@ -45,6 +56,15 @@ bool KeyFrameWatch::waitUntilKnown(int timeoutMs) {
     return waitUntil([this] { return m_gap.load() > 0; }, timeoutMs);
 }
 
+double KeyFrameWatch::msToKeyFrameAfter(qint64 startUs) const {
+    std::lock_guard lock(m_mutex);
+    for (qint64 arrival : m_recent) {
+        if (arrival >= startUs)
+            return double(arrival - startUs) / 1000.0;
+    }
+    return -1;
+}
+
 double KeyFrameWatch::gopMs() const {
     return m_gap / 1000.0;
 }
@@ -57,7 +77,8 @@ void KeyFrameWatch::pauseUntilPhase(int minimumMs, double fraction) const {
     const qint64 offset = qint64(fraction * double(gap));
     const qint64 gops = qint64(std::ceil(double(earliest - last - offset) / double(gap)));
     const qint64 target = last + offset + std::max<qint64>(gops, 0) * gap;
-    waitUntil([&] { return g_get_monotonic_time() >= target - 2000; }, minimumMs + 2 * int(gap / 1000) + 100, 1);
+    waitUntil([&] { return g_get_monotonic_time() >= target - 2000; }, minimumMs + 2 * int(gap / 1000) + 100,
+              1);
     while (g_get_monotonic_time() < target)
         g_usleep(200);
 }

@@ -1,6 +1,7 @@
 #include "player/playback/WarmSource.h"
 
 #include "player/playback/PipelineSupport.h"
+#include "player/playback/WarmPipeline.h"
 
 #include <utility>
 
@@ -26,23 +27,16 @@ void WarmSource::open() {
     std::lock_guard lifecycle(m_lifecycle);
     if (m_closed)
         return;
-    GError *error = nullptr;
-    GstElement *pipeline =
-        gst_parse_launch("rtspsrc name=src ! rtpmp2tdepay ! appsink name=sink sync=false", &error);
-    if (!pipeline || error) {
-        g_clear_error(&error);
-        if (pipeline)
-            gst_object_unref(pipeline);
+    GstElement *pipeline = WarmPipeline::make(m_address, m_latencyMs);
+    if (!pipeline) {
         fail(WarmFailure::Unsupported);
         return;
     }
-    GstElement *src = gst_bin_get_by_name(GST_BIN(pipeline), "src");
-    g_object_set(src, "location", m_address.toUtf8().constData(), "latency", guint(m_latencyMs), nullptr);
-    gst_object_unref(src);
     GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &WarmSource::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    g_object_set(sink, "buffer-list", TRUE, nullptr);
     gst_object_unref(sink);
     // The decoder that takes over runs on this clock: the system's, never an audio device's.
     GstClock *clock = gst_system_clock_obtain();
@@ -147,46 +141,67 @@ GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
     GstSample *sample = gst_app_sink_pull_sample(sink);
     if (!sample)
         return GST_FLOW_OK;
-    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    GstBuffer *first = gst_sample_get_buffer(sample);
+    GstBufferList *list = gst_sample_get_buffer_list(sample);
+    if (!first && list && gst_buffer_list_length(list) > 0)
+        first = gst_buffer_list_get(list, 0);
     const GstSegment *segment = gst_sample_get_segment(sample);
     GstClockTime runningTime = GST_CLOCK_TIME_NONE;
-    if (buffer && segment && GST_BUFFER_PTS_IS_VALID(buffer))
-        runningTime = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-    GstMapInfo map;
-    if (buffer && GST_CLOCK_TIME_IS_VALID(runningTime) && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        const QByteArray packets(reinterpret_cast<const char *>(map.data), qsizetype(map.size));
-        gst_buffer_unmap(buffer, &map);
-        const qint64 now = monotonicMs();
-        const qint64 last = self->m_lastDataMs.exchange(now);
-        self->m_bytesReceived += packets.size();
-        bool keyFrameWhole = false;
-        {
-            std::lock_guard lock(self->m_mutex);
-            if ((last >= 0 && now - last > kGapMs) ||
-                GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DISCONT)) {
-                self->m_ring.clear();
-                // What the channel showed before the gap is no picture of it now.
-                self->m_keyFramePicture = {};
+    if (first && segment && GST_BUFFER_PTS_IS_VALID(first))
+        runningTime = gst_segment_to_running_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(first));
+    if (GST_CLOCK_TIME_IS_VALID(runningTime)) {
+        // The multiplexer gives the packets of one coded frame as one list.
+        QByteArray packets;
+        const auto append = [&packets](GstBuffer *buffer) {
+            GstMapInfo map;
+            if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+                packets.append(reinterpret_cast<const char *>(map.data), qsizetype(map.size));
+                gst_buffer_unmap(buffer, &map);
             }
-            const int framesBefore = self->m_ring.framesHeld();
-            self->m_ring.push(packets, qint64(runningTime));
-            // The key frame is whole once the picture after it starts: the count reaches two, or
-            // starts again lower with a new key frame and its next picture in the same buffer.
-            const int frames = self->m_ring.framesHeld();
-            // A channel being watched is decoded already.
-            keyFrameWhole = frames >= 2 && (framesBefore < 2 || frames < framesBefore) && !self->m_consumer;
-            if (self->m_consumer) {
-                GstBuffer *live = gst_buffer_copy(buffer);
-                GST_BUFFER_PTS(live) = runningTime;
-                GST_BUFFER_DTS(live) = GST_CLOCK_TIME_NONE;
-                gst_app_src_push_buffer(self->m_consumer, live);
-            }
+        };
+        if (list) {
+            for (guint i = 0; i < gst_buffer_list_length(list); ++i)
+                append(gst_buffer_list_get(list, i));
+        } else {
+            append(first);
         }
-        if (keyFrameWhole && self->m_onKeyFrame)
-            self->m_onKeyFrame();
+        self->take(packets, qint64(runningTime), GST_BUFFER_FLAG_IS_SET(first, GST_BUFFER_FLAG_DISCONT));
     }
     gst_sample_unref(sample);
     return GST_FLOW_OK;
+}
+
+void WarmSource::take(const QByteArray &packets, qint64 runningTimeNs, bool discontinuous) {
+    const qint64 now = monotonicMs();
+    const qint64 last = m_lastDataMs.exchange(now);
+    m_bytesReceived += packets.size();
+    bool keyFrameWhole = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if ((last >= 0 && now - last > kGapMs) || discontinuous) {
+            m_ring.clear();
+            // What the channel showed before the gap is no picture of it now.
+            m_keyFramePicture = {};
+        }
+        const int framesBefore = m_ring.framesHeld();
+        m_ring.push(packets, runningTimeNs);
+        // The key frame is whole once the picture after it starts: the count reaches two, or
+        // starts again lower with a new key frame and its next picture in the same buffer.
+        const int frames = m_ring.framesHeld();
+        // A channel being watched is decoded already.
+        keyFrameWhole = frames >= 2 && (framesBefore < 2 || frames < framesBefore) && !m_consumer;
+        if (m_consumer) {
+            // Shares the bytes, not copied again.
+            auto *held = new QByteArray(packets);
+            GstBuffer *live = gst_buffer_new_wrapped_full(
+                GST_MEMORY_FLAG_READONLY, const_cast<char *>(held->constData()), gsize(held->size()), 0,
+                gsize(held->size()), held, [](gpointer bytes) { delete static_cast<QByteArray *>(bytes); });
+            GST_BUFFER_PTS(live) = GstClockTime(runningTimeNs);
+            gst_app_src_push_buffer(m_consumer, live);
+        }
+    }
+    if (keyFrameWhole && m_onKeyFrame)
+        m_onKeyFrame();
 }
 
 GstBusSyncReply WarmSource::onBusMessage(GstBus *, GstMessage *message, gpointer data) {

@@ -13,8 +13,9 @@
 #include <functional>
 #include <mutex>
 
-// One channel received but not decoded: its RTSP session open (rtspsrc ! rtpmp2tdepay ! appsink),
-// the stream since its newest key frame held in a TsRing. A decoder pipeline may attach an appsrc:
+// One channel received but not decoded: its RTSP session open (WarmPipeline: one MPEG-TS, whether
+// the server sends it so or as elementary streams), the stream since its newest key frame held in
+// a TsRing. A decoder pipeline may attach an appsrc:
 // it gets the held packets, then every live one from the same session, stamped in this pipeline's
 // running time, so the decoder shares its clock and no second handshake is needed. Each key frame
 // held whole is announced, so a decoder of its own may keep its picture here, to paint at once.
@@ -64,6 +65,7 @@ public:
 
 private:
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer self);
+    void take(const QByteArray &packets, qint64 runningTimeNs, bool discontinuous);
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
     void fail(WarmFailure failure);
 

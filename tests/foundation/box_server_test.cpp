@@ -162,10 +162,30 @@ TEST_F(BoxServer, RestartDropsViewersClosesThePortAndComesBackOnIt) {
     play(again);
 }
 
+TEST_F(BoxServer, IgnoredTeardownIsAnswered501AndTheSessionSendsUntilItTimesOut) {
+    startBox({"--teardown", "ignore", "--max-sessions", "1", "--session-timeout", "2"});
+    RtspClient client;
+    play(client);
+    EXPECT_EQ(client.request("TEARDOWN", box.address(201)).status, 501);
+    const int before = client.rtpPackets();
+    EXPECT_TRUE(waitUntil([&] { return client.rtpPackets() > before + 20; }, 5000));
+    // Still the box's one session: a second viewer is refused until it times out.
+    const int refused = setupStatus(true);
+    EXPECT_TRUE(refused == 453 || refused == 503) << refused;
+    EXPECT_TRUE(waitUntil([&] { return setupStatus(true) == 200; }, 10000));
+
+    // Answered again, from the next TEARDOWN on (the probe above holds the one session).
+    ASSERT_TRUE(box.ignoreTeardown(false));
+    ASSERT_TRUE(box.setMaxSessions(0));
+    RtspClient again;
+    play(again);
+    EXPECT_EQ(again.request("TEARDOWN", box.address(201)).status, 200);
+}
+
 TEST_F(BoxServer, RefusesMalformedCommands) {
     startBox();
-    for (const char *line :
-         {"loss 150", "jitter -1", "transport sctp", "max-sessions x", "stall", "freeze 250"})
+    for (const char *line : {"loss 150", "jitter -1", "transport sctp", "max-sessions x", "stall",
+                             "freeze 250", "teardown", "teardown never"})
         EXPECT_FALSE(box.command(line)) << line;
 }
 

@@ -1,4 +1,5 @@
 #include "QtPrinting.h"
+#include "support/IndependentRelay.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
@@ -10,16 +11,16 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-// The player with warm neighbours against the simulated box on loopback.
+// The player with warm neighbours against the simulated box on loopback, and against a server of
+// another make that sends each elementary stream as an RTP session of its own.
 namespace {
 
-class WarmPlayer : public ::testing::Test {
+class WarmPlayerOn : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetTopBox::Options options;
-        options.channels = {201, 202, 203};
-        options.unserved = {299};
-        ASSERT_TRUE(box.start(options)) << box.error();
+    // The server's address of channel.
+    virtual QByteArray address(int channel) const = 0;
+
+    void startPlayer() {
         auto engine = std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
         warm = engine.get();
         control = std::make_unique<TVLCPlugin>(std::move(engine));
@@ -45,21 +46,41 @@ protected:
     void tune(int channel, const QList<int> &neighbours) {
         tuned = channel;
         control->stop();
-        control->addTarget(QString::fromLatin1(box.address(channel)), {"nooverlay"}, 1, 0);
+        control->addTarget(QString::fromLatin1(address(channel)), {"nooverlay"}, 1, 0);
         control->play();
         QStringList addresses;
         for (int neighbour : neighbours)
-            addresses.append(QString::fromLatin1(box.address(neighbour)));
+            addresses.append(QString::fromLatin1(address(neighbour)));
         control->setNeighbours(addresses);
     }
 
-    bool isWarm(int channel) {
-        return warm->warmAddresses().contains(QString::fromLatin1(box.address(channel)));
+    // Tunes channel, then waits for its picture and for neighbour to be warm.
+    void watchUntilWarm(int channel, int neighbour) {
+        tune(channel, {neighbour});
+        ASSERT_TRUE(waitUntil([&] { return shows(channel); }, 15000)) << control->statusText();
+        ASSERT_TRUE(waitUntil([&] { return isWarm(neighbour); }, 10000));
     }
+
+    // A step to a warm channel: handed over, and its own picture at once.
+    void stepToWarm(int channel, const QList<int> &neighbours) {
+        tune(channel, neighbours);
+        EXPECT_TRUE(warm->lastPlayWasHandedOver());
+        ASSERT_TRUE(waitUntil([&] { return shows(channel); }, 5000)) << control->statusText();
+    }
+
+    // Still live after the part held: the pictures keep coming.
+    bool keepsPainting() {
+        int painted = 0;
+        const auto counting = QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
+        const bool live = waitUntil([&] { return painted >= 20; }, 5000);
+        QObject::disconnect(counting);
+        return live;
+    }
+
+    bool isWarm(int channel) { return warm->warmAddresses().contains(QString::fromLatin1(address(channel))); }
     QRgb centre() { return averageColour(control->grab().toImage(), QRect(200, 20, 137, 40)); }
     bool shows(int channel) { return control->statusText().isEmpty() && looksLikeChannel(centre(), channel); }
 
-    SetTopBox box;
     WarmPlayerEngine *warm = nullptr;
     std::unique_ptr<TVLCPlugin> control;
     int tuned = 0;
@@ -68,27 +89,53 @@ protected:
     QStringList wrongPictures;
 };
 
-TEST_F(WarmPlayer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
-    tune(201, {202});
-    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
-    ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
+class WarmPlayer : public WarmPlayerOn {
+protected:
+    void SetUp() override {
+        SetTopBox::Options options;
+        options.channels = {201, 202, 203};
+        options.unserved = {299};
+        ASSERT_TRUE(box.start(options)) << box.error();
+        startPlayer();
+    }
+    QByteArray address(int channel) const override { return box.address(channel); }
 
-    tune(202, {201, 203});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
+    SetTopBox box;
+};
+
+// MPEG-2 video and MPEG audio, each its own RTP session over UDP, relative control paths.
+class WarmPlayerOnIndependentServer : public WarmPlayerOn {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.start(201)) << qPrintable(server.error());
+        for (int channel : {202, 203})
+            ASSERT_TRUE(server.publish(channel)) << qPrintable(server.error());
+        startPlayer();
+    }
+    QByteArray address(int channel) const override { return server.address(channel); }
+
+    IndependentRelay server;
+};
+
+TEST_F(WarmPlayerOnIndependentServer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
+    watchUntilWarm(201, 202);
+    stepToWarm(202, {201, 203});
+    EXPECT_TRUE(keepsPainting());
+    // And back: the channel left was kept warm in its turn.
+    ASSERT_TRUE(waitUntil([&] { return isWarm(201); }, 10000));
+    stepToWarm(201, {202});
+    EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+}
+
+TEST_F(WarmPlayer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
+    watchUntilWarm(201, 202);
+    stepToWarm(202, {201, 203});
     // The channel left is warm in its turn, and so is the new neighbour: back and on, both handed over.
     ASSERT_TRUE(waitUntil([&] { return isWarm(201) && isWarm(203); }, 10000));
-    tune(201, {202});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 5000)) << control->statusText();
+    stepToWarm(201, {202});
     ASSERT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
-    tune(202, {201, 203});
-    EXPECT_TRUE(warm->lastPlayWasHandedOver());
-    ASSERT_TRUE(waitUntil([&] { return shows(202); }, 5000)) << control->statusText();
-    // Still live after the held part: the picture keeps coming.
-    int painted = 0;
-    QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
-    EXPECT_TRUE(waitUntil([&] { return painted >= 20; }, 5000)) << painted;
+    stepToWarm(202, {201, 203});
+    EXPECT_TRUE(keepsPainting());
     EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
 }
 

@@ -111,6 +111,10 @@ bool SetTopBox::setMaxSessions(int sessions) {
     return command("max-sessions " + QByteArray::number(sessions));
 }
 
+bool SetTopBox::ignoreTeardown(bool ignored) {
+    return command(ignored ? "teardown ignore" : "teardown answer");
+}
+
 bool SetTopBox::restart(int downMs) {
     if (!command("restart " + QByteArray::number(downMs)))
         return false;

@@ -52,6 +52,8 @@ public:
     bool setTransport(const QString &transports);
     bool setSessionTimeout(int seconds);
     bool setMaxSessions(int sessions);
+    // TEARDOWN answered 501 and the session left to time out, or answered again.
+    bool ignoreTeardown(bool ignored = true);
     // Drops everything, closes the port for downMs and returns once the box listens on it again.
     bool restart(int downMs = 1000);
     // Any command of the box's standard input; true once it is acknowledged with OK.

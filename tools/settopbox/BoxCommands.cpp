@@ -73,6 +73,11 @@ CommandResult runBoxCommand(BoxServer &server, const std::string &line) {
         ok = words.size() == 2 && parseInt(first, &number) && number >= 0;
         if (ok)
             server.setMaxSessions(number);
+    } else if (verb == "teardown") {
+        bool ignored = false;
+        ok = words.size() == 2 && parseTeardown(first, &ignored);
+        if (ok)
+            server.setTeardownIgnored(ignored);
     } else if (verb == "restart") {
         number = kDefaultRestartMs;
         std::string error;

@@ -11,14 +11,14 @@ const char *const kBoxUsage =
     "usage: halcyon-settopbox [--port N] [--channels 201[:PROFILE],202,...] [--profile PROFILE]\n"
     "                         [--unserved 299,...] [--playlist PATH] [--host NAME] [--bind ADDRESS]\n"
     "                         [--transport any|tcp|udp] [--session-timeout S] [--max-sessions N]\n"
-    "                         [--loss PERCENT] [--jitter MS]\n"
+    "                         [--loss PERCENT] [--jitter MS] [--teardown answer|ignore]\n"
     "       halcyon-settopbox --print-colour N\n"
     "  --port 0 picks a free port. Prints \"READY port=N\" when serving.\n"
     "  Profiles: broadcast (default), sd-h264, sd-mpeg2, hd-h264i, two-audio, aspect-switch, radio,\n"
     "  elementary.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
-    "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N, restart [MS],\n"
-    "  stop-serving, serve, quit.\n";
+    "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
+    "  teardown answer|ignore, restart [MS], stop-serving, serve, quit.\n";
 
 bool parseInt(const std::string &text, int *value) {
     const char *end = text.data() + text.size();
@@ -30,6 +30,14 @@ bool parsePercent(const std::string &text, double *value) {
     char *end = nullptr;
     *value = std::strtod(text.c_str(), &end);
     return !text.empty() && end == text.c_str() + text.size() && *value >= 0 && *value <= 100;
+}
+
+bool parseTeardown(const std::string &text, bool *ignored) {
+    if (text != "answer" && text != "ignore")
+        return false;
+    if (ignored)
+        *ignored = text == "ignore";
+    return true;
 }
 
 std::string BoxOptions::profileOf(int channel) const {
@@ -106,6 +114,8 @@ bool parseBoxOptions(int argc, char **argv, BoxOptions *options, std::string *er
             ok = parseInt(value, &options->sessionTimeout) && options->sessionTimeout > 0;
         else if (name == "--max-sessions")
             ok = parseInt(value, &options->maxSessions) && options->maxSessions >= 0;
+        else if (name == "--teardown")
+            ok = parseTeardown(options->teardown = value, nullptr);
         else if (name == "--loss")
             ok = parsePercent(value, &options->loss);
         else if (name == "--jitter")

@@ -20,6 +20,8 @@ struct BoxOptions {
     std::string transport = "any";
     int sessionTimeout = 60;
     int maxSessions = 0;
+    // "answer" or "ignore": TEARDOWN answered 501, the session left to time out.
+    std::string teardown = "answer";
     double loss = 0;
     int jitter = 0;
     // When set, the box only prints that channel's background colour as "R G B" for scripts.
@@ -34,6 +36,8 @@ bool parseBoxOptions(int argc, char **argv, BoxOptions *options, std::string *er
 // Number parsing shared with the commands on standard input: the whole text or nothing.
 bool parseInt(const std::string &text, int *value);
 bool parsePercent(const std::string &text, double *value);
+// "answer" or "ignore" (ignored may be null).
+bool parseTeardown(const std::string &text, bool *ignored);
 
 extern const char *const kBoxUsage;
 

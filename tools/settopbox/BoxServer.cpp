@@ -116,6 +116,11 @@ gboolean BoxServer::onConnection(GSocket *socket, GIOCondition, gpointer self) {
 
 void BoxServer::onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer self) {
     static_cast<BoxServer *>(self)->m_keepAlive.watch(client);
+    g_signal_connect(client, "pre-teardown-request", G_CALLBACK(&BoxServer::onTeardown), self);
+}
+
+GstRTSPStatusCode BoxServer::onTeardown(GstRTSPClient *, GstRTSPContext *, gpointer self) {
+    return static_cast<BoxServer *>(self)->m_teardownIgnored ? GST_RTSP_STS_NOT_IMPLEMENTED : GST_RTSP_STS_OK;
 }
 
 std::vector<ChannelEncoder *> BoxServer::encodersOf(int channel) {

@@ -44,6 +44,9 @@ public:
     void setSessionTimeout(int seconds);
     // A SETUP that would open one session more is refused; 0 means no limit.
     void setMaxSessions(int sessions);
+    // Answers TEARDOWN with 501 Not Implemented, as some servers do: the session, and its
+    // sending, goes on until it times out.
+    void setTeardownIgnored(bool ignored) { m_teardownIgnored = ignored; }
     // Drops every connection and session, closes the port, restarts the encoders, and listens on
     // the same port again downMs later.
     bool restart(int downMs, std::string *error);
@@ -56,6 +59,7 @@ private:
     static gboolean onConnection(GSocket *socket, GIOCondition, gpointer self);
     static gboolean onComeBack(gpointer self);
     static void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer self);
+    static GstRTSPStatusCode onTeardown(GstRTSPClient *, GstRTSPContext *, gpointer self);
     static void onMediaConfigure(GstRTSPMediaFactory *factory, GstRTSPMedia *media, gpointer encoder);
     static void onMediaUnprepared(GstRTSPMedia *media, gpointer encoder);
     // Signal handlers share the encoder: a viewer's media may be torn down after the server.
@@ -74,6 +78,7 @@ private:
     guint m_comeBackId = 0;
     guint m_cleanupId = 0;
     bool m_serving = false;
+    bool m_teardownIgnored = false;
     SessionKeepAlive m_keepAlive;
     std::map<int, std::shared_ptr<ChannelEncoder>> m_encoders;
     std::map<int, GstRTSPMediaFactory *> m_factories;

@@ -98,6 +98,9 @@ int main(int argc, char **argv) {
     box.server.setTransports(transports);
     box.server.setSessionTimeout(options.sessionTimeout);
     box.server.setMaxSessions(options.maxSessions);
+    bool teardownIgnored = false;
+    parseTeardown(options.teardown, &teardownIgnored);
+    box.server.setTeardownIgnored(teardownIgnored);
     box.server.setLoss(0, options.loss);
     box.server.setJitter(0, options.jitter);
     const int port = box.server.port();
