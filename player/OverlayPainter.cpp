@@ -67,12 +67,13 @@ void paintTag(QPainter &painter, const QRect &slot, const QString &text, const Q
               Qt::Alignment side) {
     painter.setFont(font);
     const int pad = slot.height() / 4;
-    const int width = std::min(slot.width(), painter.fontMetrics().horizontalAdvance(text) + 2 * pad);
+    // A little more than the text's advance: eliding measures it a shade wider.
+    const int width = std::min(slot.width(), painter.fontMetrics().horizontalAdvance(text) + 3 * pad);
     QRect box(slot.topLeft(), QSize(width, slot.height()));
     if (side & Qt::AlignRight)
         box.moveRight(slot.right());
     fillBackdrop(painter, box, pad);
-    drawLabel(painter, box.adjusted(pad, 0, -pad, 0), text, font, colour, Qt::AlignCenter);
+    drawLabel(painter, box.adjusted(pad / 2, 0, -pad / 2, 0), text, font, colour, Qt::AlignCenter);
 }
 
 } // namespace
@@ -85,7 +86,7 @@ QRect bannerRect(const QRect &area) {
 
 QRect noticeRect(const QRect &area) {
     const int u = unit(area);
-    return QRect(area.left() + u / 2, area.top() + u / 2, area.width() / 2 - u, u * 2);
+    return QRect(area.left() + u / 2, area.top() + u / 2, area.width() * 2 / 3 - u, u * 2);
 }
 
 QRect digitsRect(const QRect &area) {
