@@ -317,7 +317,8 @@ void TForm1::placeListWindow() {
         return;
     }
     const QRect screen = m_pictureCommands->fullScreen()->geometry();
-    m_list->move(screen.right() + 1 - m_list->width(), screen.top() + (screen.height() - m_list->height()) / 2);
+    m_list->move(screen.right() + 1 - m_list->width(),
+                 screen.top() + (screen.height() - m_list->height()) / 2);
 }
 
 void TForm1::showChannelBanner(const QString &rowText) {

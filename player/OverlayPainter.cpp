@@ -44,27 +44,30 @@ void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Ban
     const QRect inner = box.adjusted(u / 2, u / 4, -u / 2, -u / 4);
     // First line: the number, then the name; the second line is the guide's, kept even when empty.
     const QRect titleLine(inner.left(), inner.top(), inner.width(), inner.height() * 3 / 5);
-    const QRect guideLine(inner.left(), titleLine.bottom() + 1, inner.width(), inner.height() - titleLine.height());
+    const QRect guideLine(inner.left(), titleLine.bottom() + 1, inner.width(),
+                          inner.height() - titleLine.height());
     int nameLeft = titleLine.left();
     if (!banner.number.isEmpty()) {
         const QFont numberFont = fontOf(painter, 1.5, area, true);
         const int numberWidth = QFontMetrics(numberFont).horizontalAdvance(banner.number);
-        drawLabel(painter, titleLine, banner.number, numberFont, kNumberColour, Qt::AlignLeft | Qt::AlignVCenter);
+        drawLabel(painter, titleLine, banner.number, numberFont, kNumberColour,
+                  Qt::AlignLeft | Qt::AlignVCenter);
         nameLeft += numberWidth + u;
     }
-    const QRect nameBox(nameLeft, titleLine.top(), std::max(0, titleLine.right() - nameLeft), titleLine.height());
+    const QRect nameBox(nameLeft, titleLine.top(), std::max(0, titleLine.right() - nameLeft),
+                        titleLine.height());
     drawLabel(painter, nameBox, banner.name, fontOf(painter, 1.1, area, true), Qt::white,
               Qt::AlignLeft | Qt::AlignVCenter);
-    const QString guide = banner.next.isEmpty() ? banner.now
-                                                : banner.now + QStringLiteral("   ▸ ") + banner.next;
+    const QString guide =
+        banner.next.isEmpty() ? banner.now : banner.now + QStringLiteral("   ▸ ") + banner.next;
     if (!guide.isEmpty())
         drawLabel(painter, guideLine, guide, fontOf(painter, 0.85, area, false), kGuideColour,
                   Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 // A short line in a box of its own, placed in slot, as wide as its text.
-void paintTag(QPainter &painter, const QRect &slot, const QString &text, const QFont &font, const QColor &colour,
-              Qt::Alignment side) {
+void paintTag(QPainter &painter, const QRect &slot, const QString &text, const QFont &font,
+              const QColor &colour, Qt::Alignment side) {
     painter.setFont(font);
     const int pad = slot.height() / 4;
     // A little more than the text's advance: eliding measures it a shade wider.

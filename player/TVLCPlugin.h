@@ -1,7 +1,7 @@
 #pragma once
 
-#include "player/PlayQueue.h"
 #include "player/PictureOverlay.h"
+#include "player/PlayQueue.h"
 #include "player/PlayerControl.h"
 #include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/PlayerEngine.h"

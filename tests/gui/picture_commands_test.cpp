@@ -64,7 +64,8 @@ TEST_F(PictureCommandsTest, FullScreenShowsThePictureAloneAndGivesItBackToTheWin
     const QPoint centre = screenCentre(form1->vlc);
     ASSERT_TRUE(xdo::mouseMove(centre.x(), centre.y()));
     ASSERT_TRUE(xdo::doubleClick());
-    ASSERT_TRUE(waitUntil([&] { return fullScreen().isActive() && fullScreen().geometry() == screen; }, 10000));
+    ASSERT_TRUE(
+        waitUntil([&] { return fullScreen().isActive() && fullScreen().geometry() == screen; }, 10000));
     EXPECT_EQ(form1->vlc->size(), screen.size());
     QImage shot;
     EXPECT_TRUE(waitUntil([&] { return channelFillsScreen(shot = screenshotRoot(), 201); }, 10000))
@@ -82,8 +83,8 @@ TEST_F(PictureCommandsTest, FullScreenShowsThePictureAloneAndGivesItBackToTheWin
     EXPECT_EQ(form1->vlc->parentWidget(), form1.get());
     EXPECT_EQ(form1->vlc->geometry(), QRect(QPoint(72, 32), TForm1::pictureSize()));
     EXPECT_EQ(form1->pos(), home);
-    EXPECT_TRUE(waitUntil([&] { return colourNear(averageColour(screenshotRoot(), skinArea), skinColour, 8); },
-                          10000))
+    EXPECT_TRUE(waitUntil(
+        [&] { return colourNear(averageColour(screenshotRoot(), skinArea), skinColour, 8); }, 10000))
         << "the skin did not come back";
     EXPECT_TRUE(waitForChannel(201));
 

@@ -12,7 +12,7 @@ TEST(VolumeSteps, StepsByFiveOnTheGridBetweenSilenceAndTheStreamsOwnLevel) {
     const struct {
         int volume, steps, expected;
     } cases[] = {
-        {50, 1, 55}, {50, -1, 45}, {52, 1, 55}, {52, -1, 50}, {0, -1, 0},    {5, -2, 0},
+        {50, 1, 55},  {50, -1, 45}, {52, 1, 55},   {52, -1, 50},  {0, -1, 0},     {5, -2, 0},
         {95, 1, 100}, {98, 1, 100}, {100, 1, 100}, {150, 1, 150}, {150, -1, 145}, {50, 3, 65},
     };
     for (const auto &c : cases)
@@ -67,7 +67,8 @@ bool drawnInside(const QImage &image, const QRect &box, QRgb background) {
 TEST(OverlayPainter, DrawsEachElementInItsPlaceAndNothingOverTheLineToKeepClear) {
     const QRect area(0, 0, 537, 329);
     const QRgb background = qRgb(40, 90, 160);
-    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}, {}}, "Volume 55 %", "20"};
+    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}, {}}, "Volume 55 %",
+                                      "20"};
     const auto paint = [&](const QRect &keepClear) {
         QImage image(area.size(), QImage::Format_RGB32);
         image.fill(background);

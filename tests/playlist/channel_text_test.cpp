@@ -35,8 +35,11 @@ TEST(ChannelTitle, SplitsTheRowAtTheFirstSpaceHyphenSpace) {
         const char *number;
         const char *name;
     } cases[] = {
-        {"201 - Chaine 201", "201", "Chaine 201"}, {"2 - A - B", "2", "A - B"}, {"Radio", "", "Radio"},
-        {"12-Foo", "", "12-Foo"},                  {" 7  -  Sept ", "7", "Sept"},
+        {"201 - Chaine 201", "201", "Chaine 201"},
+        {"2 - A - B", "2", "A - B"},
+        {"Radio", "", "Radio"},
+        {"12-Foo", "", "12-Foo"},
+        {" 7  -  Sept ", "7", "Sept"},
     };
     for (const auto &c : cases) {
         const ChannelTitle title = channelTitle(QString::fromUtf8(c.row));
