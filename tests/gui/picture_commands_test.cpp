@@ -183,18 +183,4 @@ TEST_F(PictureCommandsTest, DigitsTuneTheRowOfThatNumberAndAnUnknownNumberChange
     EXPECT_TRUE(waitForChannel(202));
 }
 
-TEST_F(PictureCommandsTest, TheBannerDarkensTheBottomOfThePictureAndGoesAway) {
-    form1->Image3Click();
-    ASSERT_TRUE(waitUntil([&] { return overlayShows(QStringLiteral("Chaine 201")); }, 5000));
-    EXPECT_TRUE(overlayShows(QStringLiteral("201")));
-    ASSERT_TRUE(waitForChannel(201));
-    const QImage picture = grabWidget(form1->vlc);
-    // The right end of the banner, past its text.
-    const QRgb banner = averageColour(picture, QRect(picture.width() - 60, picture.height() - 40, 30, 20));
-    const QRgb channel = channelRgb(201);
-    const auto light = [](QRgb c) { return qRed(c) + qGreen(c) + qBlue(c); };
-    EXPECT_LT(light(banner), light(channel) * 6 / 10);
-    EXPECT_TRUE(waitUntil([&] { return form1->vlc->overlayTexts().isEmpty(); }, 10000));
-}
-
 } // namespace

@@ -89,13 +89,4 @@ TEST(OverlayPainter, DrawsEachElementInItsPlaceAndNothingOverTheLineToKeepClear)
     EXPECT_TRUE(drawnInside(cleared, OverlayPainter::noticeRect(area), background));
 }
 
-TEST(OverlayPainter, ABannerOnAFullScreenIsAsLargeOnItAsInTheWindow) {
-    const QRect window(0, 0, 537, 329), screen(0, 0, 1920, 1080);
-    const double inWindow = double(OverlayPainter::bannerRect(window).height()) / window.height();
-    const double onScreen = double(OverlayPainter::bannerRect(screen).height()) / screen.height();
-    EXPECT_NEAR(inWindow, onScreen, 0.05);
-    EXPECT_TRUE(screen.contains(OverlayPainter::bannerRect(screen)));
-    EXPECT_FALSE(OverlayPainter::bannerRect(screen).intersects(OverlayPainter::noticeRect(screen)));
-}
-
 } // namespace
