@@ -79,6 +79,9 @@ bool PictureCommands::eventFilter(QObject *watched, QEvent *event) {
 }
 
 bool PictureCommands::keyPressed(QKeyEvent *event) {
+    // Shortcuts with Ctrl or Alt belong to whoever defines them.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
     switch (event->key()) {
     case Qt::Key_F:
     case Qt::Key_F11:

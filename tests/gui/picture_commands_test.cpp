@@ -39,11 +39,24 @@ protected:
             image.save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
     }
 
-    // The channel's colour at these points of the screen, spread to its four sides.
+    // The bottom of the picture, above the black bar under it, darkened by the banner.
+    static bool hasBanner(const QImage &screen) {
+        const int x = screen.width() * 9 / 10;
+        int bottom = screen.height() - 1;
+        while (bottom > 0 && qGray(screen.pixel(x, bottom)) < 8)
+            --bottom;
+        const QRgb seen = averageColour(screen, QRect(x - 10, bottom - 70, 20, 20));
+        const QRgb channel = channelRgb(201);
+        return qRed(seen) + qGreen(seen) + qBlue(seen) <
+               (qRed(channel) + qGreen(channel) + qBlue(channel)) * 6 / 10;
+    }
+
+    // The channel's colour at these points of the screen, spread to its four sides and clear of
+    // the banner.
     static bool channelFillsScreen(const QImage &screen, int channel) {
         const int w = screen.width(), h = screen.height();
         for (const QPoint &at : {QPoint(w * 97 / 100, h / 2), QPoint(w * 3 / 100, h * 3 / 4),
-                                 QPoint(w * 3 / 4, h * 15 / 100), QPoint(w * 3 / 4, h * 85 / 100)}) {
+                                 QPoint(w * 3 / 4, h * 15 / 100), QPoint(w * 3 / 4, h * 70 / 100)}) {
             if (!looksLikeChannel(averageColour(screen, QRect(at - QPoint(8, 8), QSize(16, 16))), channel))
                 return false;
         }
@@ -105,7 +118,9 @@ TEST_F(PictureCommandsTest, InFullScreenTheBannerTheListAndTheMenuComeOverThePic
     ASSERT_TRUE(waitUntil([&] { return fullScreen().isActive() && fullScreen().isVisible(); }, 10000));
     EXPECT_TRUE(overlayShows(QStringLiteral("Chaine 201"))) << "no banner on entering full screen";
     QImage shot;
-    EXPECT_TRUE(waitUntil([&] { return channelFillsScreen(shot = screenshotRoot(), 201); }, 10000));
+    EXPECT_TRUE(
+        waitUntil([&] { return channelFillsScreen(shot = screenshotRoot(), 201) && hasBanner(shot); }, 10000))
+        << "the banner is not seen on the screen";
     keepShot(shot, "full-screen-banner");
     const QRect screen = fullScreen().geometry();
     form1->ListeDesChaines1->trigger();
