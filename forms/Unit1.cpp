@@ -331,6 +331,8 @@ void TForm1::listWindowHidden() {
 
 void TForm1::closeEvent(QCloseEvent *event) {
     // The player window is the main window: closing it ends the program, whatever else is open.
+    // The picture goes back to it first, so it goes with the window that owns it.
+    m_pictureCommands->setFullScreen(false);
     event->accept();
     QCoreApplication::quit();
 }
