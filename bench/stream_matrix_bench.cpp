@@ -2,7 +2,9 @@
 // line of figures. bench/stream_matrix.sh runs it over every profile and fault and sets them beside
 // ffmpeg and mpv.
 //   stream_matrix_bench --url ADDRESS [--seconds S] [--size WxH] [--shot FILE] [--record FILE]
-//                       [--watchdog MS] [--option PLAYER-OPTION]...
+//                       [--watchdog MS] [--option PLAYER-OPTION]... [--fullscreen 1]
+// With --fullscreen the control is shown full screen as the player window shows it (--size is
+// then the screen's).
 // Prints: first=MS (tune to first painted picture, -1 if none) fps=N (pictures painted a second
 // after the first one) freezes=N (gaps over 0.5 s between painted pictures) longest=MS cpu=F (of
 // a core, whole process, after the first picture) failures=N (times a failure line showed)
@@ -10,6 +12,7 @@
 // gives the file's size.
 #include "support/Wait.h"
 
+#include "forms/FullScreenView.h"
 #include "player/TVLCPlugin.h"
 
 #include <QApplication>
@@ -29,6 +32,7 @@ struct Settings {
     QString record;
     int watchdogMs = 0;
     QStringList options{QStringLiteral("nooverlay")};
+    bool fullScreen = false;
 };
 
 Settings parseArguments(const QStringList &arguments) {
@@ -49,6 +53,8 @@ Settings parseArguments(const QStringList &arguments) {
             settings.watchdogMs = value.toInt();
         else if (arguments[i] == "--option")
             settings.options.append(value);
+        else if (arguments[i] == "--fullscreen")
+            settings.fullScreen = value == "1";
     }
     return settings;
 }
@@ -96,9 +102,15 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: stream_matrix_bench --url ADDRESS [--seconds S]\n");
         return 2;
     }
-    TVLCPlugin control;
+    // Owned by the window, whichever of the two holds the control when the program ends.
+    QWidget window;
+    TVLCPlugin &control = *new TVLCPlugin(&window);
     control.resize(settings.size);
-    control.show();
+    window.resize(settings.size);
+    window.show();
+    auto *fullScreen = new FullScreenView(&window);
+    if (settings.fullScreen)
+        fullScreen->enter(&control, window.screen());
     if (settings.watchdogMs > 0) {
         PlaybackSupervisor::Timing timing;
         timing.frameTimeoutMs = settings.watchdogMs;

@@ -10,8 +10,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# XVFB_SCREEN sets the screen's size (WIDTHxHEIGHTxDEPTH).
 export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -noreset >/dev/null 2>&1 &
 PIDS+=($!)
 export XDG_RUNTIME_DIR=$WORK/run && mkdir -m 700 "$XDG_RUNTIME_DIR"
 sleep 1

@@ -1,7 +1,9 @@
 #include "forms/Unit1.h"
 
 #include "forms/ChannelListBox.h"
+#include "forms/FullScreenView.h"
 #include "forms/KeyStateTracker.h"
+#include "forms/PictureCommands.h"
 #include "forms/RecordCommand.h"
 #include "forms/TImage.h"
 #include "forms/Unit2.h"
@@ -46,6 +48,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::setListWindow(TForm2 *list) {
     m_list = list;
+    m_pictureCommands->setListWindow(list);
 }
 void TForm1::setAboutWindow(QWidget *about) {
     m_about = about;
@@ -142,6 +145,13 @@ void TForm1::setupDescription() {
     Timer1->start();
 
     setupMenu();
+    m_pictureCommands = new PictureCommands(vlc, this, PopupMenu1, this);
+    connect(m_pictureCommands->fullScreen(), &FullScreenView::activeChanged, this, [this] {
+        if (m_list && m_list->isVisible()) {
+            placeListWindow();
+            m_list->raise();
+        }
+    });
     SkTranspaMoveForm1->Loaded();
 }
 
@@ -306,9 +316,24 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::listWindowShown() {
-    if (m_list)
-        m_list->move(x() + 392, y() + 35);
+    placeListWindow();
     Image5->setTag(1);
+}
+
+void TForm1::placeListWindow() {
+    if (!m_list)
+        return;
+    if (!m_pictureCommands->isFullScreen()) {
+        m_list->move(x() + 392, y() + 35);
+        return;
+    }
+    const QRect screen = m_pictureCommands->fullScreen()->geometry();
+    m_list->move(screen.right() + 1 - m_list->width(),
+                 screen.top() + (screen.height() - m_list->height()) / 2);
+}
+
+void TForm1::showChannelBanner(const QString &rowText) {
+    m_pictureCommands->showBanner(rowText);
 }
 
 void TForm1::listWindowHidden() {
@@ -317,6 +342,8 @@ void TForm1::listWindowHidden() {
 
 void TForm1::closeEvent(QCloseEvent *event) {
     // The player window is the main window: closing it ends the program, whatever else is open.
+    // The picture goes back to it first, so it goes with the window that owns it.
+    m_pictureCommands->setFullScreen(false);
     event->accept();
     QCoreApplication::quit();
 }

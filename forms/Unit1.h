@@ -12,6 +12,7 @@ class TImage;
 class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
+class PictureCommands;
 class TForm2;
 class TForm4;
 class TForm5;
@@ -61,6 +62,8 @@ public:
 
     // Sets the channel number under the picture; the label grows to the right.
     void setChannelNumber(const QString &number);
+    // Full screen, the volume keys and the channel number typed on the picture.
+    PictureCommands *pictureCommands() const { return m_pictureCommands; }
 
 public slots:
     void Image2Click();
@@ -82,6 +85,8 @@ public slots:
     // The list window came up (it sits to the right of the picture) or went away.
     void listWindowShown();
     void listWindowHidden();
+    // A channel was chosen in the list: its banner over the picture.
+    void showChannelBanner(const QString &rowText);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -91,6 +96,9 @@ private:
     void setupMenu();
     // The channel steps a key asks for on this tick.
     int stepsOfKey(int key);
+    // Where the list goes when it is shown: beside the picture, or at the screen's right edge.
+    void placeListWindow();
+    PictureCommands *m_pictureCommands = nullptr;
     KeyStateTracker *m_keys = nullptr;
     QByteArray m_startupStream;
     QByteArray m_recordFallbackStream;

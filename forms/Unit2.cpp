@@ -103,6 +103,7 @@ void TForm2::ListBox1Click() {
     // The lookup comes first: when it fails, neither the label nor the playback changes.
     const QByteArray address = m_playlist.addressOfRow(row);
     emit channelNumberChanged(channelNumber(ListBox1->item(row)->text()));
+    emit channelChosen(ListBox1->item(row)->text());
     runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
     m_player.setNeighbours(neighbourAddresses(row));
 }

@@ -40,6 +40,8 @@ public slots:
 signals:
     // The picked channel's number, for the player window to show once its tune starts.
     void channelNumberChanged(const QString &number);
+    // A row was chosen (its text as the list shows it), once its address was found.
+    void channelChosen(const QString &rowText);
     void shown();
     void hidden();
 

@@ -1,6 +1,7 @@
 #include "player/TVLCPlugin.h"
 
 #include "player/EOleException.h"
+#include "player/OverlayPainter.h"
 #include "player/StartupTrace.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
@@ -28,6 +29,9 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     // Every pixel is painted here: no background fill, no system flicker between frames.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_engine->setVolume(m_volume);
+    m_clock.start();
+    m_overlayExpiry.setSingleShot(true);
+    connect(&m_overlayExpiry, &QTimer::timeout, this, &TVLCPlugin::overlayChanged);
     m_engine->setPictureSize(size());
     m_supervisor.setAutoLoop(m_autoLoop);
     connect(&m_supervisor, &PlaybackSupervisor::frameReady, this, &TVLCPlugin::showFrame);
@@ -146,9 +150,59 @@ void TVLCPlugin::setAutoLoop(bool autoLoop) {
 }
 
 void TVLCPlugin::setVolume(int volume) {
-    m_volume = std::clamp(volume, 0, kMaximumVolume);
-    m_engine->setVolume(m_volume);
+    volume = std::clamp(volume, 0, kMaximumVolume);
+    if (volume == m_volume)
+        return;
+    m_volume = volume;
+    applyVolume();
+}
+
+void TVLCPlugin::setMuted(bool muted) {
+    if (muted == m_muted)
+        return;
+    m_muted = muted;
+    applyVolume();
+}
+
+// The engine keeps its level for every stream it plays next, so a volume outlives channel changes.
+void TVLCPlugin::applyVolume() {
+    m_engine->setVolume(m_muted ? 0 : m_volume);
     emit volumeChanged();
+}
+
+void TVLCPlugin::showBanner(const PictureOverlay::Banner &banner) {
+    m_overlay.showBanner(banner, m_clock.elapsed());
+    overlayChanged();
+}
+
+void TVLCPlugin::showNotice(const QString &text) {
+    m_overlay.showNotice(text, m_clock.elapsed());
+    overlayChanged();
+}
+
+void TVLCPlugin::setTypedDigits(const QString &digits) {
+    m_overlay.setTypedDigits(digits);
+    overlayChanged();
+}
+
+QStringList TVLCPlugin::overlayTexts() const {
+    const qint64 now = m_clock.elapsed();
+    QStringList texts;
+    if (const auto banner = m_overlay.banner(now))
+        texts << banner->number << banner->name;
+    texts << m_overlay.notice(now) << m_overlay.typedDigits();
+    texts.removeAll(QString());
+    return texts;
+}
+
+void TVLCPlugin::overlayChanged() {
+    const qint64 now = m_clock.elapsed();
+    const qint64 next = m_overlay.nextExpiryMs(now);
+    if (next < 0)
+        m_overlayExpiry.stop();
+    else
+        m_overlayExpiry.start(int(next - now));
+    update();
 }
 
 void TVLCPlugin::setMrl(const QString &mrl) {
@@ -186,6 +240,18 @@ void TVLCPlugin::resizeEvent(QResizeEvent *event) {
     m_engine->setPictureSize(size());
 }
 
+// Sets the painter's font for the line and says where it goes, with a margin the overlay keeps off.
+QRect TVLCPlugin::statusRect(QPainter &painter, const QString &status) const {
+    QFont font = painter.font();
+    font.setPixelSize(16);
+    font.setBold(true);
+    painter.setFont(font);
+    if (status.isEmpty())
+        return QRect();
+    const QRect textRect = rect().adjusted(8, 8, -8, -8);
+    return painter.boundingRect(textRect, Qt::AlignCenter | Qt::TextWordWrap, status).adjusted(-8, -8, 8, 8);
+}
+
 void TVLCPlugin::paintEvent(QPaintEvent *) {
     StartupTrace::mark("player control painted");
     QPainter painter(this);
@@ -204,13 +270,13 @@ void TVLCPlugin::paintEvent(QPaintEvent *) {
     }
 
     const QString status = statusText();
+    const QRect keepClear = statusRect(painter, status);
+    const qint64 now = m_clock.elapsed();
+    OverlayPainter::paint(painter, hasPicture ? pictureRect() : rect(), keepClear,
+                          {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits()});
     if (!status.isEmpty()) {
-        QFont font = painter.font();
-        font.setPixelSize(16);
-        font.setBold(true);
-        painter.setFont(font);
-        const QRect textRect = rect().adjusted(8, 8, -8, -8);
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        const QRect textRect = rect().adjusted(8, 8, -8, -8);
         painter.setPen(Qt::black);
         painter.drawText(textRect.translated(1, 1), flags, status);
         painter.setPen(Qt::white);

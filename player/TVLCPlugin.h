@@ -1,12 +1,15 @@
 #pragma once
 
+#include "player/PictureOverlay.h"
 #include "player/PlayQueue.h"
 #include "player/PlayerControl.h"
 #include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/PlayerEngine.h"
 #include "player/recording/RecordingSession.h"
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 
@@ -40,6 +43,9 @@ public:
     void setAutoLoop(bool autoLoop);
     int volume() const { return m_volume; }
     void setVolume(int volume);
+    // Muting silences the sound and keeps the volume, which unmuting brings back.
+    bool isMuted() const { return m_muted; }
+    void setMuted(bool muted);
     QString mrl() const { return m_mrl; }
     // With AutoPlay on, a non-empty MRL is queued and played at once.
     void setMrl(const QString &mrl);
@@ -52,17 +58,27 @@ public:
     const PlayQueue &queue() const { return m_queue; }
     void setSupervisionTiming(const PlaybackSupervisor::Timing &timing) { m_supervisor.setTiming(timing); }
 
+    // Drawn over the picture, never over the line above: the channel banner for a few seconds, a
+    // short notice for two, the digits being typed until cleared with an empty text.
+    void showBanner(const PictureOverlay::Banner &banner);
+    void showNotice(const QString &text);
+    void setTypedDigits(const QString &digits);
+    // What the overlay shows at this moment: banner number and name, notice, typed digits, in that
+    // order, leaving out what is not shown.
+    QStringList overlayTexts() const;
+
 signals:
     // A paint put a picture of the stream on screen.
     void framePainted();
     void statusChanged(const QString &text);
+    // The volume or the mute changed.
+    void volumeChanged();
     // How far the recording under way has got: time as the file will play it, bytes on disk.
     void recordingProgress(qint64 elapsedMs, qint64 bytesWritten);
     // A recording's file is complete: stopped (ok) or ended by a failure, message saying why.
     void recordingFinished(const QString &path, bool ok, const QString &message);
     // True while a live picture of a channel plays; false when stopped, failed, or nothing shown yet.
     void playingChanged(bool playing);
-    void volumeChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -75,6 +91,9 @@ private:
     void onStatusChanged();
     void updatePlaying();
     void cancelBoxLoan();
+    void applyVolume();
+    void overlayChanged();
+    QRect statusRect(QPainter &painter, const QString &status) const;
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;
@@ -85,6 +104,11 @@ private:
     bool m_autoPlay = true;
     bool m_autoLoop = false;
     int m_volume = 50;
+    bool m_muted = false;
+    PictureOverlay m_overlay;
+    QElapsedTimer m_clock;
+    // Repaints when an overlay element goes away by itself.
+    QTimer m_overlayExpiry;
     QString m_mrl;
     QString m_shownStatus;
     // Why the last target was refused, until something else is played or stopped.

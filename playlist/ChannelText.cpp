@@ -54,3 +54,21 @@ QString channelNumber(const QString &rowText) {
     const qsizetype at = rowText.indexOf(QLatin1String(" -"));
     return at < 0 ? QString() : rowText.left(at + 1);
 }
+
+ChannelTitle channelTitle(const QString &rowText) {
+    const QLatin1String separator(" - ");
+    const qsizetype at = rowText.indexOf(separator);
+    if (at < 0)
+        return {QString(), rowText.trimmed()};
+    return {rowText.left(at).trimmed(), rowText.mid(at + separator.size()).trimmed()};
+}
+
+int rowOfChannelNumber(const QStringList &rowTexts, const QString &number) {
+    if (number.isEmpty())
+        return -1;
+    for (qsizetype row = 0; row < rowTexts.size(); ++row) {
+        if (channelTitle(rowTexts[row]).number == number)
+            return int(row);
+    }
+    return -1;
+}

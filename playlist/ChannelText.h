@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 // Turning a row's bytes into what the user reads.
 
@@ -21,3 +22,14 @@ QString decodeWindows1252(QByteArrayView bytes);
 // The channel number shown under the picture: the row text up to and including the character
 // before the first " -", so "2 - Foo" gives "2 " with its space; "" when the text has no " -".
 QString channelNumber(const QString &rowText);
+
+// A row as the banner shows it: the number before the first " - " and the name after it. A row
+// without " - " is all name.
+struct ChannelTitle {
+    QString number;
+    QString name;
+};
+ChannelTitle channelTitle(const QString &rowText);
+
+// The first row whose number (ChannelTitle::number, blanks around it ignored) is number, or -1.
+int rowOfChannelNumber(const QStringList &rowTexts, const QString &number);

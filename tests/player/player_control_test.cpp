@@ -248,4 +248,21 @@ TEST_F(PlayerControl, AnMrlSetWithAutoPlayPlaysAtOnce) {
     EXPECT_EQ(fake->playCount(), 1);
 }
 
+TEST_F(PlayerControl, MutingSilencesTheSoundAndUnmutingBringsBackTheVolumeSet) {
+    int changes = 0;
+    QObject::connect(control.get(), &TVLCPlugin::volumeChanged, [&] { ++changes; });
+    control->setVolume(70);
+    control->setMuted(true);
+    EXPECT_TRUE(control->isMuted());
+    EXPECT_EQ(control->volume(), 70);
+    tune(kOther);
+    control->setMuted(false);
+    EXPECT_EQ(fake->calls, QStringList({"volume 70", "volume 0", "play " + kOther, "volume 70"}));
+    EXPECT_EQ(changes, 3);
+    // Nothing changes, nothing is told.
+    control->setVolume(70);
+    control->setMuted(false);
+    EXPECT_EQ(changes, 3);
+}
+
 } // namespace

@@ -26,3 +26,38 @@ TEST(Windows1252, MapsEveryHighByte) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ChannelTitle, SplitsTheRowAtTheFirstSpaceHyphenSpace) {
+    const struct {
+        const char *row;
+        const char *number;
+        const char *name;
+    } cases[] = {
+        {"201 - Chaine 201", "201", "Chaine 201"},
+        {"2 - A - B", "2", "A - B"},
+        {"Radio", "", "Radio"},
+        {"12-Foo", "", "12-Foo"},
+        {" 7  -  Sept ", "7", "Sept"},
+    };
+    for (const auto &c : cases) {
+        const ChannelTitle title = channelTitle(QString::fromUtf8(c.row));
+        EXPECT_EQ(title.number, QString::fromUtf8(c.number)) << c.row;
+        EXPECT_EQ(title.name, QString::fromUtf8(c.name)) << c.row;
+    }
+}
+
+TEST(ChannelTitle, TheTypedNumberFindsTheFirstRowWithExactlyThatNumber) {
+    const QStringList rows{"Radio", "2 - Deux", "20 - Vingt", "201 - A", "201 - B", "02 - Zero deux"};
+    EXPECT_EQ(rowOfChannelNumber(rows, "2"), 1);
+    EXPECT_EQ(rowOfChannelNumber(rows, "20"), 2);
+    EXPECT_EQ(rowOfChannelNumber(rows, "201"), 3);
+    EXPECT_EQ(rowOfChannelNumber(rows, "02"), 5);
+    // No prefix match, and a row without a number is never the empty number.
+    EXPECT_EQ(rowOfChannelNumber(rows, "999"), -1);
+    EXPECT_EQ(rowOfChannelNumber(rows, "2010"), -1);
+    EXPECT_EQ(rowOfChannelNumber(rows, ""), -1);
+}
+
+} // namespace

@@ -116,6 +116,9 @@ bool mouseUp(int button) {
 bool click(int button) {
     return run({"click", QString::number(button)});
 }
+bool doubleClick(int button) {
+    return run({"click", "--repeat", "2", "--delay", "60", QString::number(button)});
+}
 bool keyDown(const QString &keysym) {
     return run({"keydown", keysym});
 }

@@ -25,6 +25,8 @@ bool mouseMove(int x, int y);
 bool mouseDown(int button = 1);
 bool mouseUp(int button = 1);
 bool click(int button = 1);
+// Two clicks in quick succession, as a person double-clicks.
+bool doubleClick(int button = 1);
 // Key names are X keysyms: "Up", "Down", "Return", "Escape", "a".
 bool keyDown(const QString &keysym);
 bool keyUp(const QString &keysym);

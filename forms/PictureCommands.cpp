@@ -1,0 +1,160 @@
+#include "forms/PictureCommands.h"
+
+#include "forms/ChannelListBox.h"
+#include "forms/FullScreenView.h"
+#include "forms/Unit2.h"
+#include "player/TVLCPlugin.h"
+#include "player/VolumeSteps.h"
+#include "playlist/ChannelText.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+PictureCommands::PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *menu, QObject *parent)
+    : QObject(parent), m_picture(picture), m_window(window), m_menu(menu),
+      m_fullScreen(new FullScreenView(window)) {
+    m_clock.start();
+    m_entryTimer.setSingleShot(true);
+    connect(&m_entryTimer, &QTimer::timeout, this, &PictureCommands::chooseTypedNumber);
+    for (QObject *watched : {static_cast<QObject *>(picture), static_cast<QObject *>(window),
+                             static_cast<QObject *>(m_fullScreen)})
+        watched->installEventFilter(this);
+}
+
+bool PictureCommands::isFullScreen() const {
+    return m_fullScreen->isActive();
+}
+
+void PictureCommands::setFullScreen(bool on) {
+    if (on == isFullScreen())
+        return;
+    if (on) {
+        m_fullScreen->enter(m_picture, m_window->screen());
+        showCurrentBanner();
+    } else {
+        m_fullScreen->leave();
+    }
+}
+
+void PictureCommands::showCurrentBanner() {
+    if (m_list && m_list->ListBox1->currentItem())
+        showBanner(m_list->ListBox1->currentItem()->text());
+}
+
+void PictureCommands::showBanner(const QString &rowText) {
+    const ChannelTitle title = channelTitle(rowText);
+    m_picture->showBanner({title.number, title.name, QString(), QString()});
+}
+
+bool PictureCommands::eventFilter(QObject *watched, QEvent *event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return keyPressed(static_cast<QKeyEvent *>(event));
+    case QEvent::MouseButtonDblClick:
+        if (watched != m_picture || static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
+            return false;
+        setFullScreen(!isFullScreen());
+        return true;
+    case QEvent::Wheel: {
+        if (watched != m_picture)
+            return false;
+        m_wheelAngle += static_cast<QWheelEvent *>(event)->angleDelta().y();
+        const int notches = m_wheelAngle / 120;
+        m_wheelAngle -= notches * 120;
+        if (notches != 0)
+            stepVolume(notches);
+        return true;
+    }
+    case QEvent::ContextMenu:
+        if (watched != m_picture || !isFullScreen())
+            return false;
+        m_menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool PictureCommands::keyPressed(QKeyEvent *event) {
+    // Shortcuts with Ctrl or Alt belong to whoever defines them.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    switch (event->key()) {
+    case Qt::Key_F:
+    case Qt::Key_F11:
+        setFullScreen(!isFullScreen());
+        return true;
+    case Qt::Key_Escape:
+        if (!isFullScreen())
+            return false;
+        setFullScreen(false);
+        return true;
+    // The unshifted key that carries + on most main rows counts as + too.
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        stepVolume(1);
+        return true;
+    case Qt::Key_Minus:
+        stepVolume(-1);
+        return true;
+    case Qt::Key_M:
+        toggleMute();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_entry.isEmpty())
+            return false;
+        chooseTypedNumber();
+        return true;
+    default:
+        break;
+    }
+    if (event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9) {
+        typeDigit(QChar(u'0' + (event->key() - Qt::Key_0)));
+        return true;
+    }
+    return false;
+}
+
+void PictureCommands::stepVolume(int steps) {
+    // A step is heard: it ends a mute.
+    m_picture->setMuted(false);
+    m_picture->setVolume(VolumeSteps::stepped(m_picture->volume(), steps));
+    m_picture->showNotice(VolumeSteps::indicatorText(m_picture->volume(), false));
+}
+
+void PictureCommands::toggleMute() {
+    m_picture->setMuted(!m_picture->isMuted());
+    m_picture->showNotice(VolumeSteps::indicatorText(m_picture->volume(), m_picture->isMuted()));
+}
+
+void PictureCommands::typeDigit(QChar digit) {
+    const qint64 now = m_clock.elapsed();
+    m_entry.type(digit, now);
+    m_picture->setTypedDigits(m_entry.digits());
+    m_entryTimer.start(int(m_entry.dueAtMs() - now));
+}
+
+void PictureCommands::chooseTypedNumber() {
+    m_entryTimer.stop();
+    const QString number = m_entry.take();
+    m_picture->setTypedDigits(QString());
+    if (number.isEmpty())
+        return;
+    QStringList rows;
+    if (m_list) {
+        for (int i = 0; i < m_list->ListBox1->count(); ++i)
+            rows.append(m_list->ListBox1->item(i)->text());
+    }
+    const int row = rowOfChannelNumber(rows, number);
+    if (row < 0) {
+        m_picture->showNotice(QStringLiteral("Chaîne %1 introuvable").arg(number));
+        return;
+    }
+    // As a click on the row: the list's selection, then its own handler.
+    m_list->ListBox1->selectRowFromCode(row);
+    m_list->ListBox1Click();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// What is shown over the picture besides the picture itself: the channel banner, a short notice
+// (the volume, a channel number not found) and the digits being typed. Times are the caller's
+// clock, in milliseconds.
+class PictureOverlay {
+public:
+    static constexpr qint64 kBannerMs = 4000;
+    static constexpr qint64 kNoticeMs = 2000;
+
+    struct Banner {
+        QString number;
+        QString name;
+        // The programme on now and the one after, once a guide gives them; empty until then.
+        QString now;
+        QString next;
+    };
+
+    void showBanner(const Banner &banner, qint64 nowMs);
+    void showNotice(const QString &text, qint64 nowMs);
+    // Shown until replaced or cleared with an empty text.
+    void setTypedDigits(const QString &digits) { m_digits = digits; }
+
+    std::optional<Banner> banner(qint64 nowMs) const;
+    QString notice(qint64 nowMs) const;
+    QString typedDigits() const { return m_digits; }
+    // When something shown now goes away by itself; -1 when nothing will.
+    qint64 nextExpiryMs(qint64 nowMs) const;
+
+private:
+    Banner m_banner;
+    qint64 m_bannerUntilMs = -1;
+    QString m_notice;
+    qint64 m_noticeUntilMs = -1;
+    QString m_digits;
+};
