@@ -53,7 +53,7 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
             emit endOfStream();
     });
     connect(m_cold.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
-        if (m_coldActive)
+        if (m_coldState == ColdState::Tuning)
             emit streamsFound(tracks);
     });
 }
