@@ -16,6 +16,10 @@ struct StreamTrack {
     QString format;
     // What tells the track apart in its stream (the demultiplexer's stream id, else its number).
     QString id;
+    // A sound track describing the picture for blind and partially sighted viewers.
+    bool audioDescription = false;
+    // Subtitles for deaf and hard-of-hearing viewers (sounds and speakers named besides the words).
+    bool hardOfHearing = false;
 
     bool operator==(const StreamTrack &) const = default;
 };

@@ -3,10 +3,12 @@
 #include "player/EOleException.h"
 #include "player/OverlayPainter.h"
 #include "player/StartupTrace.h"
+#include "player/TrackNames.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
 
+#include <QLocale>
 #include <QPainter>
 #include <algorithm>
 
@@ -25,7 +27,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
                        QWidget *parent)
     : QWidget(parent), m_engine(std::move(engine)), m_supervisor(*m_engine),
-      m_recording(std::move(makeRecorder)) {
+      m_recording(std::move(makeRecorder)), m_tracks(QLocale::languageToCode(QLocale::system().language())) {
     // Every pixel is painted here: no background fill, no system flicker between frames.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_engine->setVolume(m_volume);
@@ -42,6 +44,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     connect(&m_recording, &RecordingSession::progress, this, &TVLCPlugin::recordingProgress);
     connect(&m_recording, &RecordingSession::finished, this, &TVLCPlugin::recordingFinished);
     connect(&m_recording, &RecordingSession::sessionsClosed, this, [this] { m_engine->boxReturned(); });
+    connect(m_engine.get(), &PlayerEngine::streamsFound, this, &TVLCPlugin::onStreamsFound);
 }
 
 // The supervisor, declared after the engine, goes first: nothing it holds outlives the engine.
@@ -53,6 +56,7 @@ void TVLCPlugin::stop() {
     m_refusal.clear();
     m_supervisor.stop();
     m_recording.stop();
+    channelChanged(QString());
     updatePlaying();
 }
 
@@ -81,6 +85,7 @@ void TVLCPlugin::play() {
     m_refusal.clear();
     // One stream at a time: a recording under way gives way to whatever is played next.
     m_recording.stop();
+    channelChanged(target->options.sout ? QString() : target->address);
     if (target->options.sout) {
         m_supervisor.stop();
         // A recording comes first: no session of the box is spent on warm neighbours meanwhile, and
@@ -203,6 +208,44 @@ void TVLCPlugin::overlayChanged() {
     else
         m_overlayExpiry.start(int(next - now));
     update();
+}
+
+QStringList TVLCPlugin::soundTracks() const {
+    return TrackNames::labels(m_tracks.sounds());
+}
+
+QStringList TVLCPlugin::subtitleTracks() const {
+    return TrackNames::labels(m_tracks.subtitles());
+}
+
+void TVLCPlugin::chooseSound(int place) {
+    applyTracks(m_tracks.chooseSound(place));
+}
+
+void TVLCPlugin::chooseSubtitles(int place) {
+    applyTracks(m_tracks.chooseSubtitles(place));
+}
+
+void TVLCPlugin::channelChanged(const QString &address) {
+    if (address == m_tracks.channel() && address.isEmpty())
+        return;
+    m_tracks.channelChanged(address);
+    emit tracksChanged();
+}
+
+// Each tune finds the channel's streams anew (a retry, a hand-over after a still): the choice made
+// on it is applied each time.
+void TVLCPlugin::onStreamsFound(const QList<StreamTrack> &tracks) {
+    if (m_tracks.channel().isEmpty())
+        return;
+    applyTracks(m_tracks.tracksFound(tracks));
+}
+
+void TVLCPlugin::applyTracks(TrackChoice::Selection selection) {
+    const QString sound = selection.sound >= 0 ? m_tracks.sounds()[selection.sound].id : QString();
+    const QString subtitles = selection.subtitles >= 0 ? m_tracks.subtitles()[selection.subtitles].id : QString();
+    m_engine->selectTracks(sound, subtitles);
+    emit tracksChanged();
 }
 
 void TVLCPlugin::setMrl(const QString &mrl) {

@@ -126,6 +126,11 @@ void GstPlayerEngine::setPictureSize(QSize size) {
         m_pipelines.post([pipeline, size] { pipeline->setPictureBound(size); });
 }
 
+void GstPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    if (std::shared_ptr<PlaybackPipeline> pipeline = m_current)
+        m_pipelines.post([pipeline, soundId, subtitlesId] { pipeline->selectTracks(soundId, subtitlesId); });
+}
+
 void GstPlayerEngine::lendBox(std::function<void()> lent) {
     stop();
     m_pipelines.post([this, lent = std::move(lent)] { QMetaObject::invokeMethod(this, lent, Qt::QueuedConnection); });

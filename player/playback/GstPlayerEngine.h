@@ -28,6 +28,7 @@ public:
     void setPictureSize(QSize size) override;
     // Lent once the stopped pipeline's teardown (and its TEARDOWN to the box) is done.
     void lendBox(std::function<void()> lent) override;
+    void selectTracks(const QString &soundId, const QString &subtitlesId) override;
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();

@@ -155,6 +155,38 @@ void PlaybackPipeline::setSubtitlesShown(bool shown) {
         PipelineSupport::setFlags(m_pipeline, m_options, shown);
 }
 
+void PlaybackPipeline::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    std::lock_guard lock(m_lifecycle);
+    m_soundId = soundId;
+    m_subtitlesId = subtitlesId;
+    if (m_pipeline)
+        applySelection();
+}
+
+void PlaybackPipeline::applySelection() {
+    if (m_soundId) {
+        const int sound = PipelineSupport::playbinTrack(m_pipeline, StreamTrack::Kind::Sound, *m_soundId);
+        gint playing = -1;
+        g_object_get(m_pipeline, "current-audio", &playing, nullptr);
+        qCDebug(lcPlayer).noquote() << "sound track" << *m_soundId << "is playbin's" << sound << "of the"
+                                    << playing << "playing";
+        // The switch is the input selector's: every sound track is decoded already, so the new one
+        // sounds at once and the picture never waits.
+        if (sound >= 0 && sound != playing)
+            g_object_set(m_pipeline, "current-audio", sound, nullptr);
+    }
+    const int subtitles = m_subtitlesId.isEmpty()
+                              ? -1
+                              : PipelineSupport::playbinTrack(m_pipeline, StreamTrack::Kind::Subtitles, m_subtitlesId);
+    if (subtitles >= 0)
+        g_object_set(m_pipeline, "current-text", subtitles, nullptr);
+    const bool shown = subtitles >= 0;
+    if (shown != m_subtitlesShown) {
+        m_subtitlesShown = shown;
+        PipelineSupport::setFlags(m_pipeline, m_options, shown);
+    }
+}
+
 void PlaybackPipeline::onPipelineThread(const char *what, std::function<void(GstElement *)> task) {
     BackgroundQueue *thread = m_thread;
     if (!thread) {
@@ -198,6 +230,11 @@ void PlaybackPipeline::streamsListed(const QList<StreamTrack> &tracks) {
     m_listed = tracks;
 }
 
+void PlaybackPipeline::tracksMarked(const TrackMarks::ByPid &marks) {
+    std::lock_guard lock(m_tracksMutex);
+    m_marks = marks;
+}
+
 void PlaybackPipeline::streamsSettled() {
     gint pictures = 0, sounds = 0;
     g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
@@ -206,6 +243,7 @@ void PlaybackPipeline::streamsSettled() {
     {
         std::lock_guard lock(m_tracksMutex);
         tracks = m_listed.value_or(StreamTracks::fromPlaybin(m_pipeline));
+        TrackMarks::apply(m_marks, &tracks);
     }
     qCDebug(lcPlayer).noquote() << "tracks:" << StreamTracks::describe(tracks);
     if (sounds > 1 && lcPlayer().isDebugEnabled()) {

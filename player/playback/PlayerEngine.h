@@ -44,6 +44,12 @@ public:
     virtual void lendBox(std::function<void()> lent) { lent(); }
     // The other user's sessions are closed: the box is this engine's again.
     virtual void boxReturned() {}
+    // Plays the sound track and draws the subtitles (an empty id: none) of the stream playing,
+    // by the ids streamsFound gave them, without retuning. Ignored by default.
+    virtual void selectTracks(const QString &soundId, const QString &subtitlesId) {
+        Q_UNUSED(soundId);
+        Q_UNUSED(subtitlesId);
+    }
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.

@@ -145,6 +145,13 @@ void WarmPlayerEngine::setPictureSize(QSize size) {
         m_pipelines.post([handover, size] { handover->setPictureBound(size); });
 }
 
+void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    if (m_coldState == ColdState::Tuning)
+        m_cold->selectTracks(soundId, subtitlesId);
+    else if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
+        m_pipelines.post([handover, soundId, subtitlesId] { handover->selectTracks(soundId, subtitlesId); });
+}
+
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
     m_policy.offer(addresses);
     reconcile();
@@ -249,6 +256,12 @@ void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) 
     };
     events.ended = [gate = m_gate, this, generation](bool error) {
         gate->post([this, generation, error] { onHandoverEnded(generation, error); });
+    };
+    events.tracksFound = [gate = m_gate, this, generation](const QList<StreamTrack> &tracks) {
+        gate->post([this, generation, tracks] {
+            if (generation == m_generation && m_handover.pipeline())
+                emit streamsFound(tracks);
+        });
     };
     auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
     m_handover.start(source, handover, m_timing.handoverGraceMs);

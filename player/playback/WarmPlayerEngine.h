@@ -61,6 +61,7 @@ public:
     void setPictureSize(QSize size) override;
     void lendBox(std::function<void()> lent) override;
     void boxReturned() override;
+    void selectTracks(const QString &soundId, const QString &subtitlesId) override;
 
     void setTiming(const Timing &timing);
     void setPolicyRules(const NeighbourPolicy::Rules &rules) { m_policy.setRules(rules); }
