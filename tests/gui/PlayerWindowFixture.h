@@ -31,11 +31,14 @@ protected:
     virtual QList<int> playlistChannels() const { return {201, 202, 203}; }
     // Channels the box serves: its usual ones unless a test needs more (the recording fallback).
     virtual QList<int> boxChannels() const { return SetTopBox::Options().channels; }
+    // Channels sending another profile than the box's usual one.
+    virtual QMap<int, QString> boxProfiles() const { return {}; }
 
     void SetUp() override {
         SetTopBox::Options options;
         options.port = SetTopBox::startupPort();
         options.channels = boxChannels();
+        options.profiles = boxProfiles();
         ASSERT_TRUE(m_box.start(options)) << qPrintable(m_box.error());
         ASSERT_TRUE(m_dir.isValid());
         QByteArray playlist;
