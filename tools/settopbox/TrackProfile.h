@@ -48,31 +48,36 @@ inline constexpr long long subtitleCountAt(long long second) {
 enum class TrackKind { Sound, Subtitles };
 
 struct BoxTrack {
-    TrackKind kind;
+    TrackKind kind = TrackKind::Sound;
     // The language the multiplexer is told, ISO 639-2.
-    const char *language;
+    const char *language = nullptr;
     // Written over the language in the program table when set: codes the multiplexer does not know.
-    const char *tableLanguage;
-    int toneHz;
-    unsigned colour;
+    const char *tableLanguage = nullptr;
+    int toneHz = 0;
+    unsigned colour = 0;
     // The words before the counter on a subtitle line.
-    const char *text;
-    bool audioDescription;
-    bool hardOfHearing;
+    const char *text = nullptr;
+    bool audioDescription = false;
+    bool hardOfHearing = false;
 };
 
-inline constexpr BoxTrack kFrenchSound{TrackKind::Sound, "fra", nullptr, kFrenchToneHz, 0,
-                                       nullptr,          false, false};
-inline constexpr BoxTrack kEnglishSound{TrackKind::Sound, "eng", nullptr, kEnglishToneHz, 0,
-                                        nullptr,          false, false};
-inline constexpr BoxTrack kDescriptionSound{TrackKind::Sound, "fra", nullptr, kDescriptionToneHz, 0,
-                                            nullptr,          true,  false};
-inline constexpr BoxTrack kDescriptionSoundQad{TrackKind::Sound, "fra", "qad", kDescriptionToneHz, 0,
-                                               nullptr,          true,  false};
-inline constexpr BoxTrack kFrenchSubtitles{TrackKind::Subtitles,  "fra",      nullptr, 0,
-                                           kFrenchSubtitleColour, "Français", false,   true};
-inline constexpr BoxTrack kEnglishSubtitles{TrackKind::Subtitles,   "eng",     nullptr, 0,
-                                            kEnglishSubtitleColour, "English", false,   false};
+inline constexpr BoxTrack kFrenchSound{.kind = TrackKind::Sound, .language = "fra", .toneHz = kFrenchToneHz};
+inline constexpr BoxTrack kEnglishSound{
+    .kind = TrackKind::Sound, .language = "eng", .toneHz = kEnglishToneHz};
+inline constexpr BoxTrack kDescriptionSound{
+    .kind = TrackKind::Sound, .language = "fra", .toneHz = kDescriptionToneHz, .audioDescription = true};
+inline constexpr BoxTrack kDescriptionSoundQad{.kind = TrackKind::Sound,
+                                               .language = "fra",
+                                               .tableLanguage = "qad",
+                                               .toneHz = kDescriptionToneHz,
+                                               .audioDescription = true};
+inline constexpr BoxTrack kFrenchSubtitles{.kind = TrackKind::Subtitles,
+                                           .language = "fra",
+                                           .colour = kFrenchSubtitleColour,
+                                           .text = "Français",
+                                           .hardOfHearing = true};
+inline constexpr BoxTrack kEnglishSubtitles{
+    .kind = TrackKind::Subtitles, .language = "eng", .colour = kEnglishSubtitleColour, .text = "English"};
 
 // The tracks of a profile in program-table order; empty for the other profiles.
 inline std::vector<BoxTrack> boxTracks(std::string_view profile) {
