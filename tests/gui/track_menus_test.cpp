@@ -5,19 +5,21 @@
 #include "PlayerWindowFixture.h"
 #include "forms/PictureCommands.h"
 #include "player/playback/SoundOutput.h"
+#include "settopbox/TrackProfile.h"
 
 #include <QMenu>
 #include <QTest>
 
 namespace {
 
-// The box's tones: 330 Hz plus 40 a channel number (modulo 16), the second track 200 Hz higher.
-constexpr double kFirstTone = 330 + (201 % 16) * 40;
-constexpr double kSecondTone = kFirstTone + 200;
+using namespace halcyon::settopbox;
 
 class TrackMenusTest : public PlayerWindowFixture {
 protected:
-    QMap<int, QString> boxProfiles() const override { return {{201, QStringLiteral("two-audio")}}; }
+    // 201 marks its audio description with its audio type, 202 with the language code "qad".
+    QMap<int, QString> boxProfiles() const override {
+        return {{201, QLatin1String(kTracksProfile)}, {202, QLatin1String(kTracksQadProfile)}};
+    }
 
     void SetUp() override {
         PitchSink::install();
@@ -27,7 +29,7 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(waitForChannel(201));
-        ASSERT_TRUE(waitUntil([&] { return vlc().soundTracks().size() == 2; }, 15000));
+        ASSERT_TRUE(waitUntil([&] { return vlc().soundTracks().size() == 3; }, 15000));
     }
 
     TVLCPlugin &vlc() const { return *form1->vlc; }
@@ -40,6 +42,12 @@ protected:
                 return action;
         return nullptr;
     }
+    QStringList entries(const char *menu) const {
+        QStringList texts;
+        for (QAction *action : submenu(menu)->actions())
+            texts << action->text();
+        return texts;
+    }
     QString checked(const char *menu) const {
         for (QAction *action : submenu(menu)->actions())
             if (action->isChecked())
@@ -47,24 +55,23 @@ protected:
         return {};
     }
 
-    static bool hears(double tone) { return std::abs(PitchSink::pitch() - tone) < 40; }
+    static bool hears(int tone) { return std::abs(PitchSink::pitch() - tone) < 60; }
 
-    // Pixels unlike the picture's colour where the box draws its subtitles: the bottom middle.
-    int subtitlePixels() const {
+    // Pixels of the French subtitles' yellow in the bottom of the picture, wherever it is shown.
+    int yellowPixels() const {
         const QImage picture = grabWidget(form1->vlc);
-        // Clear of the box's clock, at the bottom left.
-        const QRect band(picture.width() * 35 / 100, picture.height() * 8 / 10, picture.width() * 45 / 100,
-                         picture.height() * 13 / 100);
-        const QColor plain = picture.pixelColor(picture.width() / 2, picture.height() * 6 / 10);
         int count = 0;
-        for (int y = band.top(); y <= band.bottom(); y += 2)
-            for (int x = band.left(); x <= band.right(); x += 2) {
+        for (int y = picture.height() * 7 / 10; y < picture.height(); y += 2)
+            for (int x = 0; x < picture.width(); x += 2) {
                 const QColor seen = picture.pixelColor(x, y);
-                count += std::abs(seen.red() - plain.red()) + std::abs(seen.green() - plain.green()) +
-                             std::abs(seen.blue() - plain.blue()) >
-                         90;
+                count += seen.red() > 200 && seen.green() > 200 && seen.blue() < 90;
             }
         return count;
+    }
+    bool showsSubtitles() const { return yellowPixels() > 30; }
+    // Watched over more than one period of the box's subtitles.
+    bool subtitlesStayAway() const {
+        return !waitUntil([&] { return showsSubtitles(); }, (kSubtitlePeriodSeconds + 1) * 1000, 100);
     }
 
     static void keepShot(const char *name) {
@@ -72,72 +79,87 @@ protected:
         if (!folder.isEmpty())
             screenshotRoot().save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
     }
+    void showSubmenu(const char *name, int y) {
+        form1->PopupMenu1->popup(form1->mapToGlobal(QPoint(500, 120)));
+        submenu(name)->popup(form1->mapToGlobal(QPoint(500 + form1->PopupMenu1->width(), y)));
+        waitUntil([&] { return submenu(name)->isVisible(); }, 2000);
+        QTest::qWait(200);
+    }
+    void hideMenus(const char *name) {
+        submenu(name)->hide();
+        form1->PopupMenu1->hide();
+    }
 };
 
-TEST_F(TrackMenusTest, EachSoundTrackChosenPlaysItsOwnTone) {
+TEST_F(TrackMenusTest, EachSoundTrackChosenPlaysItsOwnToneAndTheChoiceHoldsForItsChannel) {
     // The menu's own items come first, in their order; the choices after them.
     const QList<QAction *> items = form1->PopupMenu1->actions();
-    ASSERT_GE(items.size(), 10);
+    ASSERT_GE(items.size(), 11);
     EXPECT_EQ(items[7], form1->Exit1);
     EXPECT_EQ(items[9]->menu(), submenu("LangueAudio1"));
     EXPECT_EQ(items[10]->menu(), submenu("SousTitres1"));
     EXPECT_TRUE(items[9]->isVisible());
+    EXPECT_EQ(entries("LangueAudio1"), QStringList({"Français", "Anglais", "Audiodescription"}));
     EXPECT_EQ(checked("LangueAudio1"), "Français");
-    ASSERT_TRUE(waitUntil([] { return hears(kFirstTone); }, 10000)) << PitchSink::pitch();
-
-    form1->PopupMenu1->popup(form1->mapToGlobal(QPoint(500, 120)));
-    submenu("LangueAudio1")->popup(form1->mapToGlobal(QPoint(500 + form1->PopupMenu1->width(), 300)));
-    QTest::qWait(300);
+    ASSERT_TRUE(waitUntil([] { return hears(kFrenchToneHz); }, 10000)) << PitchSink::pitch();
+    showSubmenu("LangueAudio1", 300);
     keepShot("menu-langue-audio");
-    submenu("LangueAudio1")->hide();
-    form1->PopupMenu1->hide();
+    hideMenus("LangueAudio1");
 
-    entry("LangueAudio1", "Anglais")->trigger();
-    EXPECT_TRUE(waitUntil([] { return hears(kSecondTone); }, 5000)) << PitchSink::pitch();
-    EXPECT_EQ(checked("LangueAudio1"), "Anglais");
-    entry("LangueAudio1", "Français")->trigger();
-    EXPECT_TRUE(waitUntil([] { return hears(kFirstTone); }, 5000)) << PitchSink::pitch();
-    entry("LangueAudio1", "Anglais")->trigger();
-    ASSERT_TRUE(waitUntil([] { return hears(kSecondTone); }, 5000));
+    for (const auto &[name, tone] : {std::pair{"Anglais", kEnglishToneHz}, std::pair{"Audiodescription", kDescriptionToneHz},
+                                     std::pair{"Français", kFrenchToneHz}, std::pair{"Anglais", kEnglishToneHz}}) {
+        entry("LangueAudio1", name)->trigger();
+        EXPECT_TRUE(waitUntil([tone = tone] { return hears(tone); }, 5000)) << name << " " << PitchSink::pitch();
+        EXPECT_EQ(checked("LangueAudio1"), name);
+    }
 
-    // The choice holds for the channel: away and back, it plays English again.
+    // Away and back, the channel plays English again; the other channel has its own first choice,
+    // never its audio description (named by its language code there).
     form2->Button1Click(); // the first row, 201, tuned anew
     form2->Button1Click();
     ASSERT_TRUE(waitForChannel(202));
-    EXPECT_FALSE(form1->PopupMenu1->actions()[9]->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return vlc().soundTracks().size() == 3; }, 15000));
+    EXPECT_EQ(entries("LangueAudio1"), QStringList({"Français", "Anglais", "Audiodescription"}));
+    EXPECT_EQ(checked("LangueAudio1"), "Français");
+    EXPECT_TRUE(waitUntil([] { return hears(kFrenchToneHz); }, 10000)) << PitchSink::pitch();
     form2->Button2Click();
     ASSERT_TRUE(waitForChannel(201));
-    EXPECT_TRUE(waitUntil([&] { return checked("LangueAudio1") == "Anglais" && hears(kSecondTone); }, 15000))
+    EXPECT_TRUE(waitUntil([&] { return checked("LangueAudio1") == "Anglais" && hears(kEnglishToneHz); }, 15000))
         << PitchSink::pitch();
 }
 
-TEST_F(TrackMenusTest, DISABLED_SubtitlesChosenShowInTheWindowAndFullScreenAndGoAtAucun) {
+TEST_F(TrackMenusTest, SubtitlesChosenShowInTheWindowAndFullScreenAndGoWhenTheirTimeEndsAtAucunAndOnAnotherChannel) {
+    EXPECT_EQ(entries("SousTitres1"), QStringList({"Aucun", "Français (malentendants)", "Anglais"}));
     EXPECT_EQ(checked("SousTitres1"), "Aucun");
-    QTest::qWait(1500);
-    EXPECT_LT(subtitlePixels(), 10);
+    EXPECT_TRUE(subtitlesStayAway());
 
-    entry("SousTitres1", "Français")->trigger();
-    EXPECT_EQ(checked("SousTitres1"), "Français");
-    // The box sends a page each second.
-    ASSERT_TRUE(waitUntil([&] { return subtitlePixels() > 40; }, 10000));
+    entry("SousTitres1", "Français (malentendants)")->trigger();
+    EXPECT_EQ(checked("SousTitres1"), "Français (malentendants)");
+    ASSERT_TRUE(waitUntil([&] { return showsSubtitles(); }, 10000));
     keepShot("subtitles-window");
-    form1->PopupMenu1->popup(form1->mapToGlobal(QPoint(500, 120)));
-    submenu("SousTitres1")->popup(form1->mapToGlobal(QPoint(500 + form1->PopupMenu1->width(), 320)));
-    QTest::qWait(300);
+    // Each line shows for its time only.
+    EXPECT_TRUE(waitUntil([&] { return !showsSubtitles(); }, kSubtitlePeriodSeconds * 1000, 50));
+    showSubmenu("SousTitres1", 320);
     keepShot("menu-sous-titres");
-    submenu("SousTitres1")->hide();
-    form1->PopupMenu1->hide();
+    hideMenus("SousTitres1");
 
     form1->pictureCommands()->setFullScreen(true);
-    ASSERT_TRUE(waitUntil([&] { return form1->vlc->width() > 1000 && subtitlePixels() > 40; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return form1->vlc->width() > 1000 && showsSubtitles(); }, 10000));
     keepShot("subtitles-full-screen");
     form1->pictureCommands()->setFullScreen(false);
 
+    ASSERT_TRUE(waitUntil([&] { return showsSubtitles(); }, 10000));
     entry("SousTitres1", "Aucun")->trigger();
-    // Gone at once, and stays gone while the box goes on sending pages.
-    ASSERT_TRUE(waitUntil([&] { return subtitlePixels() < 10; }, 5000));
-    QTest::qWait(2500);
-    EXPECT_LT(subtitlePixels(), 10);
+    EXPECT_TRUE(waitUntil([&] { return !showsSubtitles(); }, 1000, 20));
+    EXPECT_TRUE(subtitlesStayAway());
+
+    entry("SousTitres1", "Français (malentendants)")->trigger();
+    ASSERT_TRUE(waitUntil([&] { return showsSubtitles(); }, 10000));
+    form2->Button1Click();
+    form2->Button1Click();
+    ASSERT_TRUE(waitForChannel(202));
+    EXPECT_EQ(checked("SousTitres1"), "Aucun");
+    EXPECT_TRUE(subtitlesStayAway());
 }
 
 } // namespace
