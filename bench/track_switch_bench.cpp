@@ -8,6 +8,7 @@
 #include "player/playback/SoundOutput.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
+#include "settopbox/TrackProfile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,8 +20,10 @@
 
 namespace {
 
-// The box's tones on channel 201: its own pitch for the first track, 200 Hz higher for the second.
-constexpr double kTones[2] = {330 + (201 % 16) * 40, 330 + (201 % 16) * 40 + 200};
+using namespace halcyon::settopbox;
+
+// The box's French and English tracks.
+constexpr int kTones[2] = {kFrenchToneHz, kEnglishToneHz};
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -47,7 +50,7 @@ int main(int argc, char **argv) {
     SetTopBox box;
     SetTopBox::Options options;
     options.channels = QList<int>() << 201;
-    options.profiles = {{201, QStringLiteral("two-audio")}};
+    options.profiles = {{201, QLatin1String(kTracksProfile)}};
     if (!box.start(options)) {
         std::fprintf(stderr, "box: %s\n", qPrintable(box.error()));
         return 1;
@@ -67,9 +70,9 @@ int main(int argc, char **argv) {
     });
     player.addTarget(QString::fromLatin1(box.address(201)), {}, 0, 0);
     player.play();
-    const auto hears = [](double tone) { return std::abs(PitchSink::pitch() - tone) < 40; };
-    if (!waitUntil([&] { return player.soundTracks().size() == 2 && hears(kTones[0]); }, 20000)) {
-        std::fprintf(stderr, "the channel's two sound tracks never played\n");
+    const auto hears = [](int tone) { return std::abs(PitchSink::pitch() - tone) < 60; };
+    if (!waitUntil([&] { return player.soundTracks().size() == 3 && hears(kTones[0]); }, 20000)) {
+        std::fprintf(stderr, "the channel's sound tracks never played\n");
         return 1;
     }
     std::vector<double> toSound, stillDuringSound;

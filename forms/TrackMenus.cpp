@@ -10,9 +10,9 @@ TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
       m_subtitles(new QMenu(QStringLiteral("Sous-titres"), menu)) {
     m_sound->setObjectName(QStringLiteral("LangueAudio1"));
     m_subtitles->setObjectName(QStringLiteral("SousTitres1"));
-    menu->addSeparator();
+    m_separator = menu->addSeparator();
     m_soundEntry = menu->addMenu(m_sound);
-    menu->addMenu(m_subtitles);
+    m_subtitlesEntry = menu->addMenu(m_subtitles);
     connect(picture, &TVLCPlugin::tracksChanged, this, &TrackMenus::refresh);
     refresh();
 }
@@ -22,6 +22,8 @@ void TrackMenus::refresh() {
     m_soundEntry->setVisible(sounds.size() > 1);
     fill(m_sound, sounds, m_picture->currentSound(), [this](int place) { m_picture->chooseSound(place); });
     QStringList subtitles = m_picture->subtitleTracks();
+    m_subtitlesEntry->setVisible(!subtitles.isEmpty());
+    m_separator->setVisible(m_soundEntry->isVisible() || m_subtitlesEntry->isVisible());
     subtitles.prepend(QStringLiteral("Aucun"));
     fill(m_subtitles, subtitles, m_picture->currentSubtitles() + 1,
          [this](int place) { m_picture->chooseSubtitles(place - 1); });

@@ -8,8 +8,9 @@ class QMenu;
 class TVLCPlugin;
 
 // The menu's choice of sound track and subtitles for the channel playing: "Langue audio", shown only
-// when the channel has more than one sound track, and "Sous-titres" with "Aucun" first, the ones
-// playing checked. Added after the menu's own items.
+// when the channel has more than one sound track, and "Sous-titres" with "Aucun" first, shown when it
+// has subtitles, the ones playing checked. Added after the menu's own items, which stay as they were
+// on a channel with neither.
 class TrackMenus : public QObject {
     Q_OBJECT
 public:
@@ -26,5 +27,7 @@ private:
     TVLCPlugin *m_picture;
     QMenu *m_sound;
     QMenu *m_subtitles;
+    QAction *m_separator;
     QAction *m_soundEntry;
+    QAction *m_subtitlesEntry;
 };
