@@ -6,9 +6,9 @@
 #include "gui/PitchSink.h"
 #include "player/TVLCPlugin.h"
 #include "player/playback/SoundOutput.h"
+#include "settopbox/TrackProfile.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
-#include "settopbox/TrackProfile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -29,7 +29,8 @@ void TrackMenus::refresh() {
          [this](int place) { m_picture->chooseSubtitles(place - 1); });
 }
 
-void TrackMenus::fill(QMenu *menu, const QStringList &names, int current, const std::function<void(int)> &choose) {
+void TrackMenus::fill(QMenu *menu, const QStringList &names, int current,
+                      const std::function<void(int)> &choose) {
     menu->clear();
     auto *group = new QActionGroup(menu);
     for (int i = 0; i < names.size(); ++i) {

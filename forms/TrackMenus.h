@@ -22,7 +22,8 @@ public:
 private:
     void refresh();
     // Fills menu with one checkable entry per name, the one at current checked.
-    static void fill(QMenu *menu, const QStringList &names, int current, const std::function<void(int)> &choose);
+    static void fill(QMenu *menu, const QStringList &names, int current,
+                     const std::function<void(int)> &choose);
 
     TVLCPlugin *m_picture;
     QMenu *m_sound;

@@ -243,7 +243,8 @@ void TVLCPlugin::onStreamsFound(const QList<StreamTrack> &tracks) {
 
 void TVLCPlugin::applyTracks(TrackChoice::Selection selection) {
     const QString sound = selection.sound >= 0 ? m_tracks.sounds()[selection.sound].id : QString();
-    const QString subtitles = selection.subtitles >= 0 ? m_tracks.subtitles()[selection.subtitles].id : QString();
+    const QString subtitles =
+        selection.subtitles >= 0 ? m_tracks.subtitles()[selection.subtitles].id : QString();
     m_engine->selectTracks(sound, subtitles);
     emit tracksChanged();
 }

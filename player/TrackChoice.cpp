@@ -42,7 +42,8 @@ int TrackChoice::firstSound(const QList<StreamTrack> &sounds, const QString &des
     for (int i = 0; i < sounds.size(); ++i) {
         if (TrackNames::isAudioDescription(sounds[i]))
             continue;
-        if (!desktopLanguage.isEmpty() && sounds[i].language.compare(desktopLanguage, Qt::CaseInsensitive) == 0)
+        if (!desktopLanguage.isEmpty() &&
+            sounds[i].language.compare(desktopLanguage, Qt::CaseInsensitive) == 0)
             return i;
         if (first < 0)
             first = i;

@@ -12,17 +12,17 @@ const QHash<QString, QString> &names() {
             const char *codes;
             const char *name;
         } rows[] = {
-            {"fr fre fra", "Français"},   {"en eng", "Anglais"},       {"de ger deu", "Allemand"},
-            {"es spa", "Espagnol"},       {"it ita", "Italien"},       {"nl dut nld", "Néerlandais"},
-            {"pt por", "Portugais"},      {"ar ara", "Arabe"},         {"ru rus", "Russe"},
-            {"zh chi zho", "Chinois"},    {"ja jpn", "Japonais"},      {"ko kor", "Coréen"},
-            {"pl pol", "Polonais"},       {"tr tur", "Turc"},          {"el gre ell", "Grec"},
-            {"sv swe", "Suédois"},        {"da dan", "Danois"},        {"no nor nb nob", "Norvégien"},
-            {"fi fin", "Finnois"},        {"cs cze ces", "Tchèque"},   {"hu hun", "Hongrois"},
-            {"ro rum ron", "Roumain"},    {"uk ukr", "Ukrainien"},     {"he heb", "Hébreu"},
-            {"hi hin", "Hindi"},          {"vi vie", "Vietnamien"},    {"fa per fas", "Persan"},
-            {"ca cat", "Catalan"},        {"eu baq eus", "Basque"},    {"br bre", "Breton"},
-            {"co cos", "Corse"},          {"oc oci", "Occitan"},       {"lb ltz", "Luxembourgeois"},
+            {"fr fre fra", "Français"},   {"en eng", "Anglais"},     {"de ger deu", "Allemand"},
+            {"es spa", "Espagnol"},       {"it ita", "Italien"},     {"nl dut nld", "Néerlandais"},
+            {"pt por", "Portugais"},      {"ar ara", "Arabe"},       {"ru rus", "Russe"},
+            {"zh chi zho", "Chinois"},    {"ja jpn", "Japonais"},    {"ko kor", "Coréen"},
+            {"pl pol", "Polonais"},       {"tr tur", "Turc"},        {"el gre ell", "Grec"},
+            {"sv swe", "Suédois"},        {"da dan", "Danois"},      {"no nor nb nob", "Norvégien"},
+            {"fi fin", "Finnois"},        {"cs cze ces", "Tchèque"}, {"hu hun", "Hongrois"},
+            {"ro rum ron", "Roumain"},    {"uk ukr", "Ukrainien"},   {"he heb", "Hébreu"},
+            {"hi hin", "Hindi"},          {"vi vie", "Vietnamien"},  {"fa per fas", "Persan"},
+            {"ca cat", "Catalan"},        {"eu baq eus", "Basque"},  {"br bre", "Breton"},
+            {"co cos", "Corse"},          {"oc oci", "Occitan"},     {"lb ltz", "Luxembourgeois"},
             {"qaa", "Version originale"}, {"mul", "Multilingue"},
         };
         QHash<QString, QString> built;

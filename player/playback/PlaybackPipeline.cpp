@@ -175,9 +175,10 @@ void PlaybackPipeline::applySelection() {
         if (sound >= 0 && sound != playing)
             g_object_set(m_pipeline, "current-audio", sound, nullptr);
     }
-    const int subtitles = m_subtitlesId.isEmpty()
-                              ? -1
-                              : PipelineSupport::playbinTrack(m_pipeline, StreamTrack::Kind::Subtitles, m_subtitlesId);
+    const int subtitles =
+        m_subtitlesId.isEmpty()
+            ? -1
+            : PipelineSupport::playbinTrack(m_pipeline, StreamTrack::Kind::Subtitles, m_subtitlesId);
     if (subtitles >= 0)
         g_object_set(m_pipeline, "current-text", subtitles, nullptr);
     const bool shown = subtitles >= 0;

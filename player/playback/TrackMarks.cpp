@@ -35,7 +35,8 @@ bool forHardOfHearing(const GstMpegtsDescriptor *descriptor) {
     for (guint i = 0; i < count; ++i) {
         gchar *language = nullptr;
         guint8 type = 0;
-        if (!gst_mpegts_descriptor_parse_dvb_subtitling_idx(descriptor, i, &language, &type, nullptr, nullptr))
+        if (!gst_mpegts_descriptor_parse_dvb_subtitling_idx(descriptor, i, &language, &type, nullptr,
+                                                            nullptr))
             continue;
         g_free(language);
         if (type >= 0x20 && type <= 0x25)
@@ -47,7 +48,8 @@ bool forHardOfHearing(const GstMpegtsDescriptor *descriptor) {
 TrackMarks::Marks marksOf(const GstMpegtsPMTStream *stream) {
     TrackMarks::Marks marks;
     for (guint i = 0; stream->descriptors && i < stream->descriptors->len; ++i) {
-        const auto *descriptor = static_cast<const GstMpegtsDescriptor *>(g_ptr_array_index(stream->descriptors, i));
+        const auto *descriptor =
+            static_cast<const GstMpegtsDescriptor *>(g_ptr_array_index(stream->descriptors, i));
         switch (descriptor->tag) {
         case GST_MTS_DESC_ISO_639_LANGUAGE:
             marks.audioDescription |= describesPicture(descriptor);
@@ -82,7 +84,8 @@ std::optional<ByPid> fromMessage(GstMessage *message) {
         if (const GstMpegtsPMT *table = gst_mpegts_section_get_pmt(section)) {
             found.emplace();
             for (guint i = 0; i < table->streams->len; ++i) {
-                const auto *stream = static_cast<const GstMpegtsPMTStream *>(g_ptr_array_index(table->streams, i));
+                const auto *stream =
+                    static_cast<const GstMpegtsPMTStream *>(g_ptr_array_index(table->streams, i));
                 found->insert(stream->pid, marksOf(stream));
             }
         }

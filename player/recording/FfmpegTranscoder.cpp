@@ -201,8 +201,9 @@ void FfmpegTranscoder::finishFile() {
             if (!track.encoder)
                 continue;
             const AVRational sampleBase{1, track.encoder->context()->sample_rate};
-            track.encoder->flush(
-                [this, &track, sampleBase](AVPacket *packet) { m_output->write(packet, track.index, sampleBase); });
+            track.encoder->flush([this, &track, sampleBase](AVPacket *packet) {
+                m_output->write(packet, track.index, sampleBase);
+            });
         }
     } catch (const FfmpegError &error) {
         failure = errorText(error);

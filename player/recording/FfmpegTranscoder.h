@@ -72,7 +72,7 @@ private:
     bool m_inputFailed = false;
     int m_videoIndex = -1;
     bool m_seenKeyFrame = false;
-    int64_t m_startTime = 0;      // source time of the file's first picture
-    int64_t m_lastVideoPts = -1;  // in frames
+    int64_t m_startTime = 0;     // source time of the file's first picture
+    int64_t m_lastVideoPts = -1; // in frames
     std::chrono::steady_clock::time_point m_lastReport;
 };

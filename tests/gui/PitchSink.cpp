@@ -61,7 +61,8 @@ GstFlowReturn render(GstBaseSink *sink, GstBuffer *buffer) {
 
 void pitch_sink_element_class_init(PitchSinkElementClass *klass) {
     GstElementClass *element = GST_ELEMENT_CLASS(klass);
-    gst_element_class_set_static_metadata(element, "Pitch sink", "Sink/Audio", "Tells the pitch it hears", "tests");
+    gst_element_class_set_static_metadata(element, "Pitch sink", "Sink/Audio", "Tells the pitch it hears",
+                                          "tests");
     static GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
         "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
         GST_STATIC_CAPS("audio/x-raw,format=S16LE,layout=interleaved,rate=[8000,96000],channels=[1,8]"));

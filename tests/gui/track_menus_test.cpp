@@ -33,7 +33,9 @@ protected:
     }
 
     TVLCPlugin &vlc() const { return *form1->vlc; }
-    QMenu *submenu(const char *name) const { return form1->PopupMenu1->findChild<QMenu *>(QLatin1String(name)); }
+    QMenu *submenu(const char *name) const {
+        return form1->PopupMenu1->findChild<QMenu *>(QLatin1String(name));
+    }
 
     // The entry of a submenu, as the menu shows it.
     QAction *entry(const char *menu, const QString &text) const {
@@ -106,10 +108,12 @@ TEST_F(TrackMenusTest, EachSoundTrackChosenPlaysItsOwnToneAndTheChoiceHoldsForIt
     keepShot("menu-langue-audio");
     hideMenus("LangueAudio1");
 
-    for (const auto &[name, tone] : {std::pair{"Anglais", kEnglishToneHz}, std::pair{"Audiodescription", kDescriptionToneHz},
-                                     std::pair{"Français", kFrenchToneHz}, std::pair{"Anglais", kEnglishToneHz}}) {
+    for (const auto &[name, tone] :
+         {std::pair{"Anglais", kEnglishToneHz}, std::pair{"Audiodescription", kDescriptionToneHz},
+          std::pair{"Français", kFrenchToneHz}, std::pair{"Anglais", kEnglishToneHz}}) {
         entry("LangueAudio1", name)->trigger();
-        EXPECT_TRUE(waitUntil([tone = tone] { return hears(tone); }, 5000)) << name << " " << PitchSink::pitch();
+        EXPECT_TRUE(waitUntil([tone = tone] { return hears(tone); }, 5000))
+            << name << " " << PitchSink::pitch();
         EXPECT_EQ(checked("LangueAudio1"), name);
     }
 
@@ -124,11 +128,13 @@ TEST_F(TrackMenusTest, EachSoundTrackChosenPlaysItsOwnToneAndTheChoiceHoldsForIt
     EXPECT_TRUE(waitUntil([] { return hears(kFrenchToneHz); }, 10000)) << PitchSink::pitch();
     form2->Button2Click();
     ASSERT_TRUE(waitForChannel(201));
-    EXPECT_TRUE(waitUntil([&] { return checked("LangueAudio1") == "Anglais" && hears(kEnglishToneHz); }, 15000))
+    EXPECT_TRUE(
+        waitUntil([&] { return checked("LangueAudio1") == "Anglais" && hears(kEnglishToneHz); }, 15000))
         << PitchSink::pitch();
 }
 
-TEST_F(TrackMenusTest, SubtitlesChosenShowInTheWindowAndFullScreenAndGoWhenTheirTimeEndsAtAucunAndOnAnotherChannel) {
+TEST_F(TrackMenusTest,
+       SubtitlesChosenShowInTheWindowAndFullScreenAndGoWhenTheirTimeEndsAtAucunAndOnAnotherChannel) {
     EXPECT_EQ(entries("SousTitres1"), QStringList({"Aucun", "Français (malentendants)", "Anglais"}));
     EXPECT_EQ(checked("SousTitres1"), "Aucun");
     EXPECT_TRUE(subtitlesStayAway());

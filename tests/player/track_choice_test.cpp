@@ -78,7 +78,8 @@ TEST(TrackChoice, AChoiceHoldsForItsChannelAndNoOther) {
     choice.channelChanged("rtsp://box/201");
     EXPECT_EQ(choice.tracksFound(tracks), (TrackChoice::Selection{1, 1}));
     // Numbered otherwise the next time: found again by language and mark.
-    EXPECT_EQ(choice.tracksFound({subtitles("fr", true), sound("en"), sound("fr")}), (TrackChoice::Selection{0, 0}));
+    EXPECT_EQ(choice.tracksFound({subtitles("fr", true), sound("en"), sound("fr")}),
+              (TrackChoice::Selection{0, 0}));
     // Gone from the stream: the first rule again, and no subtitles.
     EXPECT_EQ(choice.tracksFound({sound("de"), sound("fr")}), (TrackChoice::Selection{1, -1}));
 

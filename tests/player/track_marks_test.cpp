@@ -10,7 +10,8 @@
 // The marks a programme table gives its tracks: audio description, subtitles for the hard of hearing.
 namespace {
 
-GstMpegtsPMTStream *streamOf(guint8 type, guint16 pid, std::initializer_list<GstMpegtsDescriptor *> descriptors) {
+GstMpegtsPMTStream *streamOf(guint8 type, guint16 pid,
+                             std::initializer_list<GstMpegtsDescriptor *> descriptors) {
     GstMpegtsPMTStream *stream = gst_mpegts_pmt_stream_new();
     stream->stream_type = type;
     stream->pid = pid;
@@ -35,8 +36,9 @@ GstMessage *tableMessage() {
     // Supplementary audio descriptor: mix type 1, editorial classification 1 (audio description).
     const guint8 supplementary[2] = {GST_MTS_DESC_EXT_DVB_SUPPLEMENTARY_AUDIO, 0x80 | (0x01 << 2) | 0x01};
     g_ptr_array_add(table->streams,
-                    streamOf(0x03, 0x44, {gst_mpegts_descriptor_from_custom(GST_MTS_DESC_DVB_EXTENSION, supplementary,
-                                                                            sizeof supplementary)}));
+                    streamOf(0x03, 0x44,
+                             {gst_mpegts_descriptor_from_custom(GST_MTS_DESC_DVB_EXTENSION, supplementary,
+                                                                sizeof supplementary)}));
     g_ptr_array_add(table->streams,
                     streamOf(0x06, 0x45, {gst_mpegts_descriptor_from_dvb_subtitling("fre", 0x20, 1, 1)}));
     g_ptr_array_add(table->streams,
@@ -45,7 +47,8 @@ GstMessage *tableMessage() {
     // Parsed back from its bytes, as the demultiplexer's would be.
     gsize size = 0;
     const guint8 *bytes = gst_mpegts_section_packetize(section, &size);
-    GstMpegtsSection *read = gst_mpegts_section_new(0x1000, static_cast<guint8 *>(g_memdup2(bytes, size)), size);
+    GstMpegtsSection *read =
+        gst_mpegts_section_new(0x1000, static_cast<guint8 *>(g_memdup2(bytes, size)), size);
     gst_mpegts_section_unref(section);
     GstMessage *message = gst_message_new_mpegts_section(nullptr, read);
     gst_mpegts_section_unref(read);
@@ -61,9 +64,10 @@ TEST(TrackMarks, AProgrammeTableMarksAudioDescriptionAndHardOfHearingByPacketId)
     ASSERT_TRUE(marks);
 
     using Kind = StreamTrack::Kind;
-    QList<StreamTrack> tracks = {{Kind::Sound, "fr", {}, "box/00000042"},     {Kind::Sound, "fr", {}, "box/00000043"},
-                                 {Kind::Sound, "fr", {}, "box/00000044"},     {Kind::Subtitles, "fr", {}, "box/00000045"},
-                                 {Kind::Subtitles, "en", {}, "box/00000046"}, {Kind::Sound, "de", {}, "1"}};
+    QList<StreamTrack> tracks = {
+        {Kind::Sound, "fr", {}, "box/00000042"},     {Kind::Sound, "fr", {}, "box/00000043"},
+        {Kind::Sound, "fr", {}, "box/00000044"},     {Kind::Subtitles, "fr", {}, "box/00000045"},
+        {Kind::Subtitles, "en", {}, "box/00000046"}, {Kind::Sound, "de", {}, "1"}};
     TrackMarks::apply(*marks, &tracks);
     QList<bool> described, hardOfHearing;
     for (const StreamTrack &track : tracks) {
