@@ -103,6 +103,7 @@ void TVLCPlugin::play() {
         cancelBoxLoan();
         // A control not shown yet has had no resize event: the size it was given counts from now.
         m_engine->setPictureSize(size());
+        m_engine->setTrackChooser(chooserFor(m_tracks));
         m_supervisor.play(*target);
     }
     updatePlaying();
@@ -224,6 +225,16 @@ void TVLCPlugin::chooseSound(int place) {
 
 void TVLCPlugin::chooseSubtitles(int place) {
     applyTracks(m_tracks.chooseSubtitles(place));
+}
+
+// A copy of the choices as they stand, asked on GStreamer's threads: the stream's first sound is
+// the chosen track's, not the first track's until the choice comes.
+TrackChooser TVLCPlugin::chooserFor(const TrackChoice &choice) {
+    return [choice = TrackChoice(choice)](const QList<StreamTrack> &tracks) mutable {
+        const TrackChoice::Selection selection = choice.tracksFound(tracks);
+        return std::pair{selection.sound >= 0 ? choice.sounds()[selection.sound].id : QString(),
+                         selection.subtitles >= 0 ? choice.subtitles()[selection.subtitles].id : QString()};
+    };
 }
 
 void TVLCPlugin::channelChanged(const QString &address) {

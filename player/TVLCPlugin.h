@@ -111,6 +111,7 @@ private:
     void channelChanged(const QString &address);
     void onStreamsFound(const QList<StreamTrack> &tracks);
     void applyTracks(TrackChoice::Selection selection);
+    static TrackChooser chooserFor(const TrackChoice &choice);
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;

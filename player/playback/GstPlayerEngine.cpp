@@ -79,6 +79,7 @@ void GstPlayerEngine::tune(const PlayTarget &target) {
     if (!begun)
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                       target.options, m_pipelines, std::move(events));
+    pipeline->setTrackChooser(m_chooser);
     m_current = pipeline;
     m_target = target;
     m_wantsPictures = target.options.video;

@@ -44,7 +44,14 @@ int playbinTrack(GstElement *playbin, StreamTrack::Kind kind, const QString &id)
         g_signal_emit_by_name(playbin, sound ? "get-audio-pad" : "get-text-pad", i, &pad);
         if (!pad)
             continue;
+        // Before its first data the selector's pad has no stream id yet; the pad feeding it has.
         gchar *streamId = gst_pad_get_stream_id(pad);
+        if (!streamId) {
+            if (GstPad *feeding = gst_pad_get_peer(pad)) {
+                streamId = gst_pad_get_stream_id(feeding);
+                gst_object_unref(feeding);
+            }
+        }
         const bool found = streamId && wanted == streamId;
         g_free(streamId);
         gst_object_unref(pad);

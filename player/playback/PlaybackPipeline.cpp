@@ -101,6 +101,7 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
     if (m_subtitlesShown)
         PipelineSupport::setFlags(playbin, m_options, true);
     PlaybackBus::attach(playbin, *this);
+    g_signal_connect(playbin, "audio-changed", G_CALLBACK(&PlaybackPipeline::onAudioChanged), this);
     m_pipeline = playbin;
     ++s_live;
     g_object_weak_ref(
@@ -161,6 +162,35 @@ void PlaybackPipeline::selectTracks(const QString &soundId, const QString &subti
     m_subtitlesId = subtitlesId;
     if (m_pipeline)
         applySelection();
+}
+
+void PlaybackPipeline::setTrackChooser(TrackChooser chooser) {
+    std::lock_guard lock(m_tracksMutex);
+    m_chooser = std::move(chooser);
+}
+
+// playbin holds every stream back until it knows them all, then tells: the track chosen now is the
+// first one heard.
+void PlaybackPipeline::onAudioChanged(GstElement *playbin, PlaybackPipeline *self) {
+    QList<StreamTrack> tracks;
+    TrackChooser chooser;
+    {
+        std::lock_guard lock(self->m_tracksMutex);
+        if (!self->m_chooser || !self->m_listed)
+            return;
+        tracks = *self->m_listed;
+        TrackMarks::apply(self->m_marks, &tracks);
+        chooser = self->m_chooser;
+    }
+    const QString soundId = chooser(tracks).first;
+    const int sound = PipelineSupport::playbinTrack(playbin, StreamTrack::Kind::Sound, soundId);
+    gint playing = -1;
+    g_object_get(playbin, "current-audio", &playing, nullptr);
+    if (sound >= 0 && sound != playing) {
+        qCDebug(lcPlayer).noquote() << "sound track" << soundId << "chosen before it plays: playbin's"
+                                    << sound;
+        g_object_set(playbin, "current-audio", sound, nullptr);
+    }
 }
 
 void PlaybackPipeline::applySelection() {

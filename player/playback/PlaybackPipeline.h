@@ -65,6 +65,9 @@ public:
     // Plays the sound track and draws the subtitles (an empty id: none) with those ids among the
     // tracks found (tracksFound), switching without retuning.
     void selectTracks(const QString &soundId, const QString &subtitlesId);
+    // Any thread, before the start: chooses the sound track as playbin learns of the streams,
+    // before their sound flows.
+    void setTrackChooser(TrackChooser chooser);
 
     // Before start(): called once, on a streaming thread, as the stream's first packet reaches
     // the demultiplexer (or a parser, for a stream sent without one).
@@ -94,6 +97,7 @@ private:
 
     static void onSourceSetup(GstElement *playbin, GstElement *source, PlaybackPipeline *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
+    static void onAudioChanged(GstElement *playbin, PlaybackPipeline *self);
 
     struct Held {
         bool pictureWaiting = false;
@@ -126,6 +130,7 @@ private:
     std::mutex m_tracksMutex;
     std::optional<QList<StreamTrack>> m_listed;
     TrackMarks::ByPid m_marks;
+    TrackChooser m_chooser;
     std::function<void()> m_streamArrived;
     std::atomic<bool> m_streamArrivedTold{false};
 };

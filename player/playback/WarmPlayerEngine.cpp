@@ -3,6 +3,7 @@
 #include "player/PlayerLog.h"
 #include "player/playback/CallbackGate.h"
 #include "player/playback/HandoverPipeline.h"
+#include "player/playback/PlaybackPipeline.h"
 #include "player/playback/WarmSource.h"
 
 #include <algorithm>
@@ -152,6 +153,11 @@ void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subti
         m_pipelines.post([handover, soundId, subtitlesId] { handover->selectTracks(soundId, subtitlesId); });
 }
 
+void WarmPlayerEngine::setTrackChooser(TrackChooser chooser) {
+    m_chooser = chooser;
+    m_cold->setTrackChooser(std::move(chooser));
+}
+
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
     m_policy.offer(addresses);
     reconcile();
@@ -264,6 +270,7 @@ void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) 
         });
     };
     auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
+    handover->pipeline().setTrackChooser(m_chooser);
     m_handover.start(source, handover, m_timing.handoverGraceMs);
     const double volume = m_volume / 100.0;
     const QSize bound = m_pictureSize;

@@ -62,6 +62,7 @@ public:
     void lendBox(std::function<void()> lent) override;
     void boxReturned() override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
+    void setTrackChooser(TrackChooser chooser) override;
 
     void setTiming(const Timing &timing);
     void setPolicyRules(const NeighbourPolicy::Rules &rules) { m_policy.setRules(rules); }
@@ -140,4 +141,5 @@ private:
     int m_sessionsRequested = 0;
     int m_peakSessions = 0;
     QSize m_pictureSize;
+    TrackChooser m_chooser;
 };

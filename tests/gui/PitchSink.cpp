@@ -8,6 +8,8 @@
 namespace {
 
 std::atomic<double> s_pitch{0.0};
+std::atomic<double> s_firstPitch{0.0};
+std::atomic<int> s_generation{0};
 
 struct PitchSinkElement {
     GstBaseSink parent;
@@ -16,6 +18,7 @@ struct PitchSinkElement {
     qint64 samples;
     int crossings;
     bool below;
+    int generation;
 };
 struct PitchSinkElementClass {
     GstBaseSinkClass parent;
@@ -51,6 +54,9 @@ GstFlowReturn render(GstBaseSink *sink, GstBuffer *buffer) {
         }
         if (++self->samples >= self->rate / 25) {
             s_pitch = double(self->crossings) * self->rate / double(self->samples);
+            double none = 0.0;
+            if (self->generation == s_generation)
+                s_firstPitch.compare_exchange_strong(none, s_pitch.load());
             self->samples = 0;
             self->crossings = 0;
         }
@@ -77,6 +83,7 @@ void pitch_sink_element_init(PitchSinkElement *self) {
     self->samples = 0;
     self->crossings = 0;
     self->below = false;
+    self->generation = s_generation;
     gst_base_sink_set_sync(GST_BASE_SINK(self), TRUE);
 }
 
@@ -91,6 +98,15 @@ void install() {
 
 double pitch() {
     return s_pitch;
+}
+
+void reset() {
+    s_firstPitch = 0.0;
+    ++s_generation;
+}
+
+double firstPitch() {
+    return s_firstPitch;
 }
 
 } // namespace PitchSink

@@ -11,5 +11,8 @@ namespace PitchSink {
 void install();
 // The pitch of the left channel over the last 40 ms, in hertz; 0 before any sound.
 double pitch();
+// From now on, firstPitch() is the first pitch heard by a sink made after this call (a new stream's).
+void reset();
+double firstPitch();
 
 } // namespace PitchSink

@@ -126,11 +126,14 @@ TEST_F(TrackMenusTest, EachSoundTrackChosenPlaysItsOwnToneAndTheChoiceHoldsForIt
     EXPECT_EQ(entries("LangueAudio1"), QStringList({"Français", "Anglais", "Audiodescription"}));
     EXPECT_EQ(checked("LangueAudio1"), "Français");
     EXPECT_TRUE(waitUntil([] { return hears(kFrenchToneHz); }, 10000)) << PitchSink::pitch();
+    PitchSink::reset();
     form2->Button2Click();
     ASSERT_TRUE(waitForChannel(201));
     EXPECT_TRUE(
         waitUntil([&] { return checked("LangueAudio1") == "Anglais" && hears(kEnglishToneHz); }, 15000))
         << PitchSink::pitch();
+    // English from its first sound, not the stream's first track until the choice comes.
+    EXPECT_NEAR(PitchSink::firstPitch(), kEnglishToneHz, 60);
 }
 
 TEST_F(TrackMenusTest,
