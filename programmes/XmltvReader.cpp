@@ -43,8 +43,6 @@ bool XmltvReader::read(QIODevice &device) {
             tokens = 0;
             if (m_cancelled && m_cancelled->load(std::memory_order_relaxed))
                 return refuse(QStringLiteral("reading cancelled"));
-            if (xml.characterOffset() > m_limits.maxCharacters)
-                return refuse(QStringLiteral("guide larger than %1 characters").arg(m_limits.maxCharacters));
         }
         switch (token) {
         case QXmlStreamReader::StartElement:

@@ -11,12 +11,11 @@ class QXmlStreamReader;
 // Reads an XMLTV guide from a device, keeping of each programme only its channel, times and first
 // title, and only the programmes that overlap the window: a two-week guide shrinks to the day the
 // banner can show. Whatever the input, the reading stays within the limits and ends with either
-// the guide or the reason it was refused.
+// the guide or the reason it was refused (the input's size is the device's to bound: see
+// readGuide()).
 class XmltvReader {
 public:
     struct Limits {
-        // Characters of XML read at most (a gzip bomb is stopped here too).
-        qint64 maxCharacters = 256LL * 1024 * 1024;
         // XMLTV needs five levels or so; far more is someone trying the reader's stack.
         int maxDepth = 32;
         int maxProgrammes = 200'000;

@@ -33,6 +33,8 @@ bool SetTopBox::start(const Options &options) {
                      "--profile",  options.profile};
     if (!options.unserved.isEmpty())
         args << "--unserved" << joined(options.unserved);
+    if (options.guideProgrammeSeconds > 0)
+        args << "--guide-port" << "0" << "--programme-seconds" << QString::number(options.guideProgrammeSeconds);
     args << options.arguments;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     childprocess::tieToTestProgram(m_process);
@@ -41,6 +43,8 @@ bool SetTopBox::start(const Options &options) {
         m_error = QStringLiteral("the box did not start: ") + m_process.errorString();
         return false;
     }
+    if (options.guideProgrammeSeconds > 0)
+        m_guidePort = waitForLine({"GUIDE port="}, kReadyDeadlineMs).mid(int(qstrlen("GUIDE port="))).toInt();
     const QByteArray ready = waitForLine({"READY port="}, kReadyDeadlineMs);
     m_port = ready.mid(int(qstrlen("READY port="))).toInt();
     if (m_port <= 0) {
@@ -61,6 +65,7 @@ void SetTopBox::stop() {
     }
     m_pending.clear();
     m_port = -1;
+    m_guidePort = -1;
 }
 
 QByteArray SetTopBox::address(int channel) const {
@@ -70,7 +75,7 @@ QByteArray SetTopBox::address(int channel) const {
 QByteArray SetTopBox::playlist() const {
     std::vector<int> numbers(m_options.channels.begin(), m_options.channels.end());
     numbers.insert(numbers.end(), m_options.unserved.begin(), m_options.unserved.end());
-    return QByteArray::fromStdString(halcyon::settopbox::playlistText("127.0.0.1", m_port, numbers));
+    return QByteArray::fromStdString(halcyon::settopbox::playlistText("127.0.0.1", m_port, numbers, m_guidePort));
 }
 
 bool SetTopBox::writePlaylist(const QString &path) const {

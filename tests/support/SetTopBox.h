@@ -19,6 +19,8 @@ public:
         QString profile = QStringLiteral("sd-h264");
         // Channels sending another profile than `profile` (halcyon-settopbox --channels N:PROFILE).
         QMap<int, QString> profiles = QMap<int, QString>();
+        // When above 0, the box serves a guide of programmes this long and its playlist names it.
+        int guideProgrammeSeconds = 0;
         // More of the box's options, e.g. {"--transport", "tcp", "--max-sessions", "2"}.
         QStringList arguments = QStringList();
     };
@@ -34,6 +36,8 @@ public:
     void stop();
 
     int port() const { return m_port; }
+    // The guide's port, -1 without one.
+    int guidePort() const { return m_guidePort; }
     QByteArray address(int channel) const;
     // The playlist the box lists (served and unserved channels): entry, address, entry, address...
     QByteArray playlist() const;
@@ -72,5 +76,6 @@ private:
     QByteArray m_pending;
     Options m_options;
     int m_port = -1;
+    int m_guidePort = -1;
     QString m_error;
 };
