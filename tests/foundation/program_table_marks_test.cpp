@@ -84,16 +84,4 @@ TEST(ProgramTableMarks, LeavesAloneWhatIsNotAWholeProgramTable) {
     EXPECT_FALSE(holdsProgramTable(pes.data(), pes.size()));
 }
 
-TEST(ProgramTableMarks, TrackProfilesMarkTheirTracksByPid) {
-    const std::vector<TrackMark> marks = trackMarks(boxTracks(kTracksQadProfile));
-    ASSERT_EQ(marks.size(), 5u);
-    EXPECT_EQ(marks[0].pid, kFirstTrackPid);
-    EXPECT_EQ(marks[0].audioType, 0);
-    EXPECT_EQ(marks[2].audioType, 3);
-    EXPECT_EQ(marks[2].language, "qad");
-    EXPECT_EQ(marks[3].subtitlingType, 0x20);
-    EXPECT_EQ(marks[4].subtitlingType, 0x10);
-    EXPECT_EQ(marks[4].pid, kFirstTrackPid + 4);
-}
-
 } // namespace
