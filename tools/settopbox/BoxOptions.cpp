@@ -18,7 +18,7 @@ const char *const kBoxUsage =
     "  --guide-port serves an XMLTV guide at http://HOST:N/guide.xml, named in the playlist, and\n"
     "  prints \"GUIDE port=N\" before READY.\n"
     "  Profiles: broadcast (default), sd-h264, sd-mpeg2, hd-h264i, two-audio, aspect-switch, radio,\n"
-    "  elementary.\n"
+    "  elementary, audio-tracks, dvb-subtitles, tracks, tracks-qad.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
     "  teardown answer|ignore, restart [MS], stop-serving, serve, quit.\n";
