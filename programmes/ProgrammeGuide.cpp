@@ -23,8 +23,11 @@ ProgrammeGuide::ProgrammeGuide(QObject *parent) : QObject(parent) {
 
 ProgrammeGuide::~ProgrammeGuide() {
     m_cancelled->store(true);
-    if (m_reply)
+    // Quietly: a fetch cut short by the end of the program is no failure to log.
+    if (m_reply) {
+        m_reply->disconnect(this);
         m_reply->abort();
+    }
     m_reading.waitForDone();
 }
 

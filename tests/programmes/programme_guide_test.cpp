@@ -4,12 +4,13 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
 
 QByteArray xmltvTime(qint64 secs) {
-    return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC).toString("yyyyMMddHHmmss").toLatin1() + " +0000";
+    return QDateTime::fromSecsSinceEpoch(secs, QTimeZone::utc()).toString("yyyyMMddHHmmss").toLatin1() + " +0000";
 }
 
 TEST(ProgrammeGuide, ReadsTheGuideInTheBackgroundAndKeepsTheLastGoodOneWhenAFetchFails) {
