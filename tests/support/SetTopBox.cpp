@@ -115,6 +115,25 @@ bool SetTopBox::ignoreTeardown(bool ignored) {
     return command(ignored ? "teardown ignore" : "teardown answer");
 }
 
+QMap<int, int> SetTopBox::sessionsPerChannel() {
+    QMap<int, int> counts;
+    if (m_process.state() != QProcess::Running)
+        return counts;
+    m_process.write("sessions\n");
+    m_process.waitForBytesWritten(kCommandDeadlineMs);
+    const QByteArray line = waitForLine({"SESSIONS"}, kCommandDeadlineMs);
+    if (waitForLine({"OK ", "ERROR "}, kCommandDeadlineMs) != "OK sessions" || line.isEmpty()) {
+        m_error = QStringLiteral("the box did not count its sessions");
+        return counts;
+    }
+    for (const QByteArray &pair : line.split(' ').mid(1)) {
+        const QList<QByteArray> parts = pair.split(':');
+        if (parts.size() == 2)
+            counts[parts[0].toInt()] = parts[1].toInt();
+    }
+    return counts;
+}
+
 bool SetTopBox::restart(int downMs) {
     if (!command("restart " + QByteArray::number(downMs)))
         return false;

@@ -54,6 +54,9 @@ public:
     bool setMaxSessions(int sessions);
     // TEARDOWN answered 501 and the session left to time out, or answered again.
     bool ignoreTeardown(bool ignored = true);
+    // The sessions the box holds now, by channel (closed ones it did not tear down included); empty
+    // with error() set when the box did not answer.
+    QMap<int, int> sessionsPerChannel();
     // Drops everything, closes the port for downMs and returns once the box listens on it again.
     bool restart(int downMs = 1000);
     // Any command of the box's standard input; true once it is acknowledged with OK.

@@ -78,6 +78,15 @@ CommandResult runBoxCommand(BoxServer &server, const std::string &line) {
         ok = words.size() == 2 && parseTeardown(first, &ignored);
         if (ok)
             server.setTeardownIgnored(ignored);
+    } else if (verb == "sessions") {
+        // Answered on a line of its own before the acknowledgement: "SESSIONS 201:1 202:2".
+        ok = words.size() == 1;
+        if (ok) {
+            std::string counts = "SESSIONS";
+            for (const auto &[number, sessions] : server.sessionsPerChannel())
+                counts += " " + std::to_string(number) + ":" + std::to_string(sessions);
+            std::printf("%s\n", counts.c_str());
+        }
     } else if (verb == "restart") {
         number = kDefaultRestartMs;
         std::string error;

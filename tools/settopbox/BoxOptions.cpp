@@ -18,7 +18,8 @@ const char *const kBoxUsage =
     "  elementary.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
-    "  teardown answer|ignore, restart [MS], stop-serving, serve, quit.\n";
+    "  teardown answer|ignore, sessions (answers SESSIONS N:COUNT...), restart [MS], stop-serving,\n"
+    "  serve, quit.\n";
 
 bool parseInt(const std::string &text, int *value) {
     const char *end = text.data() + text.size();

@@ -47,6 +47,8 @@ public:
     // Answers TEARDOWN with 501 Not Implemented, as some servers do: the session, and its
     // sending, goes on until it times out.
     void setTeardownIgnored(bool ignored) { m_teardownIgnored = ignored; }
+    // The sessions held now, by channel: closed ones that were not torn down count until they time out.
+    std::map<int, int> sessionsPerChannel();
     // Drops every connection and session, closes the port, restarts the encoders, and listens on
     // the same port again downMs later.
     bool restart(int downMs, std::string *error);
