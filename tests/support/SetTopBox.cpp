@@ -115,23 +115,24 @@ bool SetTopBox::ignoreTeardown(bool ignored) {
     return command(ignored ? "teardown ignore" : "teardown answer");
 }
 
-QMap<int, int> SetTopBox::sessionsPerChannel() {
-    QMap<int, int> counts;
+SetTopBox::Sessions SetTopBox::sessions() {
+    Sessions counted;
     if (m_process.state() != QProcess::Running)
-        return counts;
+        return counted;
     m_process.write("sessions\n");
     m_process.waitForBytesWritten(kCommandDeadlineMs);
-    const QByteArray line = waitForLine({"SESSIONS"}, kCommandDeadlineMs);
-    if (waitForLine({"OK ", "ERROR "}, kCommandDeadlineMs) != "OK sessions" || line.isEmpty()) {
+    const QList<QByteArray> words = waitForLine({"SESSIONS "}, kCommandDeadlineMs).split(' ');
+    if (waitForLine({"OK ", "ERROR "}, kCommandDeadlineMs) != "OK sessions" || words.size() < 2) {
         m_error = QStringLiteral("the box did not count its sessions");
-        return counts;
+        return counted;
     }
-    for (const QByteArray &pair : line.split(' ').mid(1)) {
-        const QList<QByteArray> parts = pair.split(':');
+    counted.held = words[1].toInt();
+    for (const QByteArray &channel : words.mid(2)) {
+        const QList<QByteArray> parts = channel.split(':');
         if (parts.size() == 2)
-            counts[parts[0].toInt()] = parts[1].toInt();
+            counted.peakViewers[parts[0].toInt()] = parts[1].split('/').value(1).toInt();
     }
-    return counts;
+    return counted;
 }
 
 bool SetTopBox::restart(int downMs) {

@@ -18,7 +18,7 @@ const char *const kBoxUsage =
     "  elementary.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
-    "  teardown answer|ignore, sessions (answers SESSIONS N:COUNT...), restart [MS], stop-serving,\n"
+    "  teardown answer|ignore, sessions (SESSIONS HELD N:NOW/PEAK...), restart [MS], stop-serving,\n"
     "  serve, quit.\n";
 
 bool parseInt(const std::string &text, int *value) {

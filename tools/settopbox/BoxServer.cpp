@@ -248,7 +248,6 @@ void BoxServer::onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpo
     const auto &encoder = *static_cast<std::shared_ptr<ChannelEncoder> *>(shared);
     GstElement *bin = gst_rtsp_media_get_element(media);
     encoder->attach(bin);
-    g_object_set_data(G_OBJECT(media), "channel", GINT_TO_POINTER(encoder->number()));
     g_object_set_data_full(G_OBJECT(media), "viewer", bin, gst_object_unref);
     g_signal_connect_data(media, "unprepared", G_CALLBACK(&BoxServer::onMediaUnprepared),
                           shareEncoder(encoder), &BoxServer::releaseEncoder, GConnectFlags(0));
@@ -260,26 +259,14 @@ void BoxServer::onMediaUnprepared(GstRTSPMedia *media, gpointer shared) {
         (*static_cast<std::shared_ptr<ChannelEncoder> *>(shared))->detach(viewer);
 }
 
-std::map<int, int> BoxServer::sessionsPerChannel() {
-    std::map<int, int> counts;
+BoxServer::SessionCount BoxServer::sessions() {
+    SessionCount count;
     GstRTSPSessionPool *pool = gst_rtsp_server_get_session_pool(m_server);
-    gst_rtsp_session_pool_filter(
-        pool,
-        [](GstRTSPSessionPool *, GstRTSPSession *session, gpointer counts) {
-            gst_rtsp_session_filter(
-                session,
-                [](GstRTSPSession *, GstRTSPSessionMedia *held, gpointer counts) {
-                    GstRTSPMedia *media = gst_rtsp_session_media_get_media(held);
-                    if (const int channel = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(media), "channel")))
-                        ++(*static_cast<std::map<int, int> *>(counts))[channel];
-                    return GST_RTSP_FILTER_KEEP;
-                },
-                counts);
-            return GST_RTSP_FILTER_KEEP;
-        },
-        &counts);
+    count.held = int(gst_rtsp_session_pool_get_n_sessions(pool));
     g_object_unref(pool);
-    return counts;
+    for (auto &[number, encoder] : m_encoders)
+        count.viewers[number] = {encoder->viewers(), encoder->takePeakViewers()};
+    return count;
 }
 
 gboolean BoxServer::cleanupSessions(gpointer self) {
