@@ -12,6 +12,8 @@ PACKAGES=(
     libxss-dev
     # playback
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    # MPEG-TS sections (the program table's track marks)
+    libgstreamer-plugins-bad1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-alsa
     # recording

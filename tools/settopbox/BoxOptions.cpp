@@ -15,7 +15,7 @@ const char *const kBoxUsage =
     "       halcyon-settopbox --print-colour N\n"
     "  --port 0 picks a free port. Prints \"READY port=N\" when serving.\n"
     "  Profiles: broadcast (default), sd-h264, sd-mpeg2, hd-h264i, two-audio, aspect-switch, radio,\n"
-    "  elementary.\n"
+    "  elementary, audio-tracks, dvb-subtitles, tracks, tracks-qad.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
     "  teardown answer|ignore, sessions (SESSIONS HELD N:NOW/PEAK...), restart [MS], stop-serving,\n"

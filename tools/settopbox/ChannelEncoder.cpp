@@ -1,5 +1,7 @@
 #include "settopbox/ChannelEncoder.h"
 
+#include "settopbox/TrackStreams.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -98,6 +100,8 @@ bool ChannelEncoder::connectOutputs(std::string *error) {
     }
     if (m_profile.movingNumber && !m_profile.mpeg2Bridge)
         slideNumber(m_pipeline);
+    if (const std::vector<BoxTrack> tracks = boxTracks(m_profile.name); !tracks.empty())
+        runTracks(m_pipeline, tracks);
     return true;
 }
 
