@@ -120,6 +120,26 @@ bool SetTopBox::ignoreTeardown(bool ignored) {
     return command(ignored ? "teardown ignore" : "teardown answer");
 }
 
+SetTopBox::Sessions SetTopBox::sessions() {
+    Sessions counted;
+    if (m_process.state() != QProcess::Running)
+        return counted;
+    m_process.write("sessions\n");
+    m_process.waitForBytesWritten(kCommandDeadlineMs);
+    const QList<QByteArray> words = waitForLine({"SESSIONS "}, kCommandDeadlineMs).split(' ');
+    if (waitForLine({"OK ", "ERROR "}, kCommandDeadlineMs) != "OK sessions" || words.size() < 2) {
+        m_error = QStringLiteral("the box did not count its sessions");
+        return counted;
+    }
+    counted.held = words[1].toInt();
+    for (const QByteArray &channel : words.mid(2)) {
+        const QList<QByteArray> parts = channel.split(':');
+        if (parts.size() == 2)
+            counted.peakViewers[parts[0].toInt()] = parts[1].split('/').value(1).toInt();
+    }
+    return counted;
+}
+
 bool SetTopBox::restart(int downMs) {
     if (!command("restart " + QByteArray::number(downMs)))
         return false;

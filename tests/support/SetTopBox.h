@@ -58,6 +58,14 @@ public:
     bool setMaxSessions(int sessions);
     // TEARDOWN answered 501 and the session left to time out, or answered again.
     bool ignoreTeardown(bool ignored = true);
+    // The sessions the box holds now (-1, error() set, when it did not answer; one whose TEARDOWN
+    // was ignored is held until it times out), and by channel the most viewers it sent to at once
+    // since the last call (a viewer counts from its DESCRIBE to its session's end or its connection's).
+    struct Sessions {
+        int held = -1;
+        QMap<int, int> peakViewers;
+    };
+    Sessions sessions();
     // Drops everything, closes the port for downMs and returns once the box listens on it again.
     bool restart(int downMs = 1000);
     // Any command of the box's standard input; true once it is acknowledged with OK.

@@ -21,7 +21,8 @@ const char *const kBoxUsage =
     "  elementary, audio-tracks, dvb-subtitles, tracks, tracks-qad.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
-    "  teardown answer|ignore, restart [MS], stop-serving, serve, quit.\n";
+    "  teardown answer|ignore, sessions (SESSIONS HELD N:NOW/PEAK...), restart [MS], stop-serving,\n"
+    "  serve, quit.\n";
 
 bool parseInt(const std::string &text, int *value) {
     const char *end = text.data() + text.size();
