@@ -7,7 +7,9 @@
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
+#include "programmes/NowNext.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QPainter>
 #include <algorithm>
@@ -194,8 +196,14 @@ void TVLCPlugin::setTypedDigits(const QString &digits) {
 QStringList TVLCPlugin::overlayTexts() const {
     const qint64 now = m_clock.elapsed();
     QStringList texts;
-    if (const auto banner = m_overlay.banner(now))
+    if (const auto banner = m_overlay.banner(now)) {
         texts << banner->number << banner->name;
+        const NowNext guide = nowAndNext(banner->programmes, QDateTime::currentSecsSinceEpoch());
+        if (guide.now)
+            texts << programmeLine(*guide.now);
+        if (guide.next)
+            texts << programmeLine(*guide.next);
+    }
     texts << m_overlay.notice(now) << m_overlay.typedDigits();
     texts.removeAll(QString());
     return texts;
@@ -328,7 +336,8 @@ void TVLCPlugin::paintEvent(QPaintEvent *) {
     const QRect keepClear = statusRect(painter, status);
     const qint64 now = m_clock.elapsed();
     OverlayPainter::paint(painter, hasPicture ? pictureRect() : rect(), keepClear,
-                          {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits()});
+                          {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits(),
+                           QDateTime::currentSecsSinceEpoch()});
     if (!status.isEmpty()) {
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
         const QRect textRect = rect().adjusted(8, 8, -8, -8);

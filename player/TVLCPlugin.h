@@ -64,8 +64,8 @@ public:
     void showBanner(const PictureOverlay::Banner &banner);
     void showNotice(const QString &text);
     void setTypedDigits(const QString &digits);
-    // What the overlay shows at this moment: banner number and name, notice, typed digits, in that
-    // order, leaving out what is not shown.
+    // What the overlay shows at this moment: banner number and name, the guide's programme now and
+    // next ("10:30–11:00  Title"), notice, typed digits, in that order, leaving out what is not shown.
     QStringList overlayTexts() const;
 
     // The sound and subtitle tracks of the channel playing, named as the menus show them (none until

@@ -194,11 +194,20 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 
 void WarmPlayerEngine::stopActive() {
     m_boxWait.stop();
-    if (m_coldState != ColdState::Off) {
-        if (m_coldState == ColdState::Tuning)
-            m_cold->stop();
-        m_coldState = ColdState::Off;
+    if (m_coldState == ColdState::Tuning) {
+        // Its channel is not warmed before the box has seen this session close: stepping from a
+        // channel tuned cold to a warm one would otherwise ask at once for the channel just left.
+        const QString address = m_target->address;
+        ++m_coldClosing[address];
+        m_cold->lendBox([gate = m_gate, this, address] {
+            gate->run([this, &address] {
+                if (--m_coldClosing[address] <= 0)
+                    m_coldClosing.remove(address);
+                reconcile();
+            });
+        });
     }
+    m_coldState = ColdState::Off;
     // The source stays open and keeps its ring: stepping back to it is warm at once.
     dropHandoverPipeline();
     m_handover.reset();
@@ -438,7 +447,7 @@ void WarmPlayerEngine::reconcile() {
             if (room <= 0)
                 break;
             if ((m_target && address == m_target->address) || m_sessions.find(address) ||
-                m_sessions.isClosing(address))
+                m_sessions.isClosing(address) || m_coldClosing.contains(address))
                 continue;
             m_sessions.open(address, at);
             ++m_sessionsRequested;

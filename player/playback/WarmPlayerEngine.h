@@ -129,6 +129,8 @@ private:
     // When each open neighbour's first packet was seen (by the inspection), and which were ready once.
     QHash<QString, qint64> m_firstPacketMs;
     QSet<QString> m_everReady;
+    // The cold engine's sessions still closing, by address.
+    QHash<QString, int> m_coldClosing;
     QTimer m_inspection;
     QTimer m_boxWait;
     std::optional<PlayTarget> m_target;

@@ -18,7 +18,7 @@ struct TrackMark {
     int audioType = -1;
     int subtitlingType = -1;
     // Three letters, or empty to keep the code written.
-    std::string language;
+    std::string language = {};
 };
 
 std::vector<TrackMark> trackMarks(const std::vector<BoxTrack> &tracks);
