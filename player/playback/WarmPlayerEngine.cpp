@@ -509,23 +509,3 @@ int WarmPlayerEngine::sessionsOpen() const {
 void WarmPlayerEngine::notePeak() {
     m_peakSessions = std::max(m_peakSessions, sessionsOpen());
 }
-
-QStringList WarmPlayerEngine::warmAddresses() const {
-    return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
-}
-
-qsizetype WarmPlayerEngine::bytesHeld() const {
-    return m_sessions.bytesHeld();
-}
-
-qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
-    return m_sessions.bytesReceived(m_handover.address());
-}
-
-QStringList WarmPlayerEngine::picturedAddresses() const {
-    return m_sessions.picturedAddresses(m_timing.maxSilenceMs);
-}
-
-qsizetype WarmPlayerEngine::pictureBytesHeld() const {
-    return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs);
-}

@@ -69,13 +69,15 @@ public:
 
     // For benchmarks and tests: the addresses held warm and ready now, the bytes their rings
     // hold, the bytes they received since they opened, and whether the last play was handed over.
-    QStringList warmAddresses() const;
-    qsizetype bytesHeld() const;
+    QStringList warmAddresses() const {
+        return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
+    }
+    qsizetype bytesHeld() const { return m_sessions.bytesHeld(); }
     // The neighbours a step to which would paint their key frame now, and the bytes of the
     // key-frame pictures all of them keep.
-    QStringList picturedAddresses() const;
-    qsizetype pictureBytesHeld() const;
-    qint64 bytesReceivedByNeighbours() const;
+    QStringList picturedAddresses() const { return m_sessions.picturedAddresses(m_timing.maxSilenceMs); }
+    qsizetype pictureBytesHeld() const { return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs); }
+    qint64 bytesReceivedByNeighbours() const { return m_sessions.bytesReceived(m_handover.address()); }
     bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
     // Sessions asked of the box since the start, warm and cold.
     int sessionsRequested() const { return m_sessionsRequested; }
