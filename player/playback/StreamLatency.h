@@ -16,6 +16,8 @@ namespace StreamLatency {
 constexpr int kTransportStreamMs = 100;
 constexpr int kPlainRtpVideoMs = 300;
 
+int forDescription(const GstSDPMessage *sdp);
+
 // The latency is how long a tune waits before its first packet goes on, for fear of an earlier one
 // still on its way; a 300 ms wait put the first picture that much after the first key frame. Packets
 // that come in order are let through at once: the sinks still hold each until its time plus the
@@ -25,7 +27,5 @@ constexpr int kStartAfterPackets = 2;
 
 // Sets a jitter buffer that rtspsrc made to start as soon as packets come in order.
 void startEarly(GstElement *jitterBuffer);
-
-int forDescription(const GstSDPMessage *sdp);
 
 } // namespace StreamLatency
