@@ -43,7 +43,8 @@ Round runRound(SetTopBox &box, BoxState state, Ending ending, bool verbose) {
     HalcyonProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("halcyon.*.debug=true"));
-    environment.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{time process} %{category}: %{message}"));
+    environment.insert(QStringLiteral("QT_MESSAGE_PATTERN"),
+                       QStringLiteral("%{time process} %{category}: %{message}"));
     program.setEnvironment(environment);
     if (!program.setPlaylist(box.playlist()) || !program.start())
         return round;
@@ -64,8 +65,8 @@ Round runRound(SetTopBox &box, BoxState state, Ending ending, bool verbose) {
     idle(2500);
     const qsizetype logged = program.standardError().size();
     xdo::key(QStringLiteral("Up"));
-    round.handedOver = waitUntil(
-        [&] { return program.standardError().mid(logged).contains("-> starting"); }, 3000, 2);
+    round.handedOver =
+        waitUntil([&] { return program.standardError().mid(logged).contains("-> starting"); }, 3000, 2);
     if (state == BoxState::StreamsFrozen)
         box.freeze();
     else
@@ -140,7 +141,8 @@ int main(int argc, char **argv) {
             }
             std::printf("%s, %s: %s; hand-over under way in %d, not ended with status 0 in %d\n", name(state),
                         name(ending), qPrintable(summary(times)), handedOver, failures);
-            allUnder = allUnder && failures == 0 && !times.isEmpty() && percentile(times, 1) <= kLongestExitMs;
+            allUnder =
+                allUnder && failures == 0 && !times.isEmpty() && percentile(times, 1) <= kLongestExitMs;
         }
     }
     std::printf("every round ended within 1 s: %s\n", allUnder ? "yes" : "no");

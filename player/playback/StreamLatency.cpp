@@ -32,8 +32,7 @@ int StreamLatency::forDescription(const GstSDPMessage *sdp) {
 }
 
 void StreamLatency::startEarly(GstElement *jitterBuffer) {
-    if (PipelineSupport::hasProperty(jitterBuffer, "faststart-min-packets"))
-    {
+    if (PipelineSupport::hasProperty(jitterBuffer, "faststart-min-packets")) {
         g_object_set(jitterBuffer, "faststart-min-packets", guint(kStartAfterPackets), nullptr);
         qCDebug(lcPlayer) << "jitter buffer starts after" << kStartAfterPackets << "packets in order";
     }
