@@ -2,6 +2,8 @@
 
 #include "desktop/MediaControls.h"
 
+#include <QTimer>
+
 class TForm1;
 class TForm2;
 class TVLCPlugin;
@@ -9,6 +11,8 @@ class TVLCPlugin;
 // The desktop's media controls on the player window: Next and Previous step as the skin's ▲ and ▼
 // do, Play plays the list's current row again (the start-up channel before one is chosen), Stop
 // stops as the player control's stop does. A step that fails shows its error box as a click would.
+// The title names the channel and, when the guide knows it, the programme on now:
+// "201 - Une — Journal"; it changes when the programme does.
 class PlayerMediaControls : public MediaControls {
     Q_OBJECT
 public:
@@ -26,8 +30,11 @@ public:
 private:
     // Runs a command as the user's click would, its failure shown in the error box.
     template <typename Command> void run(Command command);
+    // Says the title changed and waits for the end of the programme now to say it again.
+    void followProgramme();
 
     TForm1 &m_player;
     TForm2 &m_list;
     TVLCPlugin &m_control;
+    QTimer m_programmeEnd;
 };

@@ -6,6 +6,7 @@
 #include "forms/PictureCommands.h"
 #include "forms/RecordCommand.h"
 #include "forms/TImage.h"
+#include "forms/TrackMenus.h"
 #include "forms/Unit2.h"
 #include "forms/Unit4.h"
 #include "forms/Unit5.h"
@@ -187,6 +188,7 @@ void TForm1::setupMenu() {
     optiondenregistrement1 = item("optiondenregistrement1", QStringLiteral("Option d'enregistrement"),
                                   &TForm1::optiondenregistrement1Click);
     Exit1 = item("Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
+    m_trackMenus = new TrackMenus(vlc, PopupMenu1, this);
 }
 
 void TForm1::FormCreate() {

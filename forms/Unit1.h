@@ -16,6 +16,7 @@ class PictureCommands;
 class TForm2;
 class TForm4;
 class TForm5;
+class TrackMenus;
 
 // The player window: the skin, its buttons, the picture and the right-click menu.
 class TForm1 : public QWidget {
@@ -99,6 +100,7 @@ private:
     // Where the list goes when it is shown: beside the picture, or at the screen's right edge.
     void placeListWindow();
     PictureCommands *m_pictureCommands = nullptr;
+    TrackMenus *m_trackMenus = nullptr;
     KeyStateTracker *m_keys = nullptr;
     QByteArray m_startupStream;
     QByteArray m_recordFallbackStream;

@@ -92,6 +92,11 @@ void TForm2::setupDescription() {
 void TForm2::FormCreate() {
     m_playlist.loadFromWorkingFolder();
     ListBox1->addItems(m_playlist.displayNames());
+    m_programmeGuide.start(m_playlist.guideAddress());
+}
+
+ChannelProgrammes TForm2::programmesOfRow(int row) const {
+    return m_programmeGuide.programmes(m_playlist.channelId(row));
 }
 
 QByteArray TForm2::addressOfSelectedRow() const {

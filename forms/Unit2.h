@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playlist/Playlist.h"
+#include "programmes/ProgrammeGuide.h"
 
 #include <QWidget>
 
@@ -31,6 +32,10 @@ public:
     const Playlist &PlaylistLines() const { return m_playlist; }
     // The selected row's stream address; throws when there is none (see Playlist::addressOfRow).
     QByteArray addressOfSelectedRow() const;
+    // The guide the playlist names, fetched from FormCreate on; it knows nothing without one.
+    ProgrammeGuide &programmeGuide() { return m_programmeGuide; }
+    // The row's programmes in the guide (by its tvg-id); empty when unknown.
+    ChannelProgrammes programmesOfRow(int row) const;
 
 public slots:
     void ListBox1Click();
@@ -61,6 +66,7 @@ private:
 
     PlayerControl &m_player;
     Playlist m_playlist;
+    ProgrammeGuide m_programmeGuide;
     bool m_maskPending = false;
     bool m_grabbing = false;
 };

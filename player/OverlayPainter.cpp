@@ -1,5 +1,7 @@
 #include "player/OverlayPainter.h"
 
+#include "programmes/NowNext.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -11,6 +13,7 @@ namespace {
 const QColor kBackdrop(0, 0, 0, 170);
 const QColor kNumberColour(0, 255, 0);
 const QColor kGuideColour(200, 200, 200);
+const QColor kBarTrack(255, 255, 255, 60);
 
 // One unit of the layout: a line of text a little taller than a twentieth of the picture.
 int unit(const QRect &area) {
@@ -37,15 +40,39 @@ void drawLabel(QPainter &painter, const QRect &box, const QString &text, const Q
     painter.drawText(box, flags, painter.fontMetrics().elidedText(text, Qt::ElideRight, box.width()));
 }
 
-void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Banner &banner) {
-    const QRect box = bannerRect(area);
+// The programme now with how far it has got, and the next one under it, in the guide's part of
+// the banner.
+void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, const NowNext &shown) {
+    const int u = unit(area);
+    const QFont font = fontOf(painter, 0.85, area, false);
+    const QRect nowLine(guideBox.left(), guideBox.top(), guideBox.width(), guideBox.height() / 2);
+    const QRect nextLine(guideBox.left(), nowLine.bottom() + 1, guideBox.width(), guideBox.height() - nowLine.height());
+    QRect nowText = nowLine;
+    if (shown.now) {
+        // The bar at the line's right end, a quarter of the banner wide.
+        const int barWidth = guideBox.width() / 4;
+        const int barHeight = std::max(3, u / 4);
+        const QRect bar(nowLine.right() + 1 - barWidth, nowLine.center().y() - barHeight / 2, barWidth, barHeight);
+        painter.fillRect(bar, kBarTrack);
+        painter.fillRect(QRect(bar.topLeft(), QSize(int(bar.width() * shown.elapsed), bar.height())), kNumberColour);
+        nowText.setRight(bar.left() - u / 2);
+        drawLabel(painter, nowText, programmeLine(*shown.now), font, Qt::white, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    if (shown.next)
+        drawLabel(painter, nextLine, QStringLiteral("▸ ") + programmeLine(*shown.next), font, kGuideColour,
+                  Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Banner &banner, qint64 guideTime) {
+    const NowNext shown = nowAndNext(banner.programmes, guideTime);
+    const bool withGuide = shown.now || shown.next;
+    const QRect box = bannerRect(area, withGuide);
     const int u = unit(area);
     fillBackdrop(painter, box, u / 3);
     const QRect inner = box.adjusted(u / 2, u / 4, -u / 2, -u / 4);
-    // First line: the number, then the name; the second line is the guide's, kept even when empty.
-    const QRect titleLine(inner.left(), inner.top(), inner.width(), inner.height() * 3 / 5);
-    const QRect guideLine(inner.left(), titleLine.bottom() + 1, inner.width(),
-                          inner.height() - titleLine.height());
+    // First line: the number, then the name; below it the guide's lines, or room kept for them.
+    const int titleHeight = withGuide ? u * 2 : inner.height() * 3 / 5;
+    const QRect titleLine(inner.left(), inner.top(), inner.width(), titleHeight);
     int nameLeft = titleLine.left();
     if (!banner.number.isEmpty()) {
         const QFont numberFont = fontOf(painter, 1.5, area, true);
@@ -58,11 +85,10 @@ void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Ban
                         titleLine.height());
     drawLabel(painter, nameBox, banner.name, fontOf(painter, 1.1, area, true), Qt::white,
               Qt::AlignLeft | Qt::AlignVCenter);
-    const QString guide =
-        banner.next.isEmpty() ? banner.now : banner.now + QStringLiteral("   ▸ ") + banner.next;
-    if (!guide.isEmpty())
-        drawLabel(painter, guideLine, guide, fontOf(painter, 0.85, area, false), kGuideColour,
-                  Qt::AlignLeft | Qt::AlignVCenter);
+    if (withGuide)
+        paintGuide(painter, area,
+                   QRect(inner.left(), titleLine.bottom() + 1, inner.width(), inner.bottom() - titleLine.bottom()),
+                   shown);
 }
 
 // A short line in a box of its own, placed in slot, as wide as its text.
@@ -81,9 +107,9 @@ void paintTag(QPainter &painter, const QRect &slot, const QString &text, const Q
 
 } // namespace
 
-QRect bannerRect(const QRect &area) {
+QRect bannerRect(const QRect &area, bool withGuide) {
     const int u = unit(area);
-    const int height = u * 7 / 2;
+    const int height = withGuide ? u * 5 : u * 7 / 2;
     return QRect(area.left() + u / 2, area.bottom() + 1 - u / 2 - height, area.width() - u, height);
 }
 
@@ -102,8 +128,8 @@ void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const S
     const auto clear = [&](const QRect &box) { return keepClear.isEmpty() || !box.intersects(keepClear); };
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    if (shown.banner && clear(bannerRect(area)))
-        paintBanner(painter, area, *shown.banner);
+    if (shown.banner && clear(bannerRect(area, !shown.banner->programmes.isEmpty())))
+        paintBanner(painter, area, *shown.banner, shown.guideTimeSecs);
     if (!shown.notice.isEmpty() && clear(noticeRect(area)))
         paintTag(painter, noticeRect(area), shown.notice, fontOf(painter, 1.0, area, true), Qt::white,
                  Qt::AlignLeft);

@@ -15,12 +15,15 @@ struct Shown {
     std::optional<PictureOverlay::Banner> banner;
     QString notice;
     QString typedDigits;
+    // The time the banner's now and next are picked for, in seconds since the epoch.
+    qint64 guideTimeSecs = 0;
 };
 
 void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const Shown &shown);
 
-// Where each element goes over area (for the tests and for what to repaint).
-QRect bannerRect(const QRect &area);
+// Where each element goes over area (for the tests and for what to repaint). A banner with the
+// guide's now and next is two lines taller.
+QRect bannerRect(const QRect &area, bool withGuide = false);
 QRect noticeRect(const QRect &area);
 QRect digitsRect(const QRect &area);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "programmes/GuideProgramme.h"
+
 #include <QString>
 #include <optional>
 
@@ -14,9 +16,9 @@ public:
     struct Banner {
         QString number;
         QString name;
-        // The programme on now and the one after, once a guide gives them; empty until then.
-        QString now;
-        QString next;
+        // The channel's programmes from the guide, in order; empty without one. Now and next are
+        // picked from them when drawn, so a banner up across a programme's end follows it.
+        ChannelProgrammes programmes;
     };
 
     void showBanner(const Banner &banner, qint64 nowMs);

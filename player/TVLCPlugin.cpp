@@ -3,10 +3,14 @@
 #include "player/EOleException.h"
 #include "player/OverlayPainter.h"
 #include "player/StartupTrace.h"
+#include "player/TrackNames.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
+#include "programmes/NowNext.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QPainter>
 #include <algorithm>
 
@@ -25,7 +29,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
                        QWidget *parent)
     : QWidget(parent), m_engine(std::move(engine)), m_supervisor(*m_engine),
-      m_recording(std::move(makeRecorder)) {
+      m_recording(std::move(makeRecorder)), m_tracks(QLocale::languageToCode(QLocale::system().language())) {
     // Every pixel is painted here: no background fill, no system flicker between frames.
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_engine->setVolume(m_volume);
@@ -42,6 +46,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     connect(&m_recording, &RecordingSession::progress, this, &TVLCPlugin::recordingProgress);
     connect(&m_recording, &RecordingSession::finished, this, &TVLCPlugin::recordingFinished);
     connect(&m_recording, &RecordingSession::sessionsClosed, this, [this] { m_engine->boxReturned(); });
+    connect(m_engine.get(), &PlayerEngine::streamsFound, this, &TVLCPlugin::onStreamsFound);
 }
 
 // The supervisor, declared after the engine, goes first: nothing it holds outlives the engine.
@@ -53,6 +58,7 @@ void TVLCPlugin::stop() {
     m_refusal.clear();
     m_supervisor.stop();
     m_recording.stop();
+    channelChanged(QString());
     updatePlaying();
 }
 
@@ -81,6 +87,7 @@ void TVLCPlugin::play() {
     m_refusal.clear();
     // One stream at a time: a recording under way gives way to whatever is played next.
     m_recording.stop();
+    channelChanged(target->options.sout ? QString() : target->address);
     if (target->options.sout) {
         m_supervisor.stop();
         // A recording comes first: no session of the box is spent on warm neighbours meanwhile, and
@@ -98,6 +105,7 @@ void TVLCPlugin::play() {
         cancelBoxLoan();
         // A control not shown yet has had no resize event: the size it was given counts from now.
         m_engine->setPictureSize(size());
+        m_engine->setTrackChooser(chooserFor(m_tracks));
         m_supervisor.play(*target);
     }
     updatePlaying();
@@ -188,8 +196,14 @@ void TVLCPlugin::setTypedDigits(const QString &digits) {
 QStringList TVLCPlugin::overlayTexts() const {
     const qint64 now = m_clock.elapsed();
     QStringList texts;
-    if (const auto banner = m_overlay.banner(now))
+    if (const auto banner = m_overlay.banner(now)) {
         texts << banner->number << banner->name;
+        const NowNext guide = nowAndNext(banner->programmes, QDateTime::currentSecsSinceEpoch());
+        if (guide.now)
+            texts << programmeLine(*guide.now);
+        if (guide.next)
+            texts << programmeLine(*guide.next);
+    }
     texts << m_overlay.notice(now) << m_overlay.typedDigits();
     texts.removeAll(QString());
     return texts;
@@ -203,6 +217,55 @@ void TVLCPlugin::overlayChanged() {
     else
         m_overlayExpiry.start(int(next - now));
     update();
+}
+
+QStringList TVLCPlugin::soundTracks() const {
+    return TrackNames::labels(m_tracks.sounds());
+}
+
+QStringList TVLCPlugin::subtitleTracks() const {
+    return TrackNames::labels(m_tracks.subtitles());
+}
+
+void TVLCPlugin::chooseSound(int place) {
+    applyTracks(m_tracks.chooseSound(place));
+}
+
+void TVLCPlugin::chooseSubtitles(int place) {
+    applyTracks(m_tracks.chooseSubtitles(place));
+}
+
+// A copy of the choices as they stand, asked on GStreamer's threads: the stream's first sound is
+// the chosen track's, not the first track's until the choice comes.
+TrackChooser TVLCPlugin::chooserFor(const TrackChoice &choice) {
+    return [choice = TrackChoice(choice)](const QList<StreamTrack> &tracks) mutable {
+        const TrackChoice::Selection selection = choice.tracksFound(tracks);
+        return std::pair{selection.sound >= 0 ? choice.sounds()[selection.sound].id : QString(),
+                         selection.subtitles >= 0 ? choice.subtitles()[selection.subtitles].id : QString()};
+    };
+}
+
+void TVLCPlugin::channelChanged(const QString &address) {
+    if (address == m_tracks.channel() && address.isEmpty())
+        return;
+    m_tracks.channelChanged(address);
+    emit tracksChanged();
+}
+
+// Each tune finds the channel's streams anew (a retry, a hand-over after a still): the choice made
+// on it is applied each time.
+void TVLCPlugin::onStreamsFound(const QList<StreamTrack> &tracks) {
+    if (m_tracks.channel().isEmpty())
+        return;
+    applyTracks(m_tracks.tracksFound(tracks));
+}
+
+void TVLCPlugin::applyTracks(TrackChoice::Selection selection) {
+    const QString sound = selection.sound >= 0 ? m_tracks.sounds()[selection.sound].id : QString();
+    const QString subtitles =
+        selection.subtitles >= 0 ? m_tracks.subtitles()[selection.subtitles].id : QString();
+    m_engine->selectTracks(sound, subtitles);
+    emit tracksChanged();
 }
 
 void TVLCPlugin::setMrl(const QString &mrl) {
@@ -273,7 +336,8 @@ void TVLCPlugin::paintEvent(QPaintEvent *) {
     const QRect keepClear = statusRect(painter, status);
     const qint64 now = m_clock.elapsed();
     OverlayPainter::paint(painter, hasPicture ? pictureRect() : rect(), keepClear,
-                          {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits()});
+                          {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits(),
+                           QDateTime::currentSecsSinceEpoch()});
     if (!status.isEmpty()) {
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
         const QRect textRect = rect().adjusted(8, 8, -8, -8);

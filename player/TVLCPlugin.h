@@ -3,6 +3,7 @@
 #include "player/PictureOverlay.h"
 #include "player/PlayQueue.h"
 #include "player/PlayerControl.h"
+#include "player/TrackChoice.h"
 #include "player/playback/PlaybackSupervisor.h"
 #include "player/playback/PlayerEngine.h"
 #include "player/recording/RecordingSession.h"
@@ -63,9 +64,20 @@ public:
     void showBanner(const PictureOverlay::Banner &banner);
     void showNotice(const QString &text);
     void setTypedDigits(const QString &digits);
-    // What the overlay shows at this moment: banner number and name, notice, typed digits, in that
-    // order, leaving out what is not shown.
+    // What the overlay shows at this moment: banner number and name, the guide's programme now and
+    // next ("10:30–11:00  Title"), notice, typed digits, in that order, leaving out what is not shown.
     QStringList overlayTexts() const;
+
+    // The sound and subtitle tracks of the channel playing, named as the menus show them (none until
+    // its streams are found), and the places of those playing (-1: none).
+    QStringList soundTracks() const;
+    QStringList subtitleTracks() const;
+    int currentSound() const { return m_tracks.selection().sound; }
+    int currentSubtitles() const { return m_tracks.selection().subtitles; }
+    // Switches without retuning; the choice holds for this channel until the program ends.
+    void chooseSound(int place);
+    // -1 for none.
+    void chooseSubtitles(int place);
 
 signals:
     // A paint put a picture of the stream on screen.
@@ -79,6 +91,8 @@ signals:
     void recordingFinished(const QString &path, bool ok, const QString &message);
     // True while a live picture of a channel plays; false when stopped, failed, or nothing shown yet.
     void playingChanged(bool playing);
+    // The channel's tracks were found, or are forgotten (another channel, stopped), or one was chosen.
+    void tracksChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -94,6 +108,10 @@ private:
     void applyVolume();
     void overlayChanged();
     QRect statusRect(QPainter &painter, const QString &status) const;
+    void channelChanged(const QString &address);
+    void onStreamsFound(const QList<StreamTrack> &tracks);
+    void applyTracks(TrackChoice::Selection selection);
+    static TrackChooser chooserFor(const TrackChoice &choice);
 
     std::unique_ptr<PlayerEngine> m_engine;
     PlaybackSupervisor m_supervisor;
@@ -106,6 +124,7 @@ private:
     int m_volume = 50;
     bool m_muted = false;
     PictureOverlay m_overlay;
+    TrackChoice m_tracks;
     QElapsedTimer m_clock;
     // Repaints when an overlay element goes away by itself.
     QTimer m_overlayExpiry;

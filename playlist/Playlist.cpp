@@ -1,6 +1,7 @@
 #include "playlist/Playlist.h"
 
 #include "playlist/ChannelText.h"
+#include "playlist/PlaylistAttributes.h"
 #include "playlist/PlaylistErrors.h"
 #include "playlist/PlaylistFile.h"
 
@@ -62,4 +63,24 @@ QByteArray Playlist::addressOfRow(int row) const {
             return line.toByteArray();
     }
     throw EListError(first);
+}
+
+QString Playlist::guideAddress() const {
+    if (m_lines.isEmpty() || !m_lines.view(0).startsWith("#EXTM3U"))
+        return {};
+    const QByteArrayView header = m_lines.view(0).sliced(7);
+    QByteArray address = attributeValue(header, "url-tvg");
+    if (address.isEmpty())
+        address = attributeValue(header, "x-tvg-url");
+    const qsizetype comma = address.indexOf(',');
+    if (comma >= 0)
+        address.truncate(comma);
+    return QString::fromUtf8(address).trimmed();
+}
+
+QString Playlist::channelId(int row) const {
+    if (row < 0 || row >= rowCount())
+        return {};
+    return QString::fromUtf8(attributeValue(entryAttributes(m_lines.view(m_entryLines.at(row))), "tvg-id"))
+        .trimmed();
 }

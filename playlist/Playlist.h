@@ -40,6 +40,12 @@ public:
     // the row does not exist (-1 is "no selection").
     QByteArray addressOfRow(int row) const;
 
+    // The guide the header line names ("#EXTM3U url-tvg=\"…\"", or x-tvg-url), first line only;
+    // empty when there is none. A list of guides separated by commas gives the first.
+    QString guideAddress() const;
+    // The row's tvg-id, which names its channel in the guide; empty when it has none.
+    QString channelId(int row) const;
+
 private:
     PlaylistLines m_lines;
     QList<qsizetype> m_entryLines;

@@ -10,8 +10,12 @@ PACKAGES=(
     qt6-base-dev qt6-webengine-dev
     # the screen saver held off without a desktop service (X screen-saver extension)
     libxss-dev
+    # the programme guide (gzip)
+    zlib1g-dev
     # playback
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+    # MPEG-TS sections (the program table's track marks)
+    libgstreamer-plugins-bad1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
     gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-x gstreamer1.0-alsa
     # recording

@@ -24,7 +24,8 @@ trap 'exit 130' INT TERM
 
 port=$(halcyon_startup_port "$build")
 box="$build/tools/halcyon-settopbox"
-halcyon_start_box "$build" "$port" "$channels" "$work"
+# With its guide, so the banner shows what is on.
+halcyon_start_box "$build" "$port" "$channels" "$work" --guide-port 0
 echo "Set-top box: rtsp://127.0.0.1:$port/orvantv/{$channels}, playlist: $work/playlist.m3u"
 ffprobe -v error -rtsp_transport tcp -show_entries stream=codec_name -of csv=p=0 \
     "rtsp://127.0.0.1:$port/orvantv/201" >"$work/probe.txt" 2>"$work/probe.err" || true

@@ -24,13 +24,13 @@ halcyon_wait_for() {
     done
 }
 
-# halcyon_start_box BUILD_DIR PORT CHANNELS WORK_DIR
+# halcyon_start_box BUILD_DIR PORT CHANNELS WORK_DIR [more box options...]
 # Starts the simulated box on loopback, writing WORK_DIR/playlist.m3u, and waits until it serves;
 # exits with its log when it does not.
 halcyon_start_box() {
     local build=$1 port=$2 channels=$3 work=$4
     "$build/tools/halcyon-settopbox" --port "$port" --channels "$channels" --playlist "$work/playlist.m3u" \
-        >"$work/box.log" 2>&1 </dev/null &
+        "${@:5}" >"$work/box.log" 2>&1 </dev/null &
     halcyon_pids+=($!)
     halcyon_wait_for 20 grep -q '^READY' "$work/box.log" || {
         cat "$work/box.log"

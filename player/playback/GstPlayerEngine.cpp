@@ -79,6 +79,7 @@ void GstPlayerEngine::tune(const PlayTarget &target) {
     if (!begun)
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                       target.options, m_pipelines, std::move(events));
+    pipeline->setTrackChooser(m_chooser);
     m_current = pipeline;
     m_target = target;
     m_wantsPictures = target.options.video;
@@ -124,6 +125,11 @@ void GstPlayerEngine::setPictureSize(QSize size) {
     m_pictureSize = size;
     if (std::shared_ptr<PlaybackPipeline> pipeline = m_current)
         m_pipelines.post([pipeline, size] { pipeline->setPictureBound(size); });
+}
+
+void GstPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    if (std::shared_ptr<PlaybackPipeline> pipeline = m_current)
+        m_pipelines.post([pipeline, soundId, subtitlesId] { pipeline->selectTracks(soundId, subtitlesId); });
 }
 
 void GstPlayerEngine::lendBox(std::function<void()> lent) {

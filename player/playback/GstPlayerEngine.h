@@ -28,6 +28,8 @@ public:
     void setPictureSize(QSize size) override;
     // Lent once the stopped pipeline's teardown (and its TEARDOWN to the box) is done.
     void lendBox(std::function<void()> lent) override;
+    void selectTracks(const QString &soundId, const QString &subtitlesId) override;
+    void setTrackChooser(TrackChooser chooser) override { m_chooser = std::move(chooser); }
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();
@@ -64,4 +66,5 @@ private:
     bool m_failureReported = false;
     int m_volume = 100;
     QSize m_pictureSize;
+    TrackChooser m_chooser;
 };

@@ -41,6 +41,10 @@ void HandoverPipeline::setPictureBound(QSize bound) {
     m_pipeline->setPictureBound(bound);
 }
 
+void HandoverPipeline::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    m_pipeline->selectTracks(soundId, subtitlesId);
+}
+
 PictureSink::Picture HandoverPipeline::takePicture() {
     return m_pipeline->takePicture();
 }

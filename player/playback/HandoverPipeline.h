@@ -37,6 +37,7 @@ public:
     void teardown();
     void setVolume(double volume);
     void setPictureBound(QSize bound);
+    void selectTracks(const QString &soundId, const QString &subtitlesId);
     PictureSink::Picture takePicture();
 
 private:

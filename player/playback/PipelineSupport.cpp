@@ -34,6 +34,35 @@ void setFlags(GstElement *playbin, const PlayerOptions &options, bool subtitles)
     gst_util_set_object_arg(G_OBJECT(playbin), "flags", flags.constData());
 }
 
+int playbinTrack(GstElement *playbin, StreamTrack::Kind kind, const QString &id) {
+    const bool sound = kind == StreamTrack::Kind::Sound;
+    gint count = 0;
+    g_object_get(playbin, sound ? "n-audio" : "n-text", &count, nullptr);
+    const QByteArray wanted = id.toUtf8();
+    for (int i = 0; i < count; ++i) {
+        GstPad *pad = nullptr;
+        g_signal_emit_by_name(playbin, sound ? "get-audio-pad" : "get-text-pad", i, &pad);
+        if (!pad)
+            continue;
+        // Before its first data the selector's pad has no stream id yet; the pad feeding it has.
+        gchar *streamId = gst_pad_get_stream_id(pad);
+        if (!streamId) {
+            if (GstPad *feeding = gst_pad_get_peer(pad)) {
+                streamId = gst_pad_get_stream_id(feeding);
+                gst_object_unref(feeding);
+            }
+        }
+        const bool found = streamId && wanted == streamId;
+        g_free(streamId);
+        gst_object_unref(pad);
+        if (found)
+            return i;
+    }
+    bool isNumber = false;
+    const int number = id.toInt(&isNumber);
+    return isNumber && number >= 0 && number < count ? number : -1;
+}
+
 bool hasProperty(GstElement *element, const char *name) {
     return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/PlayerOptions.h"
+#include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
 
 #include <QSize>
@@ -19,6 +20,10 @@ GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double vo
 // What playbin decodes and shows: the first sound track, subtitles drawn onto the picture only when
 // asked for, pictures unconverted to pictures' own sink.
 void setFlags(GstElement *playbin, const PlayerOptions &options, bool subtitles);
+
+// playbin's number for the sound or subtitle track with that id (a demultiplexer's stream id, or
+// playbin's own number for a stream read without one); -1 when it has none such.
+int playbinTrack(GstElement *playbin, StreamTrack::Kind kind, const QString &id);
 
 bool hasProperty(GstElement *element, const char *name);
 

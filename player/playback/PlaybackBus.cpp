@@ -153,6 +153,11 @@ void PlaybackBus::onAsyncDone(GstMessage *message, Owner &owner) {
 }
 
 void PlaybackBus::onElement(GstMessage *message, Owner &owner) {
+    if (const std::optional<TrackMarks::ByPid> marks = TrackMarks::fromMessage(message)) {
+        qCDebug(lcPlayer) << "programme table from" << sourceName(message) << "-> its tracks' marks kept";
+        owner.tracksMarked(*marks);
+        return;
+    }
     if (!gst_is_missing_plugin_message(message)) {
         const GstStructure *structure = gst_message_get_structure(message);
         qCDebug(lcPlayer) << "element message" << (structure ? gst_structure_get_name(structure) : "?") << "from"

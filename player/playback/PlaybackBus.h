@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/StreamTrack.h"
+#include "player/playback/TrackMarks.h"
 
 #include <memory>
 
@@ -25,6 +26,8 @@ public:
         virtual void reselectClock() = 0;
         // The demultiplexer listed the stream's sound and subtitle tracks.
         virtual void streamsListed(const QList<StreamTrack> &tracks) = 0;
+        // The programme table marked tracks (audio description, subtitles for the hard of hearing).
+        virtual void tracksMarked(const TrackMarks::ByPid &marks) = 0;
         // Every stream has been found and linked: how many pictures and sounds there are is known.
         virtual void streamsSettled() = 0;
         // A stream was found that no installed element decodes.

@@ -102,6 +102,7 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
     if (m_subtitlesShown)
         PipelineSupport::setFlags(playbin, m_options, true);
     PlaybackBus::attach(playbin, *this);
+    g_signal_connect(playbin, "audio-changed", G_CALLBACK(&PlaybackPipeline::onAudioChanged), this);
     m_pipeline = playbin;
     ++s_live;
     g_object_weak_ref(
@@ -156,6 +157,68 @@ void PlaybackPipeline::setSubtitlesShown(bool shown) {
         PipelineSupport::setFlags(m_pipeline, m_options, shown);
 }
 
+void PlaybackPipeline::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    std::lock_guard lock(m_lifecycle);
+    m_soundId = soundId;
+    m_subtitlesId = subtitlesId;
+    if (m_pipeline)
+        applySelection();
+}
+
+void PlaybackPipeline::setTrackChooser(TrackChooser chooser) {
+    std::lock_guard lock(m_tracksMutex);
+    m_chooser = std::move(chooser);
+}
+
+// playbin holds every stream back until it knows them all, then tells: the track chosen now is the
+// first one heard.
+void PlaybackPipeline::onAudioChanged(GstElement *playbin, PlaybackPipeline *self) {
+    QList<StreamTrack> tracks;
+    TrackChooser chooser;
+    {
+        std::lock_guard lock(self->m_tracksMutex);
+        if (!self->m_chooser || !self->m_listed)
+            return;
+        tracks = *self->m_listed;
+        TrackMarks::apply(self->m_marks, &tracks);
+        chooser = self->m_chooser;
+    }
+    const QString soundId = chooser(tracks).first;
+    const int sound = PipelineSupport::playbinTrack(playbin, StreamTrack::Kind::Sound, soundId);
+    gint playing = -1;
+    g_object_get(playbin, "current-audio", &playing, nullptr);
+    if (sound >= 0 && sound != playing) {
+        qCDebug(lcPlayer).noquote() << "sound track" << soundId << "chosen before it plays: playbin's"
+                                    << sound;
+        g_object_set(playbin, "current-audio", sound, nullptr);
+    }
+}
+
+void PlaybackPipeline::applySelection() {
+    if (m_soundId) {
+        const int sound = PipelineSupport::playbinTrack(m_pipeline, StreamTrack::Kind::Sound, *m_soundId);
+        gint playing = -1;
+        g_object_get(m_pipeline, "current-audio", &playing, nullptr);
+        qCDebug(lcPlayer).noquote() << "sound track" << *m_soundId << "is playbin's" << sound << "of the"
+                                    << playing << "playing";
+        // The switch is the input selector's: every sound track is decoded already, so the new one
+        // sounds at once and the picture never waits.
+        if (sound >= 0 && sound != playing)
+            g_object_set(m_pipeline, "current-audio", sound, nullptr);
+    }
+    const int subtitles =
+        m_subtitlesId.isEmpty()
+            ? -1
+            : PipelineSupport::playbinTrack(m_pipeline, StreamTrack::Kind::Subtitles, m_subtitlesId);
+    if (subtitles >= 0)
+        g_object_set(m_pipeline, "current-text", subtitles, nullptr);
+    const bool shown = subtitles >= 0;
+    if (shown != m_subtitlesShown) {
+        m_subtitlesShown = shown;
+        PipelineSupport::setFlags(m_pipeline, m_options, shown);
+    }
+}
+
 void PlaybackPipeline::onPipelineThread(const char *what, std::function<void(GstElement *)> task) {
     BackgroundQueue *thread = m_thread;
     if (!thread) {
@@ -199,6 +262,11 @@ void PlaybackPipeline::streamsListed(const QList<StreamTrack> &tracks) {
     m_listed = tracks;
 }
 
+void PlaybackPipeline::tracksMarked(const TrackMarks::ByPid &marks) {
+    std::lock_guard lock(m_tracksMutex);
+    m_marks = marks;
+}
+
 void PlaybackPipeline::streamsSettled() {
     gint pictures = 0, sounds = 0;
     g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
@@ -207,6 +275,7 @@ void PlaybackPipeline::streamsSettled() {
     {
         std::lock_guard lock(m_tracksMutex);
         tracks = m_listed.value_or(StreamTracks::fromPlaybin(m_pipeline));
+        TrackMarks::apply(m_marks, &tracks);
     }
     qCDebug(lcPlayer).noquote() << "tracks:" << StreamTracks::describe(tracks);
     if (sounds > 1 && lcPlayer().isDebugEnabled()) {

@@ -62,6 +62,12 @@ public:
     void setPictureBound(QSize bound);
     // Subtitles found in the stream drawn onto the pictures, or not (the default).
     void setSubtitlesShown(bool shown);
+    // Plays the sound track and draws the subtitles (an empty id: none) with those ids among the
+    // tracks found (tracksFound), switching without retuning.
+    void selectTracks(const QString &soundId, const QString &subtitlesId);
+    // Any thread, before the start: chooses the sound track as playbin learns of the streams,
+    // before their sound flows.
+    void setTrackChooser(TrackChooser chooser);
 
     // Before start(): called once, on a streaming thread, as the stream's first packet reaches
     // the demultiplexer (or a parser, for a stream sent without one).
@@ -81,13 +87,17 @@ private:
     void recalculateLatency() override;
     void reselectClock() override;
     void streamsListed(const QList<StreamTrack> &tracks) override;
+    void tracksMarked(const TrackMarks::ByPid &marks) override;
     void streamsSettled() override;
     void decoderMissing() override { m_decoderMissing = true; }
     // Runs task on the pipeline thread while this pipeline is still wanted.
     void onPipelineThread(const char *what, std::function<void(GstElement *)> task);
+    // With m_lifecycle held and a pipeline.
+    void applySelection();
 
     static void onSourceSetup(GstElement *playbin, GstElement *source, PlaybackPipeline *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
+    static void onAudioChanged(GstElement *playbin, PlaybackPipeline *self);
 
     struct Held {
         bool pictureWaiting = false;
@@ -111,12 +121,16 @@ private:
     std::optional<double> m_volume;
     std::optional<QSize> m_bound;
     bool m_subtitlesShown = false;
+    std::optional<QString> m_soundId;
+    QString m_subtitlesId;
     // The bound the pipeline started with, read by its streaming threads; never changes after.
     QSize m_startBound;
     GstElement *m_pipeline = nullptr;
     // The tracks the demultiplexer listed; read from playbin at settling when none did.
     std::mutex m_tracksMutex;
     std::optional<QList<StreamTrack>> m_listed;
+    TrackMarks::ByPid m_marks;
+    TrackChooser m_chooser;
     std::function<void()> m_streamArrived;
     std::atomic<bool> m_streamArrivedTold{false};
 };

@@ -44,6 +44,15 @@ public:
     virtual void lendBox(std::function<void()> lent) { lent(); }
     // The other user's sessions are closed: the box is this engine's again.
     virtual void boxReturned() {}
+    // Asked of each stream played from now on as soon as its tracks are known, before any sound
+    // plays, so that the first sound heard is the chosen track's. Ignored by default.
+    virtual void setTrackChooser(TrackChooser chooser) { Q_UNUSED(chooser); }
+    // Plays the sound track and draws the subtitles (an empty id: none) of the stream playing,
+    // by the ids streamsFound gave them, without retuning. Ignored by default.
+    virtual void selectTracks(const QString &soundId, const QString &subtitlesId) {
+        Q_UNUSED(soundId);
+        Q_UNUSED(subtitlesId);
+    }
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.

@@ -77,6 +77,10 @@ QString describe(const QList<StreamTrack> &tracks) {
         part += ' ' + (track.language.isEmpty() ? QStringLiteral("?") : track.language);
         if (!track.format.isEmpty())
             part += QStringLiteral(" (%1)").arg(track.format);
+        if (track.audioDescription)
+            part += QStringLiteral(" [audio description]");
+        if (track.hardOfHearing)
+            part += QStringLiteral(" [hard of hearing]");
         parts << part;
     }
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));

@@ -3,6 +3,7 @@
 #include "player/PlayerLog.h"
 #include "player/playback/CallbackGate.h"
 #include "player/playback/HandoverPipeline.h"
+#include "player/playback/PlaybackPipeline.h"
 #include "player/playback/WarmSource.h"
 
 #include <algorithm>
@@ -145,6 +146,18 @@ void WarmPlayerEngine::setPictureSize(QSize size) {
         m_pipelines.post([handover, size] { handover->setPictureBound(size); });
 }
 
+void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    if (m_coldState == ColdState::Tuning)
+        m_cold->selectTracks(soundId, subtitlesId);
+    else if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
+        m_pipelines.post([handover, soundId, subtitlesId] { handover->selectTracks(soundId, subtitlesId); });
+}
+
+void WarmPlayerEngine::setTrackChooser(TrackChooser chooser) {
+    m_chooser = chooser;
+    m_cold->setTrackChooser(std::move(chooser));
+}
+
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
     m_policy.offer(addresses);
     reconcile();
@@ -181,11 +194,20 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 
 void WarmPlayerEngine::stopActive() {
     m_boxWait.stop();
-    if (m_coldState != ColdState::Off) {
-        if (m_coldState == ColdState::Tuning)
-            m_cold->stop();
-        m_coldState = ColdState::Off;
+    if (m_coldState == ColdState::Tuning) {
+        // Its channel is not warmed before the box has seen this session close: stepping from a
+        // channel tuned cold to a warm one would otherwise ask at once for the channel just left.
+        const QString address = m_target->address;
+        ++m_coldClosing[address];
+        m_cold->lendBox([gate = m_gate, this, address] {
+            gate->run([this, &address] {
+                if (--m_coldClosing[address] <= 0)
+                    m_coldClosing.remove(address);
+                reconcile();
+            });
+        });
     }
+    m_coldState = ColdState::Off;
     // The source stays open and keeps its ring: stepping back to it is warm at once.
     dropHandoverPipeline();
     m_handover.reset();
@@ -250,7 +272,14 @@ void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) 
     events.ended = [gate = m_gate, this, generation](bool error) {
         gate->post([this, generation, error] { onHandoverEnded(generation, error); });
     };
+    events.tracksFound = [gate = m_gate, this, generation](const QList<StreamTrack> &tracks) {
+        gate->post([this, generation, tracks] {
+            if (generation == m_generation && m_handover.pipeline())
+                emit streamsFound(tracks);
+        });
+    };
     auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
+    handover->pipeline().setTrackChooser(m_chooser);
     m_handover.start(source, handover, m_timing.handoverGraceMs);
     const double volume = m_volume / 100.0;
     const QSize bound = m_pictureSize;
@@ -418,7 +447,7 @@ void WarmPlayerEngine::reconcile() {
             if (room <= 0)
                 break;
             if ((m_target && address == m_target->address) || m_sessions.find(address) ||
-                m_sessions.isClosing(address))
+                m_sessions.isClosing(address) || m_coldClosing.contains(address))
                 continue;
             m_sessions.open(address, at);
             ++m_sessionsRequested;
@@ -479,24 +508,4 @@ int WarmPlayerEngine::sessionsOpen() const {
 
 void WarmPlayerEngine::notePeak() {
     m_peakSessions = std::max(m_peakSessions, sessionsOpen());
-}
-
-QStringList WarmPlayerEngine::warmAddresses() const {
-    return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
-}
-
-qsizetype WarmPlayerEngine::bytesHeld() const {
-    return m_sessions.bytesHeld();
-}
-
-qint64 WarmPlayerEngine::bytesReceivedByNeighbours() const {
-    return m_sessions.bytesReceived(m_handover.address());
-}
-
-QStringList WarmPlayerEngine::picturedAddresses() const {
-    return m_sessions.picturedAddresses(m_timing.maxSilenceMs);
-}
-
-qsizetype WarmPlayerEngine::pictureBytesHeld() const {
-    return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs);
 }

@@ -61,19 +61,23 @@ public:
     void setPictureSize(QSize size) override;
     void lendBox(std::function<void()> lent) override;
     void boxReturned() override;
+    void selectTracks(const QString &soundId, const QString &subtitlesId) override;
+    void setTrackChooser(TrackChooser chooser) override;
 
     void setTiming(const Timing &timing);
     void setPolicyRules(const NeighbourPolicy::Rules &rules) { m_policy.setRules(rules); }
 
     // For benchmarks and tests: the addresses held warm and ready now, the bytes their rings
     // hold, the bytes they received since they opened, and whether the last play was handed over.
-    QStringList warmAddresses() const;
-    qsizetype bytesHeld() const;
+    QStringList warmAddresses() const {
+        return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
+    }
+    qsizetype bytesHeld() const { return m_sessions.bytesHeld(); }
     // The neighbours a step to which would paint their key frame now, and the bytes of the
     // key-frame pictures all of them keep.
-    QStringList picturedAddresses() const;
-    qsizetype pictureBytesHeld() const;
-    qint64 bytesReceivedByNeighbours() const;
+    QStringList picturedAddresses() const { return m_sessions.picturedAddresses(m_timing.maxSilenceMs); }
+    qsizetype pictureBytesHeld() const { return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs); }
+    qint64 bytesReceivedByNeighbours() const { return m_sessions.bytesReceived(m_handover.address()); }
     bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
     // Sessions asked of the box since the start, warm and cold.
     int sessionsRequested() const { return m_sessionsRequested; }
@@ -127,6 +131,8 @@ private:
     // When each open neighbour's first packet was seen (by the inspection), and which were ready once.
     QHash<QString, qint64> m_firstPacketMs;
     QSet<QString> m_everReady;
+    // The cold engine's sessions still closing, by address.
+    QHash<QString, int> m_coldClosing;
     QTimer m_inspection;
     QTimer m_boxWait;
     std::optional<PlayTarget> m_target;
@@ -139,4 +145,5 @@ private:
     int m_sessionsRequested = 0;
     int m_peakSessions = 0;
     QSize m_pictureSize;
+    TrackChooser m_chooser;
 };

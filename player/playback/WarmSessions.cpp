@@ -34,8 +34,21 @@ struct WarmSessions::Closing {
     }
 };
 
-WarmSessions::WarmSessions(int latencyMs, Handlers handlers)
-    : m_latencyMs(latencyMs), m_handlers(std::make_shared<const Handlers>(std::move(handlers))), m_closing(std::make_shared<Closing>()) {}
+namespace {
+
+WarmSessions::Link withDefaults(WarmSessions::Link link) {
+    if (!link.open)
+        link.open = [](WarmSource &source) { source.open(); };
+    if (!link.close)
+        link.close = [](WarmSource &source) { source.close(); };
+    return link;
+}
+
+} // namespace
+
+WarmSessions::WarmSessions(int latencyMs, Handlers handlers, Link link)
+    : m_latencyMs(latencyMs), m_handlers(std::make_shared<const Handlers>(std::move(handlers))),
+      m_link(std::make_shared<const Link>(withDefaults(std::move(link)))), m_closing(std::make_shared<Closing>()) {}
 
 WarmSessions::~WarmSessions() {
     if (!m_sources.empty())
@@ -51,7 +64,7 @@ std::shared_ptr<WarmSource> WarmSessions::open(const QString &address, qint64 no
     m_sources[address] = source;
     m_openedAtMs[address] = nowMs;
     qCDebug(lcPlayer) << "warming" << address;
-    m_opener.post([source] { source->open(); });
+    m_opener.post([link = m_link, source] { link->open(*source); });
     return source;
 }
 
@@ -63,8 +76,8 @@ bool WarmSessions::close(const QString &address) {
     m_sources.erase(found);
     m_openedAtMs.remove(address);
     m_closing->begin(address);
-    std::thread([closing = m_closing, source = std::move(source), address] {
-        source->close();
+    std::thread([closing = m_closing, link = m_link, source = std::move(source), address] {
+        link->close(*source);
         closing->end(address);
     }).detach();
     return true;

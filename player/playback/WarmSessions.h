@@ -26,11 +26,17 @@ public:
         std::function<void(const std::weak_ptr<WarmSource> &, WarmFailure)> failed;
         std::function<void(const std::weak_ptr<WarmSource> &)> keyFrameWhole;
     };
+    // How a session is opened and closed with the box, both blocking: WarmSource's own open() and
+    // close() unless given (tests put stand-ins here).
+    struct Link {
+        std::function<void(WarmSource &)> open;
+        std::function<void(WarmSource &)> close;
+    };
 
     // The longest the way out waits for the box to answer the TEARDOWNs, all sent together.
     static constexpr int kExitDeadlineMs = 500;
 
-    WarmSessions(int latencyMs, Handlers handlers);
+    WarmSessions(int latencyMs, Handlers handlers, Link link = Link());
     // Closes what is left as closeAll() does; a wait closeAll() gave up is not waited again.
     ~WarmSessions();
     WarmSessions(const WarmSessions &) = delete;
@@ -66,6 +72,7 @@ private:
 
     const int m_latencyMs;
     const std::shared_ptr<const Handlers> m_handlers;
+    const std::shared_ptr<const Link> m_link;
     BackgroundQueue m_opener;
     std::map<QString, std::shared_ptr<WarmSource>> m_sources;
     QHash<QString, qint64> m_openedAtMs;

@@ -65,11 +65,19 @@ bool FfmpegInput::open(const QString &url) {
         throw FfmpegError(QStringLiteral("Le flux « %1 » ne contient pas d'image").arg(url));
     m_video = m_context->streams[video];
     m_deadline = Clock::now() + kSilenceTimeout;
-    const int audio = av_find_best_stream(m_context, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
-    m_audio = audio >= 0 ? m_context->streams[audio] : nullptr;
+    // Every sound track is kept, the viewer's choice being the player's, not the file's: a file
+    // holds the original language and the audio description alike, and any player picks one.
+    const int best = av_find_best_stream(m_context, AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
+    m_audio.clear();
+    if (best >= 0)
+        m_audio << m_context->streams[best];
     for (unsigned i = 0; i < m_context->nb_streams; ++i) {
-        if (m_context->streams[i] != m_video && m_context->streams[i] != m_audio)
-            m_context->streams[i]->discard = AVDISCARD_ALL;
+        AVStream *stream = m_context->streams[i];
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && int(i) != best &&
+            stream->codecpar->sample_rate > 0)
+            m_audio << stream;
+        else if (stream != m_video && !m_audio.contains(stream))
+            stream->discard = AVDISCARD_ALL;
     }
     return true;
 }
@@ -129,7 +137,7 @@ FfmpegInput::Read FfmpegInput::read(AVPacket *packet) {
         // Only pictures keep the recording alive: a box whose picture froze may still send sound.
         if (stream == m_video)
             m_deadline = Clock::now() + kSilenceTimeout;
-        if (stream == m_video || stream == m_audio)
+        if (stream == m_video || m_audio.contains(const_cast<AVStream *>(stream)))
             return Read::Packet;
         av_packet_unref(packet);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -24,7 +25,9 @@ public:
     // Connects and finds the streams; throws FfmpegError. Returns false when stopped meanwhile.
     bool open(const QString &url);
     AVStream *videoStream() const { return m_video; }
-    AVStream *audioStream() const { return m_audio; } // null when the stream has no sound
+    // Every sound track, in the stream's order (the first the one FFmpeg finds best); none for a
+    // stream without sound.
+    const QList<AVStream *> &audioStreams() const { return m_audio; }
     AVFormatContext *context() const { return m_context; }
 
     Read read(AVPacket *packet);
@@ -39,7 +42,7 @@ private:
     const std::atomic<bool> &m_stopRequested;
     AVFormatContext *m_context = nullptr;
     AVStream *m_video = nullptr;
-    AVStream *m_audio = nullptr;
+    QList<AVStream *> m_audio;
     Clock::time_point m_deadline;
     bool m_closing = false;
     bool m_timedOut = false;

@@ -85,8 +85,12 @@ QString FfmpegTranscoder::record() {
         throw;
     }
     m_videoDecoder = std::make_unique<FfmpegDecoder>(m_input->videoStream());
-    if (m_input->audioStream())
-        m_audioDecoder = std::make_unique<FfmpegDecoder>(m_input->audioStream());
+    for (AVStream *stream : m_input->audioStreams()) {
+        SoundTrack track;
+        track.source = stream;
+        track.decoder = std::make_unique<FfmpegDecoder>(stream);
+        m_sounds.push_back(std::move(track));
+    }
 
     const AvPacketPtr packet(av_packet_alloc());
     if (!packet)
@@ -114,8 +118,10 @@ void FfmpegTranscoder::handlePacket(AVPacket *packet) {
             return;
         m_seenKeyFrame = true;
         m_videoDecoder->decode(packet, [this](AVFrame *picture) { writeVideo(picture); });
-    } else if (m_audioDecoder) {
-        m_audioDecoder->decode(packet, [this](AVFrame *sound) { writeAudio(sound); });
+    } else {
+        for (SoundTrack &track : m_sounds)
+            if (track.source == stream)
+                track.decoder->decode(packet, [this, &track](AVFrame *sound) { writeAudio(track, sound); });
     }
 }
 
@@ -125,10 +131,10 @@ void FfmpegTranscoder::startFile(const AVFrame *firstPicture) {
     m_videoEncoder =
         std::make_unique<FfmpegVideoEncoder>(firstPicture, frameRate, m_chain.videoBitrateKbps, globalHeader);
     m_videoIndex = m_output->addStream(m_videoEncoder->context());
-    if (m_audioDecoder) {
-        m_audioEncoder = std::make_unique<FfmpegAudioEncoder>(m_audioDecoder->context()->sample_rate,
-                                                              m_chain.audioBitrateKbps, globalHeader);
-        m_audioIndex = m_output->addStream(m_audioEncoder->context());
+    for (SoundTrack &track : m_sounds) {
+        track.encoder = std::make_unique<FfmpegAudioEncoder>(track.decoder->context()->sample_rate,
+                                                             m_chain.audioBitrateKbps, globalHeader);
+        track.index = m_output->addStream(track.encoder->context());
     }
     m_output->writeHeader();
 }
@@ -160,18 +166,18 @@ void FfmpegTranscoder::writeVideo(AVFrame *picture) {
     });
 }
 
-void FfmpegTranscoder::writeAudio(AVFrame *sound) {
-    if (!m_audioEncoder || !m_output->headerWritten())
+void FfmpegTranscoder::writeAudio(SoundTrack &track, AVFrame *sound) {
+    if (!track.encoder || !m_output->headerWritten())
         return; // sound from before the first picture
-    const AVRational sampleBase{1, m_audioEncoder->context()->sample_rate};
-    if (m_firstAudioPts < 0) {
+    const AVRational sampleBase{1, track.encoder->context()->sample_rate};
+    if (track.firstPts < 0) {
         const int64_t time = sound->best_effort_timestamp;
         if (time == AV_NOPTS_VALUE || time < m_startTime)
             return;
-        m_firstAudioPts = av_rescale_q(time - m_startTime, m_input->audioStream()->time_base, sampleBase);
+        track.firstPts = av_rescale_q(time - m_startTime, track.source->time_base, sampleBase);
     }
-    m_audioEncoder->encode(sound, m_firstAudioPts, [this, sampleBase](AVPacket *packet) {
-        m_output->write(packet, m_audioIndex, sampleBase);
+    track.encoder->encode(sound, track.firstPts, [this, &track, sampleBase](AVPacket *packet) {
+        m_output->write(packet, track.index, sampleBase);
     });
 }
 
@@ -186,15 +192,18 @@ void FfmpegTranscoder::finishFile() {
     try {
         // What the decoders and encoders still hold was received before the stop: it belongs in the file.
         m_videoDecoder->decode(nullptr, [this](AVFrame *picture) { writeVideo(picture); });
-        if (m_audioDecoder)
-            m_audioDecoder->decode(nullptr, [this](AVFrame *sound) { writeAudio(sound); });
+        for (SoundTrack &track : m_sounds)
+            track.decoder->decode(nullptr, [this, &track](AVFrame *sound) { writeAudio(track, sound); });
         const AVRational frameBase = m_videoEncoder->context()->time_base;
         m_videoEncoder->flush(
             [this, frameBase](AVPacket *packet) { m_output->write(packet, m_videoIndex, frameBase); });
-        if (m_audioEncoder) {
-            const AVRational sampleBase{1, m_audioEncoder->context()->sample_rate};
-            m_audioEncoder->flush(
-                [this, sampleBase](AVPacket *packet) { m_output->write(packet, m_audioIndex, sampleBase); });
+        for (SoundTrack &track : m_sounds) {
+            if (!track.encoder)
+                continue;
+            const AVRational sampleBase{1, track.encoder->context()->sample_rate};
+            track.encoder->flush([this, &track, sampleBase](AVPacket *packet) {
+                m_output->write(packet, track.index, sampleBase);
+            });
         }
     } catch (const FfmpegError &error) {
         failure = errorText(error);

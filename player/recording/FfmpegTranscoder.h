@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class FfmpegAudioEncoder;
 class FfmpegDecoder;
@@ -17,6 +18,7 @@ class FfmpegOutput;
 class FfmpegVideoEncoder;
 struct AVFrame;
 struct AVPacket;
+struct AVStream;
 
 // One recording from start to finished file, run on the recorder's own thread: reads the stream,
 // decodes it, encodes MPEG-2 video and Layer II sound, and writes them as the chain asks. The file
@@ -43,7 +45,8 @@ private:
     void handlePacket(AVPacket *packet);
     void startFile(const AVFrame *firstPicture);
     void writeVideo(AVFrame *picture);
-    void writeAudio(AVFrame *sound);
+    struct SoundTrack;
+    void writeAudio(SoundTrack &track, AVFrame *sound);
     void finishFile();
     void reportProgress(bool now);
     qint64 elapsedMs() const;
@@ -56,15 +59,20 @@ private:
     std::unique_ptr<FfmpegInput> m_input;
     std::unique_ptr<FfmpegOutput> m_output;
     std::unique_ptr<FfmpegDecoder> m_videoDecoder;
-    std::unique_ptr<FfmpegDecoder> m_audioDecoder;
     std::unique_ptr<FfmpegVideoEncoder> m_videoEncoder;
-    std::unique_ptr<FfmpegAudioEncoder> m_audioEncoder;
+    // Each sound track of the stream, decoded and encoded on its own into a stream of the file.
+    struct SoundTrack {
+        const AVStream *source = nullptr;
+        std::unique_ptr<FfmpegDecoder> decoder;
+        std::unique_ptr<FfmpegAudioEncoder> encoder;
+        int index = -1;
+        int64_t firstPts = -1; // in samples
+    };
+    std::vector<SoundTrack> m_sounds;
     bool m_inputFailed = false;
     int m_videoIndex = -1;
-    int m_audioIndex = -1;
     bool m_seenKeyFrame = false;
-    int64_t m_startTime = 0;      // source time of the file's first picture
-    int64_t m_lastVideoPts = -1;  // in frames
-    int64_t m_firstAudioPts = -1; // in samples
+    int64_t m_startTime = 0;     // source time of the file's first picture
+    int64_t m_lastVideoPts = -1; // in frames
     std::chrono::steady_clock::time_point m_lastReport;
 };

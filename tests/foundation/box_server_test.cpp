@@ -169,6 +169,9 @@ TEST_F(BoxServer, IgnoredTeardownIsAnswered501AndTheSessionSendsUntilItTimesOut)
     EXPECT_EQ(client.request("TEARDOWN", box.address(201)).status, 501);
     const int before = client.rtpPackets();
     EXPECT_TRUE(waitUntil([&] { return client.rtpPackets() > before + 20; }, 5000));
+    const SetTopBox::Sessions counted = box.sessions();
+    EXPECT_EQ(counted.held, 1);
+    EXPECT_EQ(counted.peakViewers.value(201), 1);
     // Still the box's one session: a second viewer is refused until it times out.
     const int refused = setupStatus(true);
     EXPECT_TRUE(refused == 453 || refused == 503) << refused;

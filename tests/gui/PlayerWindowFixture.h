@@ -12,6 +12,7 @@
 #include "player/TVLCPlugin.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
+#include "settopbox/PlaylistText.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -31,17 +32,32 @@ protected:
     virtual QList<int> playlistChannels() const { return {201, 202, 203}; }
     // Channels the box serves: its usual ones unless a test needs more (the recording fallback).
     virtual QList<int> boxChannels() const { return SetTopBox::Options().channels; }
+    // Channels sending another profile than the box's usual one.
+    virtual QMap<int, QString> boxProfiles() const { return {}; }
+    // Above 0: the box serves a guide of programmes this long, which the playlist names.
+    virtual int guideProgrammeSeconds() const { return 0; }
+    // The playlist's header line (with its break); the box's guide when it serves one.
+    virtual QByteArray playlistHeader() const {
+        if (m_box.guidePort() < 0)
+            return QByteArray();
+        return "#EXTM3U url-tvg=\"" +
+               QByteArray::fromStdString(halcyon::settopbox::guideAddress("127.0.0.1", m_box.guidePort())) + "\"\n";
+    }
 
     void SetUp() override {
         SetTopBox::Options options;
         options.port = SetTopBox::startupPort();
         options.channels = boxChannels();
+        options.profiles = boxProfiles();
+        options.guideProgrammeSeconds = guideProgrammeSeconds();
         ASSERT_TRUE(m_box.start(options)) << qPrintable(m_box.error());
         ASSERT_TRUE(m_dir.isValid());
-        QByteArray playlist;
-        for (int channel : playlistChannels())
-            playlist += "#EXTINF:-1," + QByteArray::number(channel) + " - Chaine " +
+        QByteArray playlist = playlistHeader();
+        for (int channel : playlistChannels()) {
+            const QByteArray id = "tvg-id=\"" + QByteArray::fromStdString(halcyon::settopbox::guideChannelId(channel)) + "\"";
+            playlist += "#EXTINF:-1 " + id + "," + QByteArray::number(channel) + " - Chaine " +
                         QByteArray::number(channel) + "\n" + m_box.address(channel) + "\n";
+        }
         QFile file(m_dir.filePath(QStringLiteral("playlist.m3u")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(playlist);

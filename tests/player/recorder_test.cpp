@@ -191,6 +191,29 @@ TEST_F(RecorderTest, MultiplexesAsTransportStreamWhenAsked) {
     EXPECT_TRUE(looksLikeChannel(backgroundOf(pictureAt(path, 0.5)), 201));
 }
 
+// The viewer's choice of language is the player's: the file keeps every sound track, so nothing
+// the channel sent is lost.
+TEST(RecorderTracks, RecordsEverySoundTrackOfTheChannel) {
+    QTemporaryDir dir;
+    SetTopBox box;
+    SetTopBox::Options options;
+    options.channels = QList<int>() << 201;
+    options.profiles = {{201, QStringLiteral("two-audio")}};
+    ASSERT_TRUE(box.start(options)) << box.error().toStdString();
+    const QString path = dir.filePath("201.mpg");
+    Recording recording;
+    recording.recorder().start(box.address(201), chainTo(path));
+    ASSERT_TRUE(recording.waitForRecorded(1500)) << recording.message();
+    recording.recorder().stop();
+    ASSERT_TRUE(recording.waitForFinished());
+    EXPECT_TRUE(recording.ok()) << recording.message();
+
+    const RecordingProbe p = RecordingProbe::of(path);
+    EXPECT_EQ(p.format, "mpeg");
+    EXPECT_EQ(p.soundTracks, 2);
+    EXPECT_EQ(p.audio["codec_name"], "mp2");
+}
+
 TEST_F(RecorderTest, DestroyingTheRecorderFinishesTheFile) {
     const QString path = file("201.mpg");
     Recording recording;

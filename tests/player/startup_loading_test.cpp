@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 // What start-up loads, and when: the elements of the connection before the decoders, the decoders
 // once the stream flows, the program's own libraries when first used.
@@ -55,7 +57,19 @@ TEST_P(StreamArrival, IsToldOnceAsTheFirstPacketsCome) {
         ++pictures;
         playing.load()->takePicture();
     };
-    events.finished = [](const GstMessagePtr &) {};
+    // An end before the pictures would leave the wait below with nothing to say: it says this.
+    std::mutex endMutex;
+    std::string ended;
+    events.finished = [&](const GstMessagePtr &message) {
+        GError *error = nullptr;
+        gchar *debug = nullptr;
+        if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR)
+            gst_message_parse_error(message.get(), &error, &debug);
+        std::lock_guard lock(endMutex);
+        ended = error ? std::string(error->message) + " | " + (debug ? debug : "") : "end of stream";
+        g_clear_error(&error);
+        g_free(debug);
+    };
     events.streamsKnown = [](int, int, bool) {};
     BackgroundQueue thread;
     const PlayTarget target = tuneTarget(box.address(201), {"nooverlay"});
@@ -64,7 +78,12 @@ TEST_P(StreamArrival, IsToldOnceAsTheFirstPacketsCome) {
     playing = pipeline.get();
     pipeline->whenStreamArrives([&] { ++told; });
     thread.post([pipeline] { pipeline->start(0.5, QSize(320, 240)); });
-    EXPECT_TRUE(waitUntil([&] { return pictures > 2; }, 20000));
+    const auto state = [&] {
+        std::lock_guard lock(endMutex);
+        return std::to_string(pictures) + " pictures, told " + std::to_string(told) + " times, " +
+               (ended.empty() ? std::string("not ended") : ended);
+    };
+    EXPECT_TRUE(waitUntil([&] { return pictures > 2; }, 20000)) << state();
     EXPECT_EQ(told, 1);
     thread.post([pipeline] { pipeline->teardown(); });
     thread.drain();

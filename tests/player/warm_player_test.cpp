@@ -1,4 +1,5 @@
 #include "QtPrinting.h"
+#include "RecordingRun.h"
 #include "support/IndependentRelay.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
@@ -8,6 +9,7 @@
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -43,10 +45,10 @@ protected:
         });
     }
 
-    void tune(int channel, const QList<int> &neighbours) {
+    void tune(int channel, const QList<int> &neighbours, const QStringList &options = {"nooverlay"}) {
         tuned = channel;
         control->stop();
-        control->addTarget(QString::fromLatin1(address(channel)), {"nooverlay"}, 1, 0);
+        control->addTarget(QString::fromLatin1(address(channel)), options, 1, 0);
         control->play();
         QStringList addresses;
         for (int neighbour : neighbours)
@@ -77,6 +79,21 @@ protected:
         return live;
     }
 
+    // Every text the picture's line shows from now on.
+    void watchStatuses() {
+        QObject::connect(control.get(), &TVLCPlugin::statusChanged,
+                         [this](const QString &text) { statuses << text; });
+    }
+    // Texts that tell the user of a failure.
+    QStringList failures() const {
+        QStringList shown;
+        for (const QString &status : statuses) {
+            if (!status.isEmpty() && status != "Connexion en cours…")
+                shown << status;
+        }
+        return shown;
+    }
+
     bool isWarm(int channel) { return warm->warmAddresses().contains(QString::fromLatin1(address(channel))); }
     QRgb centre() { return averageColour(control->grab().toImage(), QRect(200, 20, 137, 40)); }
     bool shows(int channel) { return control->statusText().isEmpty() && looksLikeChannel(centre(), channel); }
@@ -87,17 +104,34 @@ protected:
     bool grabbing = false;
     bool checkPending = false;
     QStringList wrongPictures;
+    QStringList statuses;
 };
 
 class WarmPlayer : public WarmPlayerOn {
 protected:
-    void SetUp() override {
+    void SetUp() override { startBox({}); }
+    void startBox(const QStringList &arguments) {
         SetTopBox::Options options;
         options.channels = {201, 202, 203};
         options.unserved = {299};
+        options.arguments = arguments;
         ASSERT_TRUE(box.start(options)) << box.error();
         startPlayer();
     }
+    // Waits for channel's picture; then asks the box for the channels it sent on two sessions at once.
+    bool showsOnOneSessionEach(int channel) {
+        const bool shown = waitUntil([&] { return shows(channel); }, 15000);
+        const SetTopBox::Sessions sessions = box.sessions();
+        if (sessions.held < 0)
+            sentTwice << box.error();
+        for (auto it = sessions.peakViewers.begin(); it != sessions.peakViewers.end(); ++it) {
+            if (it.value() > 1)
+                sentTwice << QStringLiteral("%1 on the way to %2").arg(it.key()).arg(channel);
+        }
+        return shown;
+    }
+
+    QStringList sentTwice;
     QByteArray address(int channel) const override { return box.address(channel); }
 
     SetTopBox box;
@@ -142,9 +176,7 @@ TEST_F(WarmPlayer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {
 TEST_F(WarmPlayer, ARefusedWarmUpLeavesTheWatchedChannelAloneAndIsNotRetriedAtOnce) {
     tune(201, {299});
     ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
-    QStringList statuses;
-    QObject::connect(control.get(), &TVLCPlugin::statusChanged,
-                     [&](const QString &text) { statuses << text; });
+    watchStatuses();
     // Long enough for the refusal and for any retry a storm would make.
     waitUntil([] { return false; }, 3000);
     EXPECT_TRUE(shows(201));
@@ -160,9 +192,7 @@ TEST_F(WarmPlayer, ARefusedWarmUpLeavesTheWatchedChannelAloneAndIsNotRetriedAtOn
 
 TEST_F(WarmPlayer, OnABoxOfTwoSessionsEveryStepShowsItsChannelWithoutAFailureText) {
     ASSERT_TRUE(box.setMaxSessions(2));
-    QStringList statuses;
-    QObject::connect(control.get(), &TVLCPlugin::statusChanged,
-                     [&](const QString &text) { statuses << text; });
+    watchStatuses();
     tune(202, {203, 201});
     ASSERT_TRUE(waitUntil([&] { return shows(202); }, 15000)) << control->statusText();
     // One neighbour gets the box's second session; the other is refused and left alone.
@@ -175,8 +205,7 @@ TEST_F(WarmPlayer, OnABoxOfTwoSessionsEveryStepShowsItsChannelWithoutAFailureTex
     tune(refused, {202});
     EXPECT_FALSE(warm->lastPlayWasHandedOver());
     ASSERT_TRUE(waitUntil([&] { return shows(refused); }, 15000)) << control->statusText();
-    for (const QString &status : statuses)
-        EXPECT_TRUE(status.isEmpty() || status == "Connexion en cours…") << status;
+    EXPECT_TRUE(failures().isEmpty()) << failures().join(" | ");
     EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
 }
 
@@ -207,6 +236,52 @@ TEST_F(WarmPlayer, NothingIsWarmedBeforeTheWatchedChannelShows) {
     ASSERT_TRUE(box.resume(201));
     ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
     EXPECT_TRUE(waitUntil([&] { return isWarm(202); }, 10000));
+}
+
+TEST_F(WarmPlayer, AgainstABoxThatKeepsTornDownSessionsEveryStepShowsItsChannelOnOneSessionEach) {
+    ASSERT_TRUE(box.ignoreTeardown());
+    watchStatuses();
+    watchUntilWarm(201, 202);
+    // Back and forth, each step to a warm neighbour; the last one asks for settings of its own, so
+    // that its warm session gives way to a cold tune.
+    struct Step {
+        int channel;
+        QList<int> neighbours;
+        QStringList options = {"nooverlay"};
+    };
+    const QList<Step> steps = {{202, {201, 203}}, {201, {202}},      {202, {201, 203}},
+                               {203, {202}},      {202, {201, 203}}, {201, {202}, {"nooverlay", ":network-caching=400"}}};
+    for (const Step &step : steps) {
+        ASSERT_TRUE(waitUntil([&] { return isWarm(step.channel); }, 10000)) << step.channel;
+        tune(step.channel, step.neighbours, step.options);
+        ASSERT_TRUE(showsOnOneSessionEach(step.channel)) << step.channel << ": " << control->statusText();
+    }
+    EXPECT_FALSE(warm->lastPlayWasHandedOver());
+    EXPECT_TRUE(keepsPainting());
+    EXPECT_TRUE(sentTwice.isEmpty()) << sentTwice.join(", ");
+    EXPECT_TRUE(failures().isEmpty()) << failures().join(" | ");
+    EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+}
+
+TEST_F(WarmPlayer, OnABoxOfOneSessionPlayingAndRecordingTakeTurnsWithoutARefusal) {
+    box.stop();
+    startBox({"--max-sessions", "1"});
+    watchStatuses();
+    tune(201, {202, 203});
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    // The neighbours are refused, quietly.
+    waitUntil([] { return false; }, 2000);
+    EXPECT_TRUE(shows(201));
+    EXPECT_TRUE(warm->warmAddresses().isEmpty());
+
+    // Recorded while the channel plays: the player gives the box's one session up first.
+    QTemporaryDir folder;
+    ASSERT_NO_FATAL_FAILURE(recordForAWhile(*control, box.address(202), folder.filePath("202.mpg")));
+    statuses.clear();
+    // And the next tune is not refused for a session still closing.
+    tune(201, {202, 203});
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    EXPECT_TRUE(failures().isEmpty()) << failures().join(" | ");
 }
 
 } // namespace

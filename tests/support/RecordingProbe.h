@@ -18,6 +18,7 @@ struct RecordingProbe {
     double duration = 0;
     QJsonObject video;
     QJsonObject audio;
+    int soundTracks = 0;
 
     int videoKbps() const { return video["bit_rate"].toString().toInt() / 1000; }
     int audioKbps() const { return audio["bit_rate"].toString().toInt() / 1000; }
@@ -37,6 +38,7 @@ struct RecordingProbe {
                 probe.video = s;
             if (s["codec_type"] == "audio" && probe.audio.isEmpty())
                 probe.audio = s;
+            probe.soundTracks += s["codec_type"] == "audio";
         }
         return probe;
     }

@@ -33,6 +33,8 @@ bool SetTopBox::start(const Options &options) {
                      "--profile",  options.profile};
     if (!options.unserved.isEmpty())
         args << "--unserved" << joined(options.unserved);
+    if (options.guideProgrammeSeconds > 0)
+        args << "--guide-port" << "0" << "--programme-seconds" << QString::number(options.guideProgrammeSeconds);
     args << options.arguments;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     childprocess::tieToTestProgram(m_process);
@@ -41,6 +43,8 @@ bool SetTopBox::start(const Options &options) {
         m_error = QStringLiteral("the box did not start: ") + m_process.errorString();
         return false;
     }
+    if (options.guideProgrammeSeconds > 0)
+        m_guidePort = waitForLine({"GUIDE port="}, kReadyDeadlineMs).mid(int(qstrlen("GUIDE port="))).toInt();
     const QByteArray ready = waitForLine({"READY port="}, kReadyDeadlineMs);
     m_port = ready.mid(int(qstrlen("READY port="))).toInt();
     if (m_port <= 0) {
@@ -61,6 +65,7 @@ void SetTopBox::stop() {
     }
     m_pending.clear();
     m_port = -1;
+    m_guidePort = -1;
 }
 
 QByteArray SetTopBox::address(int channel) const {
@@ -70,7 +75,7 @@ QByteArray SetTopBox::address(int channel) const {
 QByteArray SetTopBox::playlist() const {
     std::vector<int> numbers(m_options.channels.begin(), m_options.channels.end());
     numbers.insert(numbers.end(), m_options.unserved.begin(), m_options.unserved.end());
-    return QByteArray::fromStdString(halcyon::settopbox::playlistText("127.0.0.1", m_port, numbers));
+    return QByteArray::fromStdString(halcyon::settopbox::playlistText("127.0.0.1", m_port, numbers, m_guidePort));
 }
 
 bool SetTopBox::writePlaylist(const QString &path) const {
@@ -113,6 +118,26 @@ bool SetTopBox::setMaxSessions(int sessions) {
 
 bool SetTopBox::ignoreTeardown(bool ignored) {
     return command(ignored ? "teardown ignore" : "teardown answer");
+}
+
+SetTopBox::Sessions SetTopBox::sessions() {
+    Sessions counted;
+    if (m_process.state() != QProcess::Running)
+        return counted;
+    m_process.write("sessions\n");
+    m_process.waitForBytesWritten(kCommandDeadlineMs);
+    const QList<QByteArray> words = waitForLine({"SESSIONS "}, kCommandDeadlineMs).split(' ');
+    if (waitForLine({"OK ", "ERROR "}, kCommandDeadlineMs) != "OK sessions" || words.size() < 2) {
+        m_error = QStringLiteral("the box did not count its sessions");
+        return counted;
+    }
+    counted.held = words[1].toInt();
+    for (const QByteArray &channel : words.mid(2)) {
+        const QList<QByteArray> parts = channel.split(':');
+        if (parts.size() == 2)
+            counted.peakViewers[parts[0].toInt()] = parts[1].split('/').value(1).toInt();
+    }
+    return counted;
 }
 
 bool SetTopBox::restart(int downMs) {

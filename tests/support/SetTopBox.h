@@ -19,6 +19,8 @@ public:
         QString profile = QStringLiteral("sd-h264");
         // Channels sending another profile than `profile` (halcyon-settopbox --channels N:PROFILE).
         QMap<int, QString> profiles = QMap<int, QString>();
+        // When above 0, the box serves a guide of programmes this long and its playlist names it.
+        int guideProgrammeSeconds = 0;
         // More of the box's options, e.g. {"--transport", "tcp", "--max-sessions", "2"}.
         QStringList arguments = QStringList();
     };
@@ -34,6 +36,8 @@ public:
     void stop();
 
     int port() const { return m_port; }
+    // The guide's port, -1 without one.
+    int guidePort() const { return m_guidePort; }
     QByteArray address(int channel) const;
     // The playlist the box lists (served and unserved channels): entry, address, entry, address...
     QByteArray playlist() const;
@@ -54,6 +58,14 @@ public:
     bool setMaxSessions(int sessions);
     // TEARDOWN answered 501 and the session left to time out, or answered again.
     bool ignoreTeardown(bool ignored = true);
+    // The sessions the box holds now (-1, error() set, when it did not answer; one whose TEARDOWN
+    // was ignored is held until it times out), and by channel the most viewers it sent to at once
+    // since the last call (a viewer counts from its DESCRIBE to its session's end or its connection's).
+    struct Sessions {
+        int held = -1;
+        QMap<int, int> peakViewers;
+    };
+    Sessions sessions();
     // Drops everything, closes the port for downMs and returns once the box listens on it again.
     bool restart(int downMs = 1000);
     // Any command of the box's standard input; true once it is acknowledged with OK.
@@ -72,5 +84,6 @@ private:
     QByteArray m_pending;
     Options m_options;
     int m_port = -1;
+    int m_guidePort = -1;
     QString m_error;
 };

@@ -78,6 +78,18 @@ CommandResult runBoxCommand(BoxServer &server, const std::string &line) {
         ok = words.size() == 2 && parseTeardown(first, &ignored);
         if (ok)
             server.setTeardownIgnored(ignored);
+    } else if (verb == "sessions") {
+        // Answered on a line of its own before the acknowledgement: "SESSIONS 3 201:1/2 202:1/1",
+        // the sessions held, then by channel its viewers now and the most at once since last asked.
+        ok = words.size() == 1;
+        if (ok) {
+            const BoxServer::SessionCount count = server.sessions();
+            std::string counts = "SESSIONS " + std::to_string(count.held);
+            for (const auto &[number, viewers] : count.viewers)
+                counts += " " + std::to_string(number) + ":" + std::to_string(viewers.now) + "/" +
+                          std::to_string(viewers.peak);
+            std::printf("%s\n", counts.c_str());
+        }
     } else if (verb == "restart") {
         number = kDefaultRestartMs;
         std::string error;

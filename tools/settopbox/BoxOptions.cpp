@@ -12,13 +12,17 @@ const char *const kBoxUsage =
     "                         [--unserved 299,...] [--playlist PATH] [--host NAME] [--bind ADDRESS]\n"
     "                         [--transport any|tcp|udp] [--session-timeout S] [--max-sessions N]\n"
     "                         [--loss PERCENT] [--jitter MS] [--teardown answer|ignore]\n"
+    "                         [--guide-port N] [--programme-seconds S]\n"
     "       halcyon-settopbox --print-colour N\n"
     "  --port 0 picks a free port. Prints \"READY port=N\" when serving.\n"
+    "  --guide-port serves an XMLTV guide at http://HOST:N/guide.xml, named in the playlist, and\n"
+    "  prints \"GUIDE port=N\" before READY.\n"
     "  Profiles: broadcast (default), sd-h264, sd-mpeg2, hd-h264i, two-audio, aspect-switch, radio,\n"
-    "  elementary.\n"
+    "  elementary, audio-tracks, dvb-subtitles, tracks, tracks-qad.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
-    "  teardown answer|ignore, restart [MS], stop-serving, serve, quit.\n";
+    "  teardown answer|ignore, sessions (SESSIONS HELD N:NOW/PEAK...), restart [MS], stop-serving,\n"
+    "  serve, quit.\n";
 
 bool parseInt(const std::string &text, int *value) {
     const char *end = text.data() + text.size();
@@ -118,6 +122,10 @@ bool parseBoxOptions(int argc, char **argv, BoxOptions *options, std::string *er
             ok = parseTeardown(options->teardown = value, nullptr);
         else if (name == "--loss")
             ok = parsePercent(value, &options->loss);
+        else if (name == "--guide-port")
+            ok = parseInt(value, &options->guidePort) && options->guidePort >= 0 && options->guidePort <= 65535;
+        else if (name == "--programme-seconds")
+            ok = parseInt(value, &options->programmeSeconds) && options->programmeSeconds > 0;
         else if (name == "--jitter")
             ok = parseInt(value, &options->jitter) && options->jitter >= 0 && options->jitter <= 5000;
         else {

@@ -24,6 +24,10 @@ struct BoxOptions {
     std::string teardown = "answer";
     double loss = 0;
     int jitter = 0;
+    // A guide served over HTTP on this port (0: a free one) and named in the playlist; -1: none.
+    int guidePort = -1;
+    // The length of each programme in that guide.
+    int programmeSeconds = 300;
     // When set, the box only prints that channel's background colour as "R G B" for scripts.
     int printColour = 0;
 

@@ -259,6 +259,16 @@ void BoxServer::onMediaUnprepared(GstRTSPMedia *media, gpointer shared) {
         (*static_cast<std::shared_ptr<ChannelEncoder> *>(shared))->detach(viewer);
 }
 
+BoxServer::SessionCount BoxServer::sessions() {
+    SessionCount count;
+    GstRTSPSessionPool *pool = gst_rtsp_server_get_session_pool(m_server);
+    count.held = int(gst_rtsp_session_pool_get_n_sessions(pool));
+    g_object_unref(pool);
+    for (auto &[number, encoder] : m_encoders)
+        count.viewers[number] = {encoder->viewers(), encoder->takePeakViewers()};
+    return count;
+}
+
 gboolean BoxServer::cleanupSessions(gpointer self) {
     auto *box = static_cast<BoxServer *>(self);
     GstRTSPSessionPool *pool = gst_rtsp_server_get_session_pool(box->m_server);

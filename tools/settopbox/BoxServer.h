@@ -47,6 +47,18 @@ public:
     // Answers TEARDOWN with 501 Not Implemented, as some servers do: the session, and its
     // sending, goes on until it times out.
     void setTeardownIgnored(bool ignored) { m_teardownIgnored = ignored; }
+    // The sessions held now (one whose TEARDOWN was ignored is held until it times out, though it
+    // sends nothing once its viewer has closed the connection), and by channel the viewers sent to
+    // now and the most at once since the last count.
+    struct Viewers {
+        int now = 0;
+        int peak = 0;
+    };
+    struct SessionCount {
+        int held = 0;
+        std::map<int, Viewers> viewers;
+    };
+    SessionCount sessions();
     // Drops every connection and session, closes the port, restarts the encoders, and listens on
     // the same port again downMs later.
     bool restart(int downMs, std::string *error);

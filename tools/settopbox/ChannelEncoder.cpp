@@ -1,6 +1,9 @@
 #include "settopbox/ChannelEncoder.h"
 
+#include "settopbox/TrackStreams.h"
+
 #include <algorithm>
+#include <utility>
 
 namespace halcyon::settopbox {
 
@@ -97,6 +100,8 @@ bool ChannelEncoder::connectOutputs(std::string *error) {
     }
     if (m_profile.movingNumber && !m_profile.mpeg2Bridge)
         slideNumber(m_pipeline);
+    if (const std::vector<BoxTrack> tracks = boxTracks(m_profile.name); !tracks.empty())
+        runTracks(m_pipeline, tracks);
     return true;
 }
 
@@ -144,6 +149,17 @@ void ChannelEncoder::attach(GstElement *bin) {
             gst_app_src_set_caps(viewer.sources[size_t(i)], m_caps[size_t(i)]);
     }
     m_viewers.push_back(viewer);
+    m_peakViewers = std::max(m_peakViewers, m_viewers.size());
+}
+
+int ChannelEncoder::viewers() {
+    std::lock_guard lock(m_mutex);
+    return int(m_viewers.size());
+}
+
+int ChannelEncoder::takePeakViewers() {
+    std::lock_guard lock(m_mutex);
+    return int(std::exchange(m_peakViewers, m_viewers.size()));
 }
 
 void ChannelEncoder::detach(GstElement *bin) {

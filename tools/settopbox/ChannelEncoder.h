@@ -38,6 +38,9 @@ public:
     // launch line names them.
     void attach(GstElement *viewer);
     void detach(GstElement *viewer);
+    // The viewers attached now, and the most attached at once since the last call.
+    int viewers();
+    int takePeakViewers();
 
     // A frozen channel keeps its viewers' connections open but sends them nothing.
     void setFrozen(bool frozen) { m_frozen = frozen; }
@@ -71,6 +74,7 @@ private:
     std::atomic<gint64> m_stalledUntil{0};
     std::mutex m_mutex;
     std::vector<Viewer> m_viewers;
+    size_t m_peakViewers = 0;
     std::vector<GstCaps *> m_caps;
 };
 

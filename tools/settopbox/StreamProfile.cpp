@@ -1,6 +1,8 @@
 #include "settopbox/StreamProfile.h"
 
 #include "settopbox/ChannelColors.h"
+#include "settopbox/TrackProfile.h"
+#include "settopbox/TrackStreams.h"
 
 #include <cmath>
 #include <cstdio>
@@ -11,10 +13,18 @@ namespace {
 
 const StreamProfile kProfiles[] = {
     // name, transportStream, outputs, movingNumber, switchesAspect, mpeg2Bridge, encodedLoop
-    {"broadcast", true, 1, false, false, false}, {"sd-h264", true, 1, false, false, false},
-    {"sd-mpeg2", true, 1, true, false, true},    {"hd-h264i", true, 1, true, false, false, true},
-    {"two-audio", true, 1, false, false, false}, {"aspect-switch", true, 1, false, true, false},
-    {"radio", true, 1, false, false, false},     {"elementary", false, 2, false, false, false},
+    {"broadcast", true, 1, false, false, false},
+    {"sd-h264", true, 1, false, false, false},
+    {"sd-mpeg2", true, 1, true, false, true},
+    {"hd-h264i", true, 1, true, false, false, true},
+    {"two-audio", true, 1, false, false, false},
+    {"aspect-switch", true, 1, false, true, false},
+    {"radio", true, 1, false, false, false},
+    {"elementary", false, 2, false, false, false},
+    {kAudioTracksProfile},
+    {kSubtitlesProfile},
+    {kTracksProfile},
+    {kTracksQadProfile},
 };
 
 struct Picture {
@@ -64,14 +74,13 @@ int pitchOf(int number) {
     return 330 + (number % 16) * 40;
 }
 
-std::string tone(int number, int pitchOffset = 0) {
-    return "audiotestsrc is-live=true wave=sine volume=0.2 samplesperbuffer=1152 freq=" +
-           std::to_string(pitchOf(number) + pitchOffset) +
-           " ! audio/x-raw,rate=48000,channels=2 ! audioconvert";
+std::string toneAt(int hz) {
+    return "audiotestsrc is-live=true wave=sine volume=0.2 samplesperbuffer=1152 freq=" + std::to_string(hz) +
+           " ! audio/x-raw,rate=48000,channels=2 ! audioconvert ! avenc_mp2 bitrate=128000 ! mpegaudioparse";
 }
 
 std::string mp2(int number, int pitchOffset = 0) {
-    return tone(number, pitchOffset) + " ! avenc_mp2 bitrate=128000 ! mpegaudioparse";
+    return toneAt(pitchOf(number) + pitchOffset);
 }
 
 // x264 as a broadcaster runs it: B-frames and look-ahead, no zero-latency tuning, a key frame a second.
@@ -124,6 +133,37 @@ std::string twoAudio(int number) {
            " ! taginject tags=\"language-code=fra\" ! queue ! mux.sink_66 " + mp2(number, 200) +
            " ! taginject tags=\"language-code=eng\" ! queue ! mux.sink_67 " + subtitles +
            muxToOut(" prog-map=\"program-map,PMT_65=(int)0,PMT_66=(int)1,PMT_67=(int)2,PMT_68=(int)3\"");
+}
+
+// A subtitle page rendered once a second, named so that TrackTiming can set its line and hold it
+// back between showings. The text stays centred: the encoder looks for it on both sides of the
+// middle of the page.
+std::string subtitlePage(const BoxTrack &track, int pid) {
+    char colour[16];
+    std::snprintf(colour, sizeof colour, "%u", track.colour);
+    return "videotestsrc is-live=true pattern=solid-color foreground-color=0x00000000"
+           " ! video/x-raw,format=AYUV,width=720,height=576,framerate=1/1 ! textoverlay name=" +
+           subtitleTextName(pid) +
+           " font-desc=\"DejaVu Sans Bold 28\" auto-resize=false valignment=bottom"
+           " halignment=center ypad=40 color=" +
+           colour + " ! dvbsubenc name=" + subtitleEncoderName(pid);
+}
+
+// The picture on PID 65, then each track on the next PID, listed in the program table in that order.
+std::string withTracks(int number, const std::vector<BoxTrack> &tracks) {
+    std::string line = picture(number, {}) + broadcastH264(2500, false) + " ! queue ! mux.sink_" +
+                       std::to_string(kTrackVideoPid) + " ";
+    std::string order = "program-map,PMT_" + std::to_string(kTrackVideoPid) + "=(int)0";
+    int pid = kFirstTrackPid;
+    for (const BoxTrack &track : tracks) {
+        const std::string stream =
+            track.kind == TrackKind::Sound ? toneAt(track.toneHz) : subtitlePage(track, pid);
+        line += stream + " ! taginject tags=\"language-code=" + track.language + "\" ! queue ! mux.sink_" +
+                std::to_string(pid) + " ";
+        order += ",PMT_" + std::to_string(pid) + "=(int)" + std::to_string(pid - kTrackVideoPid);
+        ++pid;
+    }
+    return line + muxToOut(" prog-map=\"" + order + "\"");
 }
 
 std::string radio(int number) {
@@ -230,6 +270,8 @@ std::string encoderLaunch(const StreamProfile &profile, int number) {
         return radio(number);
     if (profile.name == "elementary")
         return elementary(number);
+    if (const std::vector<BoxTrack> tracks = boxTracks(profile.name); !tracks.empty())
+        return withTracks(number, tracks);
     // broadcast and aspect-switch share one picture; the switch acts on its capsfilter.
     return broadcast(number);
 }

@@ -3,6 +3,7 @@
 #include "settopbox/BoxOptions.h"
 #include "settopbox/BoxServer.h"
 #include "settopbox/ChannelColors.h"
+#include "settopbox/GuideServer.h"
 #include "settopbox/PlaylistText.h"
 
 #include <glib-unix.h>
@@ -20,6 +21,7 @@ struct Box {
     GMainLoop *loop = nullptr;
     guint inputWatch = 0;
     BoxServer server;
+    GuideServer guide;
 };
 
 // Answers on stdout so a test knows the command has taken effect before it goes on.
@@ -56,10 +58,10 @@ gboolean onSignal(gpointer loop) {
     return G_SOURCE_CONTINUE;
 }
 
-bool writePlaylist(const BoxOptions &options, int port) {
+bool writePlaylist(const BoxOptions &options, int port, int guidePort) {
     std::vector<int> all = options.channels;
     all.insert(all.end(), options.unserved.begin(), options.unserved.end());
-    const std::string text = playlistText(options.host, port, all);
+    const std::string text = playlistText(options.host, port, all, guidePort);
     FILE *file = std::fopen(options.playlistPath.c_str(), "wb");
     if (!file)
         return false;
@@ -104,7 +106,18 @@ int main(int argc, char **argv) {
     box.server.setLoss(0, options.loss);
     box.server.setJitter(0, options.jitter);
     const int port = box.server.port();
-    if (!options.playlistPath.empty() && !writePlaylist(options, port)) {
+    int guidePort = -1;
+    if (options.guidePort >= 0) {
+        std::vector<int> listed = options.channels;
+        listed.insert(listed.end(), options.unserved.begin(), options.unserved.end());
+        if (!box.guide.start(options.bindAddress, options.guidePort, listed, options.programmeSeconds, &error)) {
+            std::fprintf(stderr, "halcyon-settopbox: %s\n", error.c_str());
+            return 1;
+        }
+        guidePort = box.guide.port();
+        std::printf("GUIDE port=%d\n", guidePort);
+    }
+    if (!options.playlistPath.empty() && !writePlaylist(options, port, guidePort)) {
         std::fprintf(stderr, "halcyon-settopbox: cannot write %s\n", options.playlistPath.c_str());
         return 1;
     }

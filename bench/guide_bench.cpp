@@ -1,0 +1,146 @@
+// Reading a large programme guide: the CPU time of one reading, the memory it adds while it reads
+// and once read, and the longest the UI thread is held while the guide is fetched, read in the
+// background and swapped in. Make the guides with scripts/make-guide.py:
+//
+//   python3 scripts/make-guide.py /tmp/guide.xml && gzip -k -6 /tmp/guide.xml
+//   cmake --build build --target guide_bench && build/bench/guide_bench /tmp/guide.xml /tmp/guide.xml.gz
+//
+// Targets: at most 2 s of one core, 100 MB added while reading, 30 MB once read, 16 ms on the UI
+// thread.
+#include "programmes/GuideFile.h"
+#include "programmes/ProgrammeGuide.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <malloc.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double residentMegabytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+struct Reading {
+    double cpuSeconds = 0;
+    double peakAddedMb = 0;
+    double keptMb = 0;
+    int programmes = 0;
+    int channels = 0;
+};
+
+// One reading on this thread, with the resident set watched from another.
+Reading measureReading(const QString &path) {
+    malloc_trim(0);
+    const double before = residentMegabytes();
+    std::atomic_bool done = false;
+    double peak = before;
+    std::thread watcher([&] {
+        while (!done) {
+            peak = std::max(peak, residentMegabytes());
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const double cpuStart = threadCpuSeconds();
+    GuideLoad load = loadGuideFile(path, now - ProgrammeGuide::kKeepBeforeSecs, now + ProgrammeGuide::kKeepAfterSecs);
+    Reading reading;
+    reading.cpuSeconds = threadCpuSeconds() - cpuStart;
+    done = true;
+    watcher.join();
+    peak = std::max(peak, residentMegabytes());
+    malloc_trim(0);
+    reading.peakAddedMb = peak - before;
+    reading.keptMb = residentMegabytes() - before;
+    if (!load.data) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(load.error));
+        std::exit(1);
+    }
+    reading.programmes = load.programmes;
+    reading.channels = int(load.data->size());
+    return reading;
+}
+
+struct UiHold {
+    // The longest gap between ticks, by the wall clock: on a busy machine this includes the time
+    // the UI thread waited for a core.
+    double wallMs = -1;
+    // The most CPU the UI thread used between two ticks: the work that held it.
+    double cpuMs = -1;
+};
+
+// Ticks of a 1 ms timer on the UI thread while the guide is read twice (the second swap also
+// frees the first guide there).
+UiHold longestUiHold(const QString &path) {
+    ProgrammeGuide guide;
+    QElapsedTimer clock;
+    UiHold hold{0, 0};
+    qint64 last = -1;
+    double lastCpu = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 t = clock.nsecsElapsed();
+        const double cpu = threadCpuSeconds();
+        if (last >= 0) {
+            hold.wallMs = std::max(hold.wallMs, double(t - last) / 1e6);
+            hold.cpuMs = std::max(hold.cpuMs, (cpu - lastCpu) * 1e3);
+        }
+        last = t;
+        lastCpu = cpu;
+    });
+    int reads = 0;
+    QObject::connect(&guide, &ProgrammeGuide::changed, [&] {
+        if (++reads == 2)
+            QTimer::singleShot(100, qApp, &QCoreApplication::quit);
+        else
+            QTimer::singleShot(10, &guide, &ProgrammeGuide::refresh);
+    });
+    QObject::connect(&guide, &ProgrammeGuide::failed, qApp, &QCoreApplication::quit);
+    clock.start();
+    tick.start();
+    guide.start(QFileInfo(path).absoluteFilePath());
+    QCoreApplication::exec();
+    return reads == 2 ? hold : UiHold();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList paths = app.arguments().mid(1);
+    if (paths.isEmpty()) {
+        std::fprintf(stderr, "usage: guide_bench GUIDE.xml [GUIDE.xml.gz ...]\n");
+        return 2;
+    }
+    std::printf("%-16s %8s %6s %8s %6s %11s %8s %12s %11s\n", "guide", "size MB", "kept", "channels", "CPU s",
+                "+MB reading", "+MB kept", "UI wall ms", "UI CPU ms");
+    for (const QString &path : paths) {
+        const Reading r = measureReading(path);
+        const UiHold hold = longestUiHold(path);
+        std::printf("%-16s %8.1f %6d %8d %6.2f %11.1f %8.1f %12.1f %11.1f\n", qPrintable(QFileInfo(path).fileName()),
+                    double(QFileInfo(path).size()) / (1024.0 * 1024.0), r.programmes, r.channels, r.cpuSeconds,
+                    r.peakAddedMb, r.keptMb, hold.wallMs, hold.cpuMs);
+        std::fflush(stdout);
+    }
+    return 0;
+}

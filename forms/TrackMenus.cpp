@@ -1,0 +1,43 @@
+#include "forms/TrackMenus.h"
+
+#include "player/TVLCPlugin.h"
+
+#include <QActionGroup>
+#include <QMenu>
+
+TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
+    : QObject(parent), m_picture(picture), m_sound(new QMenu(QStringLiteral("Langue audio"), menu)),
+      m_subtitles(new QMenu(QStringLiteral("Sous-titres"), menu)) {
+    m_sound->setObjectName(QStringLiteral("LangueAudio1"));
+    m_subtitles->setObjectName(QStringLiteral("SousTitres1"));
+    m_separator = menu->addSeparator();
+    m_soundEntry = menu->addMenu(m_sound);
+    m_subtitlesEntry = menu->addMenu(m_subtitles);
+    connect(picture, &TVLCPlugin::tracksChanged, this, &TrackMenus::refresh);
+    refresh();
+}
+
+void TrackMenus::refresh() {
+    const QStringList sounds = m_picture->soundTracks();
+    m_soundEntry->setVisible(sounds.size() > 1);
+    fill(m_sound, sounds, m_picture->currentSound(), [this](int place) { m_picture->chooseSound(place); });
+    QStringList subtitles = m_picture->subtitleTracks();
+    m_subtitlesEntry->setVisible(!subtitles.isEmpty());
+    m_separator->setVisible(m_soundEntry->isVisible() || m_subtitlesEntry->isVisible());
+    subtitles.prepend(QStringLiteral("Aucun"));
+    fill(m_subtitles, subtitles, m_picture->currentSubtitles() + 1,
+         [this](int place) { m_picture->chooseSubtitles(place - 1); });
+}
+
+void TrackMenus::fill(QMenu *menu, const QStringList &names, int current,
+                      const std::function<void(int)> &choose) {
+    menu->clear();
+    auto *group = new QActionGroup(menu);
+    for (int i = 0; i < names.size(); ++i) {
+        QAction *action = menu->addAction(names[i]);
+        action->setCheckable(true);
+        action->setChecked(i == current);
+        group->addAction(action);
+        connect(action, &QAction::triggered, menu, [choose, i] { choose(i); });
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QAction;
+class QMenu;
+class TVLCPlugin;
+
+// The menu's choice of sound track and subtitles for the channel playing: "Langue audio", shown only
+// when the channel has more than one sound track, and "Sous-titres" with "Aucun" first, shown when it
+// has subtitles, the ones playing checked. Added after the menu's own items, which stay as they were
+// on a channel with neither.
+class TrackMenus : public QObject {
+    Q_OBJECT
+public:
+    TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent = nullptr);
+
+    QMenu *soundMenu() const { return m_sound; }
+    QMenu *subtitlesMenu() const { return m_subtitles; }
+
+private:
+    void refresh();
+    // Fills menu with one checkable entry per name, the one at current checked.
+    static void fill(QMenu *menu, const QStringList &names, int current,
+                     const std::function<void(int)> &choose);
+
+    TVLCPlugin *m_picture;
+    QMenu *m_sound;
+    QMenu *m_subtitles;
+    QAction *m_separator;
+    QAction *m_soundEntry;
+    QAction *m_subtitlesEntry;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// One programme as the banner needs it. Times are seconds since the epoch, UTC.
+struct GuideProgramme {
+    qint64 start = 0;
+    qint64 stop = 0;
+    QString title;
+
+    bool operator==(const GuideProgramme &) const = default;
+};
+
+// A channel's programmes in order of start.
+using ChannelProgrammes = QList<GuideProgramme>;
+
+// The guide as kept: each channel's programmes by the channel's id (the playlist's tvg-id).
+using GuideData = QHash<QString, ChannelProgrammes>;

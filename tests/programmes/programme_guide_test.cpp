@@ -1,0 +1,58 @@
+#include "programmes/ProgrammeGuide.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray xmltvTime(qint64 secs) {
+    return QDateTime::fromSecsSinceEpoch(secs, QTimeZone::utc()).toString("yyyyMMddHHmmss").toLatin1() + " +0000";
+}
+
+TEST(ProgrammeGuide, ReadsTheGuideInTheBackgroundAndKeepsTheLastGoodOneWhenAFetchFails) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("guide.xml");
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<tv><programme start=\"" + xmltvTime(now - 60) + "\" stop=\"" + xmltvTime(now + 60) +
+               "\" channel=\"une.fr\"><title>Journal</title></programme></tv>");
+    file.close();
+
+    ProgrammeGuide guide;
+    QSignalSpy changed(&guide, &ProgrammeGuide::changed);
+    QSignalSpy failed(&guide, &ProgrammeGuide::failed);
+    guide.start(QUrl::fromLocalFile(path).toString());
+    ASSERT_TRUE(changed.wait(10000));
+    EXPECT_EQ(guide.programmes("une.fr"), ChannelProgrammes({{now - 60, now + 60, "Journal"}}));
+    EXPECT_TRUE(guide.programmes("deux.fr").isEmpty());
+    EXPECT_TRUE(guide.programmes(QString()).isEmpty());
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("<tv><programme");
+    file.close();
+    guide.refresh();
+    ASSERT_TRUE(failed.wait(10000));
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(guide.programmes("une.fr").size(), 1);
+    EXPECT_FALSE(guide.isBusy());
+}
+
+TEST(ProgrammeGuide, WithoutAnAddressNothingIsFetched) {
+    ProgrammeGuide guide;
+    guide.start(QString());
+    guide.refresh();
+    EXPECT_FALSE(guide.isBusy());
+    EXPECT_FALSE(guide.hasGuide());
+
+    QSignalSpy failed(&guide, &ProgrammeGuide::failed);
+    guide.start(QStringLiteral("gopher://box/guide.xml"));
+    ASSERT_TRUE(failed.wait(10000));
+    EXPECT_FALSE(guide.hasGuide());
+}
+
+} // namespace
