@@ -259,10 +259,12 @@ public:
         tune(current, false);
         for (int i = 0; i < m_settings.tunes; ++i) {
             const int next = otherChannel(current);
+            const qsizetype floorsBefore = m_figures.pastFloor.size();
             const double ms = coldTune(next);
             ms < 0 ? ++failures : (m_figures.cold.append(ms), 0);
             if (m_settings.verbose)
-                std::printf("cold tune %d -> %d: %.0f ms\n", current, next, ms);
+                std::printf("cold tune %d -> %d: %.0f ms, %.0f ms past its floor\n", current, next, ms,
+                            m_figures.pastFloor.size() > floorsBefore ? m_figures.pastFloor.last() : -1.0);
             current = next;
 
             // The references on another running channel, the player stopped meanwhile.

@@ -21,6 +21,8 @@ struct ZapSettings {
     int channels = 3;
     QString profile = QStringLiteral("broadcast");
     QStringList servers = {QStringLiteral("box"), QStringLiteral("independent")};
+    // More of the box's options: its link's loss and jitter.
+    QStringList boxArguments;
     quint32 seed = 0;
     bool verbose = false;
 };

@@ -3,6 +3,7 @@
 // RTP session, relative control paths), one after the other in one run.
 //   zap_bench [--steps N] [--tunes N] [--cpu-seconds S] [--limited-seconds S] [--held-steps N]
 //             [--profile NAME] [--channels N] [--servers box,independent] [--seed X] [--verbose]
+//             [--loss PERCENT] [--jitter MS]
 // For each server: warm steps (Up/Down to a neighbour, as the channel list does it: tune, then tell
 // the control the new neighbours) from the step to the first picture painted and to the first
 // live one (the hand-over's first, when the first was the key frame kept); cold tunes (nothing
@@ -12,7 +13,8 @@
 // after 300 ms, up and down the list: the steps that showed their channel before the next one);
 // steps on a box that takes two sessions at most (failure texts, sessions asked for); and how many
 // painted pictures showed another channel than the one tuned. Then one table of both. A part
-// given 0 is left out.
+// given 0 is left out. --loss and --jitter make the box's link lossy or uneven (the independent
+// server has no such switch).
 #include "ZapBench.h"
 #include "support/IndependentRelay.h"
 #include "support/SetTopBox.h"
@@ -50,6 +52,8 @@ ZapSettings parseArguments(const QStringList &arguments) {
             settings.servers = value.split(',');
         else if (arguments[i] == "--seed")
             settings.seed = value.toUInt();
+        else if (arguments[i] == "--loss" || arguments[i] == "--jitter")
+            settings.boxArguments << arguments[i] << value;
     }
     return settings;
 }
@@ -72,6 +76,7 @@ int main(int argc, char **argv) {
         SetTopBox::Options options;
         options.channels = kChannels;
         options.profile = settings.profile;
+        options.arguments = settings.boxArguments;
         if (!box.start(options)) {
             std::fprintf(stderr, "the simulated box did not start: %s\n", qPrintable(box.error()));
             return 1;

@@ -52,11 +52,6 @@ int AddressInput::onBeforeSend(GstElement *, GstRTSPMessage *message, AddressInp
                                .append(gst_rtsp_method_as_text(message->type_data.request.method))
                                .append(" sent")
                                .constData());
-    const QByteArray fixed = RtspControlPath::appended(self->m_uri, message->type_data.request.uri);
-    if (!fixed.isEmpty()) {
-        qCDebug(lcPlayer) << "request for" << message->type_data.request.uri << "sent to" << fixed;
-        g_free(message->type_data.request.uri);
-        message->type_data.request.uri = g_strdup(fixed.constData());
-    }
+    RtspControlPath::redirect(self->m_uri, message);
     return TRUE;
 }

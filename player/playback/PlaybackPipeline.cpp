@@ -5,6 +5,7 @@
 #include "player/playback/AddressInput.h"
 #include "player/playback/EarlyKeyFrame.h"
 #include "player/playback/PipelineSupport.h"
+#include "player/playback/StreamLatency.h"
 #include "player/playback/StreamTracks.h"
 
 #include <gst/gst.h>
@@ -328,7 +329,9 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
     if (self->m_options.video && self->m_input->showsFirstKeyFrameEarly() &&
         (name == "h264parse" || name == "h265parse" || name == "mpegvideoparse"))
         EarlyKeyFrame::watch(element, self->m_pictures, self->m_startBound);
-    if (name == "tsdemux")
+    if (name == "rtpjitterbuffer")
+        StreamLatency::startEarly(element);
+    else if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
     else if (name.startsWith("avdec_") && PipelineSupport::hasProperty(element, "output-corrupt"))
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next

@@ -1,5 +1,8 @@
 #include "player/playback/StreamLatency.h"
 
+#include "player/PlayerLog.h"
+#include "player/playback/PipelineSupport.h"
+
 #include <gst/sdp/gstsdpmessage.h>
 
 #include <cstring>
@@ -26,4 +29,11 @@ int StreamLatency::forDescription(const GstSDPMessage *sdp) {
             return kPlainRtpVideoMs;
     }
     return kTransportStreamMs;
+}
+
+void StreamLatency::startEarly(GstElement *jitterBuffer) {
+    if (PipelineSupport::hasProperty(jitterBuffer, "faststart-min-packets")) {
+        g_object_set(jitterBuffer, "faststart-min-packets", guint(kStartAfterPackets), nullptr);
+        qCDebug(lcPlayer) << "jitter buffer starts after" << kStartAfterPackets << "packets in order";
+    }
 }

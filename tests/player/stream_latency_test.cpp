@@ -1,7 +1,10 @@
 #include "player/playback/StreamLatency.h"
 
+#include <gst/app/gstappsrc.h>
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 
 // The jitter buffer's room, read from the descriptions that boxes and relays send.
@@ -34,4 +37,56 @@ TEST(StreamLatency, GivesPlainRtpVideoRoomForReorderedPicturesAndKeepsTransportS
     EXPECT_EQ(latencyFor(staticTransportStream.c_str()), StreamLatency::kTransportStreamMs);
     EXPECT_EQ(latencyFor(relayed.c_str()), StreamLatency::kPlainRtpVideoMs);
     EXPECT_EQ(latencyFor(radio.c_str()), StreamLatency::kTransportStreamMs);
+}
+
+namespace {
+
+// An RTP packet of payload type 96 with this sequence number, stamped 40 ms apart.
+GstBuffer *rtpPacket(guint16 sequence) {
+    const guint32 stamp = guint32(sequence) * 3600;
+    guint8 packet[112] = {0x80, 96, guint8(sequence >> 8), guint8(sequence),
+                          guint8(stamp >> 24), guint8(stamp >> 16), guint8(stamp >> 8), guint8(stamp),
+                          0, 0, 0, 1};
+    return gst_buffer_new_memdup(packet, sizeof packet);
+}
+
+} // namespace
+
+// A latency no tune could wait out: packets in order go on anyway.
+TEST(StreamLatency, PacketsInOrderGoOnWithoutWaitingOutTheLatency) {
+    gst_init(nullptr, nullptr);
+    GstElement *pipeline = gst_parse_launch(
+        "appsrc name=in is-live=true do-timestamp=true format=time "
+        "caps=application/x-rtp,media=video,clock-rate=90000,encoding-name=MPV,payload=96 ! "
+        "rtpjitterbuffer name=buffer latency=600000 ! fakesink name=out sync=false",
+        nullptr);
+    ASSERT_NE(pipeline, nullptr);
+    GstElement *buffer = gst_bin_get_by_name(GST_BIN(pipeline), "buffer");
+    StreamLatency::startEarly(buffer);
+    gst_object_unref(buffer);
+    std::atomic<bool> out{false};
+    GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    GstPad *pad = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad *, GstPadProbeInfo *, gpointer data) {
+            *static_cast<std::atomic<bool> *>(data) = true;
+            return GST_PAD_PROBE_OK;
+        },
+        &out, nullptr);
+    gst_object_unref(pad);
+    gst_object_unref(sink);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+
+    // Packets come in order as a stream sends them, one every 20 ms; ten minutes of latency would
+    // hold the first long after the last of them, unless the buffer starts early.
+    GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    for (guint16 sequence = 100; sequence < 1100 && !out; ++sequence) {
+        gst_app_src_push_buffer(GST_APP_SRC(in), rtpPacket(sequence));
+        g_usleep(20000);
+    }
+    gst_object_unref(in);
+    EXPECT_TRUE(out);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
 }
