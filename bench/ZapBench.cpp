@@ -7,6 +7,7 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
+#include "player/PlayerLog.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
 #include "player/playback/GstPlayerEngine.h"
@@ -14,11 +15,13 @@
 #include "player/playback/WarmPlayerEngine.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <glib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 using namespace ZapMeasures;
@@ -26,6 +29,21 @@ using namespace ZapMeasures;
 QList<int> kChannels = {201, 202, 203};
 
 namespace {
+
+// When the cold path last sent its PLAY (monotonic microseconds): the server sends nothing before,
+// so a key frame that came earlier could not reach the player.
+std::atomic<qint64> gPlaySentUs{-1};
+QtMessageHandler gDefaultHandler = nullptr;
+// The player's debug lines are shown only when asked for (QT_LOGGING_RULES).
+bool gShowPlayerLog = false;
+
+void notePlaySent(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+    const bool playerDebug = type == QtDebugMsg && qstrcmp(context.category, "halcyon.player") == 0;
+    if (playerDebug && message == QLatin1String("rtsp PLAY sent"))
+        gPlaySentUs = g_get_monotonic_time();
+    if (!playerDebug || gShowPlayerLog)
+        gDefaultHandler(type, context, message);
+}
 
 class ZapBench {
 public:
@@ -226,7 +244,7 @@ public:
 
     // A cold tune to channel, and its floor: every viewer of a channel gets its key frames at the
     // same moments, so one watching it beside the player tells when the first one after the
-    // player's session opened was whole out of a parser.
+    // player's PLAY (its connection when the PLAY was not seen) was whole out of a parser.
     double coldTune(int channel) {
         KeyFrameWatch watch(m_server.address(channel), m_server.elementary);
         watch.waitUntilKnown(10000);
@@ -234,6 +252,7 @@ public:
         // The player's session is the connection that was not there before the tune.
         const QSet<int> before = connectionsTo(m_server.port);
         qint64 connectedUs = -1;
+        gPlaySentUs = -1;
         startTune(channel, {});
         const bool shown = waitUntil(
             [&] {
@@ -242,6 +261,8 @@ public:
                 return !m_waitingForPicture;
             },
             20000, 1);
+        if (gPlaySentUs >= 0)
+            connectedUs = gPlaySentUs;
         const double floorMs = connectedUs < 0 ? -1 : watch.msToKeyFrameAfter(connectedUs);
         if (shown && floorMs >= 0) {
             m_figures.keyFloor.append(floorMs + double(connectedUs - m_tuneStartUs) / 1000);
@@ -300,7 +321,7 @@ public:
         std::printf("its first key frame whole out of the parser, %s\n", qPrintable(summary(bareKeyFrames)));
         std::printf(
             "the cold tune's own floor, the first key frame whole out of a parser watching its channel "
-            "once the player has connected "
+            "once the player has sent its PLAY "
             "(no picture can come sooner), %s; the tune past it, %s\n",
             qPrintable(summary(m_figures.keyFloor)), qPrintable(summary(m_figures.pastFloor)));
         std::printf(
@@ -454,6 +475,11 @@ void runZapBench(const ZapServer &server, const ZapSettings &settings, ZapFigure
     std::printf("\n== %s, channels 201-%d on 127.0.0.1:%d\n", qPrintable(server.name), kChannels.last(),
                 server.port);
     std::fflush(stdout);
+    if (!gDefaultHandler) {
+        gShowPlayerLog = lcPlayer().isDebugEnabled();
+        QLoggingCategory::setFilterRules(QStringLiteral("halcyon.player.debug=true"));
+        gDefaultHandler = qInstallMessageHandler(notePlaySent);
+    }
     ZapBench bench(server, settings, figures);
     bench.runWarmSteps();
     bench.runColdTunes();

@@ -26,7 +26,7 @@ void ZapFigures::printTable(const QList<ZapFigures> &all) {
         [&](const ZapFigures &f) { return ms(f.warmLive, 0.5) + " / " + ms(f.warmLive, 0.9); });
     row("cold tune, median / p90 ms",
         [&](const ZapFigures &f) { return ms(f.cold, 0.5) + " / " + ms(f.cold, 0.9); });
-    row("floor: first key frame whole after connecting",
+    row("floor: first key frame whole after PLAY",
         [&](const ZapFigures &f) { return ms(f.keyFloor, 0.5); });
     row("cold tune past its floor, median / p90 ms",
         [&](const ZapFigures &f) { return ms(f.pastFloor, 0.5) + " / " + ms(f.pastFloor, 0.9); });

@@ -47,6 +47,7 @@ void AddressInput::onDescription(GstElement *source, void *sdp, void *) {
 int AddressInput::onBeforeSend(GstElement *, GstRTSPMessage *message, AddressInput *self) {
     if (message->type != GST_RTSP_MESSAGE_REQUEST || !message->type_data.request.uri)
         return TRUE;
+    qCDebug(lcPlayer) << "rtsp" << gst_rtsp_method_as_text(message->type_data.request.method) << "sent";
     if (StartupTrace::enabled())
         StartupTrace::mark(QByteArray("rtsp ")
                                .append(gst_rtsp_method_as_text(message->type_data.request.method))
