@@ -1,36 +1,47 @@
 #pragma once
 
+#include "player/WorkerPool.h"
+
 #include <QByteArray>
 #include <QObject>
 
+#include <atomic>
 #include <functional>
-#include <memory>
 #include <mutex>
+#include <optional>
 
-// Looks host names up on threads of their own that nothing ever waits for: a look-up may hang for
-// seconds (a name server that does not answer), and must hold up neither the next tune nor the exit.
+// Looks host names up on a thread of its own: a look-up may hang for seconds (a name server that
+// does not answer), and must hold up neither the next tune nor the exit. Only the newest request
+// waits its turn behind the one under way; older ones nobody waits for any more are dropped.
 class HostLookup {
 public:
-    using Resolver = std::function<bool(const QByteArray &host)>;
+    // Whether host resolves; gives up, with any answer, once giveUp is set.
+    using Resolver = std::function<bool(const QByteArray &host, const std::atomic<bool> &giveUp)>;
 
     // Answers reach receiver's thread; resolve does the look-up (the system's by default).
     explicit HostLookup(QObject *receiver, Resolver resolve = &HostLookup::resolves);
-    // Returns at once: answers still to come are dropped.
+    // Drops the answers still to come and cuts the look-up under way short: its thread is joined.
     ~HostLookup();
     HostLookup(const HostLookup &) = delete;
     HostLookup &operator=(const HostLookup &) = delete;
 
-    // answer runs on the receiver's thread with whether host resolves, unless this has gone first.
+    // answer runs on the receiver's thread with whether host resolves, unless this has gone first
+    // or a newer request took its place before it began.
     void start(const QByteArray &host, std::function<void(bool resolves)> answer);
 
-    static bool resolves(const QByteArray &host);
+    static bool resolves(const QByteArray &host, const std::atomic<bool> &giveUp);
 
 private:
-    struct Shared {
-        std::mutex mutex;
-        QObject *receiver = nullptr;
+    struct Request {
+        QByteArray host;
+        std::function<void(bool)> answer;
     };
+    void runNext();
 
-    std::shared_ptr<Shared> m_shared;
     const Resolver m_resolve;
+    std::mutex m_mutex;
+    QObject *m_receiver;
+    std::optional<Request> m_next;
+    // Last: joined first, while what its task uses is still there.
+    WorkerPool m_worker{1};
 };

@@ -1,14 +1,21 @@
 #include "player/playback/WarmFailure.h"
 
-#include <QRegularExpression>
 #include <gst/gst.h>
 
 namespace WarmFailures {
 
+// Read by hand, not with a static expression: GStreamer's threads call this, and may still do so
+// while the process's statics are being destroyed (an exit the X server's loss forced).
 int rtspStatus(const QString &debug) {
-    static const QRegularExpression status(QStringLiteral("\\((\\d{3})\\)"));
-    const QRegularExpressionMatch match = status.match(debug);
-    return match.hasMatch() ? match.captured(1).toInt() : 0;
+    const auto digit = [&debug](qsizetype at) {
+        return debug.at(at).isDigit() && debug.at(at).unicode() < 128;
+    };
+    for (qsizetype open = debug.indexOf(QLatin1Char('(')); open >= 0 && open + 4 < debug.size();
+         open = debug.indexOf(QLatin1Char('('), open + 1)) {
+        if (digit(open + 1) && digit(open + 2) && digit(open + 3) && debug.at(open + 4) == QLatin1Char(')'))
+            return debug.mid(open + 1, 3).toInt();
+    }
+    return 0;
 }
 
 WarmFailure fromError(quint32 domain, int code, const QString &debug) {
@@ -21,8 +28,8 @@ WarmFailure fromError(quint32 domain, int code, const QString &debug) {
         return WarmFailure::SetupRefused;
     // Packets that reach no element taking them, or a form nothing here reads: the channel's
     // stream, not the box, is at fault.
-    const bool unlinked = debug.contains(QLatin1String("not-linked")) ||
-                          debug.contains(QLatin1String("not-negotiated"));
+    const bool unlinked =
+        debug.contains(QLatin1String("not-linked")) || debug.contains(QLatin1String("not-negotiated"));
     const bool unreadable = domain == GST_STREAM_ERROR && code != GST_STREAM_ERROR_FAILED;
     const bool missing = domain == GST_CORE_ERROR &&
                          (code == GST_CORE_ERROR_MISSING_PLUGIN || code == GST_CORE_ERROR_NEGOTIATION);

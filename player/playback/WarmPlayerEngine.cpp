@@ -31,9 +31,11 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     connect(&m_inspection, &QTimer::timeout, this, &WarmPlayerEngine::inspectSources);
     m_boxWait.setSingleShot(true);
     connect(&m_boxWait, &QTimer::timeout, this, [this] {
-        qCDebug(lcPlayer) << "the box was not given back in time: tuning all the same";
-        if (m_coldState == ColdState::AwaitingBox)
-            tuneCold();
+        if (m_coldState != ColdState::AwaitingBox)
+            return;
+        if (m_policy.boxLent())
+            qCDebug(lcPlayer) << "the box was not given back in time: tuning all the same";
+        tuneCold();
     });
     connect(&m_handover, &Handover::timedOut, this, &WarmPlayerEngine::onHandoverTimedOut);
     connect(m_cold.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
@@ -83,6 +85,7 @@ void WarmPlayerEngine::play(const PlayTarget &target) {
     m_target = target;
     m_shown = false;
     m_coldRetried = false;
+    m_returnRetried = false;
     m_lastHandedOver = false;
     std::shared_ptr<WarmSource> source = m_sessions.find(target.address);
     if (source && !canHandOver(target)) {
@@ -181,6 +184,7 @@ void WarmPlayerEngine::boxReturned() {
     if (!m_policy.boxLent())
         return;
     m_policy.setBoxLent(false);
+    m_boxReturnedAtMs = now();
     m_boxWait.stop();
     if (m_coldState == ColdState::AwaitingBox)
         tuneColdWhenFree();
@@ -342,7 +346,7 @@ void WarmPlayerEngine::tuneCold() {
 }
 
 void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail) {
-    if (m_coldState != ColdState::Tuning)
+    if (m_coldState != ColdState::Tuning || retryAfterReturn(failure))
         return;
     // The watched channel comes first: refused while warm sessions were open, it is asked again,
     // once, when they are gone, and the user hears of a failure only if that one fails too. (A box
@@ -361,6 +365,20 @@ void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail
         return;
     }
     emit failed(failure, detail);
+}
+
+bool WarmPlayerEngine::retryAfterReturn(PlayerFailure failure) {
+    const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
+    if (!refused || m_shown || m_returnRetried || m_boxReturnedAtMs < 0 ||
+        now() - m_boxReturnedAtMs > m_timing.returnGraceMs)
+        return false;
+    qCDebug(lcPlayer) << "refused" << now() - m_boxReturnedAtMs << "ms after the box came back: asking again";
+    m_returnRetried = true;
+    m_cold->stop();
+    // Waits as for the box itself: no neighbour is asked for meanwhile.
+    m_coldState = ColdState::AwaitingBox;
+    m_boxWait.start(m_timing.returnRetryMs);
+    return true;
 }
 
 void WarmPlayerEngine::takeHandoverPicture(quint64 generation) {
@@ -437,7 +455,8 @@ void WarmPlayerEngine::reconcile() {
         }
     }
     // While the watched channel waits for its own session, nothing else is asked of the box.
-    const bool coldWaiting = m_coldState == ColdState::AwaitingCloses || m_coldState == ColdState::AwaitingBox;
+    const bool coldWaiting =
+        m_coldState == ColdState::AwaitingCloses || m_coldState == ColdState::AwaitingBox;
     if (m_policy.mayOpen(at) && !coldWaiting) {
         // Sessions still closing count as the box's until it has seen them go.
         const std::optional<int> limit = m_policy.warmLimit(at);

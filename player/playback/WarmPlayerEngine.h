@@ -45,6 +45,10 @@ public:
         int heldTuneDelayMs = 200;
         // The longest a tune waits for a recording to give the box back.
         int boxReturnMs = 5000;
+        // A refusal this soon after the box came back may be the box still ending the recording's
+        // session: the tune is asked again once, this much later, without a word to the user.
+        int returnGraceMs = 1000;
+        int returnRetryMs = 250;
     };
     // The receivers' jitter buffer for warm sessions, in milliseconds.
     static constexpr int kWarmLatencyMs = 50;
@@ -103,6 +107,7 @@ private:
     void tuneColdWhenFree();
     void tuneCold();
     void onColdFailed(PlayerFailure failure, const QString &detail);
+    bool retryAfterReturn(PlayerFailure failure);
     void takeHandoverPicture(quint64 generation);
     void onHandoverEnded(quint64 generation, bool error);
     void onFirstPicture();
@@ -139,6 +144,9 @@ private:
     quint64 m_generation = 0;
     ColdState m_coldState = ColdState::Off;
     bool m_coldRetried = false;
+    // When a recording last gave the box back, and whether this play was refused since.
+    qint64 m_boxReturnedAtMs = -1;
+    bool m_returnRetried = false;
     bool m_shown = false;
     bool m_lastHandedOver = false;
     int m_volume = 100;

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 struct WarmSessions::Closing {
@@ -48,7 +47,8 @@ WarmSessions::Link withDefaults(WarmSessions::Link link) {
 
 WarmSessions::WarmSessions(int latencyMs, Handlers handlers, Link link)
     : m_latencyMs(latencyMs), m_handlers(std::make_shared<const Handlers>(std::move(handlers))),
-      m_link(std::make_shared<const Link>(withDefaults(std::move(link)))), m_closing(std::make_shared<Closing>()) {}
+      m_link(std::make_shared<const Link>(withDefaults(std::move(link)))),
+      m_closing(std::make_shared<Closing>()) {}
 
 WarmSessions::~WarmSessions() {
     if (!m_sources.empty())
@@ -76,10 +76,10 @@ bool WarmSessions::close(const QString &address) {
     m_sources.erase(found);
     m_openedAtMs.remove(address);
     m_closing->begin(address);
-    std::thread([closing = m_closing, link = m_link, source = std::move(source), address] {
+    m_closers.post([closing = m_closing, link = m_link, source = std::move(source), address] {
         link->close(*source);
         closing->end(address);
-    }).detach();
+    });
     return true;
 }
 
@@ -127,7 +127,7 @@ void WarmSessions::closeAll(int deadlineMs) {
     const bool done = m_closing->allDone.wait_for(lock, std::chrono::milliseconds(deadlineMs),
                                                   [this] { return m_closing->underWay.isEmpty(); });
     if (!done)
-        qCWarning(lcPlayer) << m_closing->underWay.size() << "warm sessions still closing: left to end by themselves";
+        qCWarning(lcPlayer) << m_closing->underWay.size() << "warm sessions still closing past the deadline";
 }
 
 QStringList WarmSessions::readyAddresses(int maxSilenceMs, const QString &except) const {

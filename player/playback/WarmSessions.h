@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/WorkerPool.h"
 #include "player/playback/WarmFailure.h"
 
 #include <QHash>
@@ -14,7 +15,7 @@
 class WarmSource;
 
 // The warm sessions held with the box, one WarmSource per address. They open in order on one
-// thread; each closes on a thread of its own, so a box slow to answer one TEARDOWN holds up
+// thread; they close on a few threads of their own, so a box slow to answer one TEARDOWN holds up
 // neither the others nor the next SETUP, and all of them end together on the way out. A session
 // asked to close counts as closing until the box has answered (or the wait for it gave up): its
 // channel is not asked for again meanwhile.
@@ -35,9 +36,12 @@ public:
 
     // The longest the way out waits for the box to answer the TEARDOWNs, all sent together.
     static constexpr int kExitDeadlineMs = 500;
+    // As many closes under way at once as the neighbours held while a key steps, and the watched one.
+    static constexpr int kClosers = 6;
 
     WarmSessions(int latencyMs, Handlers handlers, Link link = Link());
-    // Closes what is left as closeAll() does; a wait closeAll() gave up is not waited again.
+    // Closes what is left as closeAll() does, then joins the closing threads: each close ends
+    // by itself shortly after (its TEARDOWN's own answer is awaited only briefly).
     ~WarmSessions();
     WarmSessions(const WarmSessions &) = delete;
     WarmSessions &operator=(const WarmSessions &) = delete;
@@ -76,6 +80,7 @@ private:
     BackgroundQueue m_opener;
     std::map<QString, std::shared_ptr<WarmSource>> m_sources;
     QHash<QString, qint64> m_openedAtMs;
-    // Shared with the closing threads, which may outlive the set.
     std::shared_ptr<Closing> m_closing;
+    // Last: joined first, while everything its closes use is still there.
+    WorkerPool m_closers{kClosers};
 };

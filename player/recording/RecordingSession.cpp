@@ -52,7 +52,8 @@ QString RecordingSession::progressText(const QString &fileName, qint64 elapsedMs
 }
 
 void RecordingSession::start(const QString &address, const SoutChain &chain) {
-    stop();
+    // The box was lent for this recording: a recording stopped here hands it straight on.
+    stopCurrent();
     m_address = address;
     m_chain = chain;
     m_resumed = false;
@@ -74,18 +75,21 @@ void RecordingSession::startEngine() {
 }
 
 void RecordingSession::stop() {
+    const bool held = holdsSession();
+    stopCurrent();
+    setStatus(QString());
+    // A recording waiting for the stream to return held the box to the last: it is free now. One
+    // still finishing says so once its file is done.
+    if (held && !holdsSession())
+        emit sessionsClosed();
+}
+
+void RecordingSession::stopCurrent() {
     m_resume.stop();
     if (m_current) {
         m_current->stop();
         m_finishing.push_back(std::move(m_current));
     }
-    setStatus(QString());
-    tellIfNoSession();
-}
-
-void RecordingSession::tellIfNoSession() {
-    if (!holdsSession())
-        emit sessionsClosed();
 }
 
 void RecordingSession::onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten) {
@@ -126,7 +130,8 @@ void RecordingSession::onFinished(RecordingEngine *engine, bool ok, const QStrin
         m_resume.start();
         return;
     }
-    tellIfNoSession();
+    if (!holdsSession())
+        emit sessionsClosed();
     // A file that failed while being finished says so even after the user moved on, unless a newer
     // recording's line holds the place.
     if (!ok && !m_current)

@@ -43,12 +43,14 @@ signals:
     void progress(qint64 elapsedMs, qint64 bytesWritten);
     // A recording's file is finished, whether it was stopped or failed; message is French.
     void finished(const QString &path, bool ok, const QString &message);
-    // No recording holds a session of the box any more (each engine closes its input before it
-    // says it has finished): the player may ask for one.
+    // The last recording that held a session of the box has finished (each engine closes its input
+    // before it says so): the player may ask for one. Said only then, never by a start, nor by a
+    // stop that had nothing under way.
     void sessionsClosed();
 
 private:
-    void tellIfNoSession();
+    // Stops without a word: the caller tells whatever follows.
+    void stopCurrent();
     void onProgress(RecordingEngine *engine, qint64 elapsedMs, qint64 bytesWritten);
     void onFinished(RecordingEngine *engine, bool ok, const QString &message);
     void releaseFinished();

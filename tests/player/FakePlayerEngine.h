@@ -21,6 +21,9 @@ public:
     // Kept apart from calls, which tests compare whole.
     void setNeighbours(const QStringList &addresses) override { neighbours = addresses; }
     QStringList neighbours;
+    // How often the box was said to be this engine's again.
+    int boxReturns = 0;
+    void boxReturned() override { ++boxReturns; }
 
     void sendFrame(QColor colour, QSize size = QSize(720, 576), qreal pixelAspectRatio = 1.0) {
         QImage frame(size, QImage::Format_RGB32);

@@ -144,6 +144,31 @@ TEST_F(RecordingControl, StopAndTheNextTuneEndTheRecordingWithoutANoteOfSuccess)
     EXPECT_EQ(pixelAt(268, 164), qRgb(0, 0, 255));
 }
 
+TEST_F(RecordingControl, TheBoxIsGivenBackOnlyOnceTheRecordingThatHeldItHasFinished) {
+    // Nothing records: stops and plays say nothing of the box.
+    tune(kChannel);
+    control->stop();
+    tune(kOther);
+    EXPECT_EQ(fake->boxReturns, 0);
+
+    record(kChannel);
+    EXPECT_EQ(fake->boxReturns, 0) << "a recording that starts takes the box, it does not give it back";
+    // The next channel waits while the stopped recorder still holds the box's session.
+    tune(kOther);
+    EXPECT_EQ(fake->boxReturns, 0);
+    emit recorder(0)->finished(true, QString());
+    EXPECT_EQ(fake->boxReturns, 1);
+
+    // One recording handing over to the next keeps the box until the last one is done.
+    record(kChannel);
+    record(kOther);
+    emit recorder(1)->finished(true, QString());
+    EXPECT_EQ(fake->boxReturns, 1);
+    control->stop();
+    emit recorder(2)->finished(true, QString());
+    EXPECT_EQ(fake->boxReturns, 2);
+}
+
 TEST_F(RecordingControl, PlayingAnythingElseEndsTheRecordingEvenWithoutStop) {
     record(kChannel);
     control->setMrl(kOther);

@@ -9,9 +9,14 @@
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <mutex>
 
 // The player with warm neighbours against the simulated box on loopback, and against a server of
 // another make that sends each elementary stream as an RTP session of its own.
@@ -249,8 +254,9 @@ TEST_F(WarmPlayer, AgainstABoxThatKeepsTornDownSessionsEveryStepShowsItsChannelO
         QList<int> neighbours;
         QStringList options = {"nooverlay"};
     };
-    const QList<Step> steps = {{202, {201, 203}}, {201, {202}},      {202, {201, 203}},
-                               {203, {202}},      {202, {201, 203}}, {201, {202}, {"nooverlay", ":network-caching=400"}}};
+    const QList<Step> steps = {{202, {201, 203}}, {201, {202}},
+                               {202, {201, 203}}, {203, {202}},
+                               {202, {201, 203}}, {201, {202}, {"nooverlay", ":network-caching=400"}}};
     for (const Step &step : steps) {
         ASSERT_TRUE(waitUntil([&] { return isWarm(step.channel); }, 10000)) << step.channel;
         tune(step.channel, step.neighbours, step.options);
@@ -282,6 +288,90 @@ TEST_F(WarmPlayer, OnABoxOfOneSessionPlayingAndRecordingTakeTurnsWithoutARefusal
     tune(201, {202, 203});
     ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
     EXPECT_TRUE(failures().isEmpty()) << failures().join(" | ");
+}
+
+// What the player logs of its tunes: a cold tune the box refused, and one asked again quietly.
+class TuneLog {
+public:
+    TuneLog() {
+        s_current = this;
+        QLoggingCategory::setFilterRules(QStringLiteral("halcyon.player.debug=true"));
+        m_previous = qInstallMessageHandler(&TuneLog::handle);
+    }
+    ~TuneLog() {
+        qInstallMessageHandler(m_previous);
+        QLoggingCategory::setFilterRules(QString());
+        s_current = nullptr;
+    }
+    QStringList refusals() const {
+        std::lock_guard lock(m_mutex);
+        return m_refusals;
+    }
+    int quietRetries() const {
+        std::lock_guard lock(m_mutex);
+        return m_quietRetries;
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+        if (TuneLog *log = s_current; log && qstrcmp(context.category, "halcyon.player") == 0) {
+            std::lock_guard lock(log->m_mutex);
+            if (message.startsWith(QLatin1String("failed:")))
+                log->m_refusals << message;
+            else if (message.contains(QLatin1String("after the box came back")))
+                ++log->m_quietRetries;
+        }
+        if (type >= QtInfoMsg && s_current)
+            s_current->m_previous(type, context, message);
+    }
+
+    static inline TuneLog *s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    mutable std::mutex m_mutex;
+    QStringList m_refusals;
+    int m_quietRetries = 0;
+};
+
+TEST_F(WarmPlayer, OnABoxOfOneSessionEveryStepRightAfterARecordingWaitsForItsSessionAndShowsItsChannel) {
+    box.stop();
+    startBox({"--max-sessions", "1"});
+    const TuneLog log;
+    watchStatuses();
+    tune(201, {202, 203});
+    ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
+    QTemporaryDir folder;
+    QStringList keyToPicture;
+    for (int round = 0; round < 10; ++round) {
+        // Recorded as the record command does it (no stop first), until the box sends to the recorder.
+        qint64 written = 0;
+        const auto counting = QObject::connect(control.get(), &TVLCPlugin::recordingProgress,
+                                               [&](qint64, qint64 bytes) { written = bytes; });
+        control->addTarget(
+            QString::fromLatin1(box.address(203)),
+            {QStringLiteral(":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{"
+                            "mux=ps,url=\"%1\",access=file}")
+                 .arg(folder.filePath(QStringLiteral("%1.mpg").arg(round)))},
+            1, 0);
+        control->play();
+        const bool recording = waitUntil([&] { return written > 50000; }, 30000);
+        QObject::disconnect(counting);
+        ASSERT_TRUE(recording) << "round " << round << ": " << control->statusText();
+
+        // Then a step, while the recorder still holds the box's one session.
+        statuses.clear();
+        const int channel = round % 2 == 0 ? 202 : 201;
+        QElapsedTimer key;
+        key.start();
+        tune(channel, {channel == 201 ? 202 : 201, 203});
+        ASSERT_TRUE(waitUntil([&] { return shows(channel); }, 15000))
+            << "round " << round << ": " << control->statusText();
+        keyToPicture << QString::number(key.elapsed());
+        EXPECT_TRUE(failures().isEmpty()) << "round " << round << ": " << failures().join(" | ");
+    }
+    EXPECT_TRUE(log.refusals().isEmpty()) << log.refusals().join("\n");
+    // Measured, not judged: how long each step took to show its channel.
+    std::printf("key to picture (ms): %s; asked again quietly: %d\n", qPrintable(keyToPicture.join(", ")),
+                log.quietRetries());
 }
 
 } // namespace
