@@ -50,7 +50,8 @@ PlaybackPipeline::PlaybackPipeline(std::unique_ptr<PlaybackInput> input, PlayerO
     : m_input(std::move(input)), m_options(std::move(options)), m_thread(thread), m_events(std::move(events)),
       m_adopted(bool(m_events.pictureWaiting)), m_pictures([this] { pictureWaiting(); }) {}
 
-PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events)
+PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread,
+                                   Events events)
     : PlaybackPipeline(std::make_unique<AddressInput>(std::move(uri), options), options, &thread,
                        std::move(events)) {}
 
@@ -109,7 +110,8 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
         G_OBJECT(playbin), [](gpointer, GObject *) { --s_live; }, nullptr);
     if (!m_input->prepare(playbin)) {
         GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_FAILED, "input not ready");
-        finished(GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
+        finished(
+            GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
         g_error_free(error);
         return;
     }
@@ -333,6 +335,8 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
         StreamLatency::startEarly(element);
     else if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
+    else if (name == "dvbsuboverlay")
+        PipelineSupport::widenSubtitleRegionsFor(element);
     else if (name.startsWith("avdec_") && PipelineSupport::hasProperty(element, "output-corrupt"))
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
         // key frame: the last good one stays instead.
