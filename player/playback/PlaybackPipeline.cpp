@@ -50,8 +50,7 @@ PlaybackPipeline::PlaybackPipeline(std::unique_ptr<PlaybackInput> input, PlayerO
     : m_input(std::move(input)), m_options(std::move(options)), m_thread(thread), m_events(std::move(events)),
       m_adopted(bool(m_events.pictureWaiting)), m_pictures([this] { pictureWaiting(); }) {}
 
-PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread,
-                                   Events events)
+PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events)
     : PlaybackPipeline(std::make_unique<AddressInput>(std::move(uri), options), options, &thread,
                        std::move(events)) {}
 
@@ -110,8 +109,7 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
         G_OBJECT(playbin), [](gpointer, GObject *) { --s_live; }, nullptr);
     if (!m_input->prepare(playbin)) {
         GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_FAILED, "input not ready");
-        finished(
-            GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
+        finished(GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
         g_error_free(error);
         return;
     }
