@@ -1,6 +1,7 @@
 #include "player/playback/PipelineSupport.h"
 
 #include "player/playback/SoundOutput.h"
+#include "player/playback/SubtitleRegions.h"
 
 #include <QByteArray>
 
@@ -65,6 +66,26 @@ int playbinTrack(GstElement *playbin, StreamTrack::Kind kind, const QString &id)
 
 bool hasProperty(GstElement *element, const char *name) {
     return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
+}
+
+void widenSubtitleRegionsFor(GstElement *overlay) {
+    GstPad *pages = gst_element_get_static_pad(overlay, "text_sink");
+    if (!pages)
+        return;
+    gst_pad_add_probe(
+        pages, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad *, GstPadProbeInfo *info, gpointer) {
+            GstBuffer *page = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
+            GST_PAD_PROBE_INFO_DATA(info) = page;
+            GstMapInfo map;
+            if (gst_buffer_map(page, &map, GST_MAP_READWRITE)) {
+                SubtitleRegions::widen(map.data, map.size);
+                gst_buffer_unmap(page, &map);
+            }
+            return GST_PAD_PROBE_OK;
+        },
+        nullptr, nullptr);
+    gst_object_unref(pages);
 }
 
 void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data) {

@@ -27,6 +27,10 @@ int playbinTrack(GstElement *playbin, StreamTrack::Kind kind, const QString &id)
 
 bool hasProperty(GstElement *element, const char *name);
 
+// Widens the regions of every DVB subtitle page before overlay (a dvbsuboverlay) decodes it, so
+// that it draws regions whose lines fill their width whole (SubtitleRegions).
+void widenSubtitleRegionsFor(GstElement *overlay);
+
 // Sends every message of pipeline's bus to handler on the thread that posts it (null: none).
 void setBusSyncHandler(GstElement *pipeline, GstBusSyncHandler handler, gpointer data);
 

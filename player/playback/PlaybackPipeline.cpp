@@ -333,6 +333,8 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
         StreamLatency::startEarly(element);
     else if (name == "tsdemux")
         g_object_set(element, "latency", gint(kTsDemuxLatencyMs), nullptr);
+    else if (name == "dvbsuboverlay")
+        PipelineSupport::widenSubtitleRegionsFor(element);
     else if (name.startsWith("avdec_") && PipelineSupport::hasProperty(element, "output-corrupt"))
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
         // key frame: the last good one stays instead.

@@ -59,18 +59,34 @@ protected:
 
     static bool hears(int tone) { return std::abs(PitchSink::pitch() - tone) < 60; }
 
-    // Pixels of the French subtitles' yellow in the bottom of the picture, wherever it is shown.
-    int yellowPixels() const {
+    struct Yellow {
+        int pixels = 0;
+        int rows = 0;
+        int height = 0;
+    };
+    // The French subtitles' yellow in the bottom of the picture, wherever it is shown: how much of
+    // it, and on how many rows.
+    Yellow yellow() const {
         const QImage picture = grabWidget(form1->vlc);
-        int count = 0;
-        for (int y = picture.height() * 7 / 10; y < picture.height(); y += 2)
+        Yellow seen{0, 0, picture.height()};
+        for (int y = picture.height() * 7 / 10; y < picture.height(); ++y) {
+            int inRow = 0;
             for (int x = 0; x < picture.width(); x += 2) {
-                const QColor seen = picture.pixelColor(x, y);
-                count += seen.red() > 200 && seen.green() > 200 && seen.blue() < 90;
+                const QColor pixel = picture.pixelColor(x, y);
+                inRow += pixel.red() > 200 && pixel.green() > 200 && pixel.blue() < 90;
             }
-        return count;
+            seen.pixels += inRow;
+            seen.rows += inRow > 0;
+        }
+        return seen;
     }
-    bool showsSubtitles() const { return yellowPixels() > 30; }
+    bool showsSubtitles() const { return yellow().pixels > 60; }
+    // The whole line, not a row of dots along its top: the box's letters stand a twentieth of the
+    // picture high, their yellow on at least a fiftieth of its rows.
+    bool showsWholeSubtitles() const {
+        const Yellow seen = yellow();
+        return seen.pixels > 60 && seen.rows * 50 >= seen.height;
+    }
     // Watched over more than one period of the box's subtitles.
     bool subtitlesStayAway() const {
         return !waitUntil([&] { return showsSubtitles(); }, (kSubtitlePeriodSeconds + 1) * 1000, 100);
@@ -144,7 +160,8 @@ TEST_F(TrackMenusTest,
 
     entry("SousTitres1", "Français (malentendants)")->trigger();
     EXPECT_EQ(checked("SousTitres1"), "Français (malentendants)");
-    ASSERT_TRUE(waitUntil([&] { return showsSubtitles(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return showsWholeSubtitles(); }, 10000))
+        << yellow().rows << " rows of " << yellow().height;
     keepShot("subtitles-window");
     // Each line shows for its time only.
     EXPECT_TRUE(waitUntil([&] { return !showsSubtitles(); }, kSubtitlePeriodSeconds * 1000, 50));
@@ -153,7 +170,8 @@ TEST_F(TrackMenusTest,
     hideMenus("SousTitres1");
 
     form1->pictureCommands()->setFullScreen(true);
-    ASSERT_TRUE(waitUntil([&] { return form1->vlc->width() > 1000 && showsSubtitles(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return form1->vlc->width() > 1000 && showsWholeSubtitles(); }, 10000))
+        << yellow().rows << " rows of " << yellow().height;
     keepShot("subtitles-full-screen");
     form1->pictureCommands()->setFullScreen(false);
 

@@ -1,7 +1,6 @@
 #include "settopbox/TrackStreams.h"
 
 #include "settopbox/ProgramTableMarks.h"
-#include "settopbox/SubtitleRegions.h"
 
 namespace halcyon::settopbox {
 
@@ -36,17 +35,6 @@ GstPadProbeReturn onSubtitlePage(GstPad *pad, GstPadProbeInfo *info, gpointer) {
         return GST_PAD_PROBE_OK;
     gst_pad_send_event(pad, gst_event_new_gap(GST_BUFFER_PTS(buffer), GST_BUFFER_DURATION(buffer)));
     return GST_PAD_PROBE_DROP;
-}
-
-GstPadProbeReturn onSubtitleEncoded(GstPad *, GstPadProbeInfo *info, gpointer) {
-    GstBuffer *page = gst_buffer_make_writable(GST_PAD_PROBE_INFO_BUFFER(info));
-    GST_PAD_PROBE_INFO_DATA(info) = page;
-    GstMapInfo map;
-    if (gst_buffer_map(page, &map, GST_MAP_READWRITE)) {
-        widenSubtitleRegions(map.data, map.size);
-        gst_buffer_unmap(page, &map);
-    }
-    return GST_PAD_PROBE_OK;
 }
 
 bool bufferHoldsProgramTable(GstBuffer *buffer) {
@@ -131,8 +119,6 @@ void runTracks(GstElement *pipeline, const std::vector<BoxTrack> &tracks) {
                 gst_object_unref(overlay);
             }
             probe(pipeline, subtitleEncoderName(pid), "sink", GST_PAD_PROBE_TYPE_BUFFER, &onSubtitlePage,
-                  nullptr, nullptr);
-            probe(pipeline, subtitleEncoderName(pid), "src", GST_PAD_PROBE_TYPE_BUFFER, &onSubtitleEncoded,
                   nullptr, nullptr);
         }
         ++pid;
