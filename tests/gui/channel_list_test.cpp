@@ -31,7 +31,7 @@ protected:
 };
 
 // More rows than the list shows at once; only the first few are ever tuned.
-class LongListTest : public ChannelListTest {
+class ManyRowsListTest : public ChannelListTest {
 protected:
     QList<int> playlistChannels() const override {
         QList<int> channels;
@@ -122,7 +122,7 @@ TEST_F(ChannelListTest, OnlyTheNamesShowOverThePicture) {
 
 TEST_F(ChannelListTest, PressOfAnyButtonOnTheBackgroundDragsTheList) {
     showList();
-    for (const auto &[xButton, button] : {std::pair{1, Qt::LeftButton}, std::pair{3, Qt::RightButton}}) {
+    for (const auto &[xButton, button] : {std::pair{3, Qt::RightButton}, std::pair{1, Qt::LeftButton}}) {
         SCOPED_TRACE(xButton);
         // Just right of the list box: the window's own background, outside the list.
         const QPoint start = form2->mapToGlobal(QPoint(219, 340));
@@ -163,7 +163,7 @@ TEST_F(ChannelListTest, AnotherDesktopAndBackLeaveTheListWhereItWasAndShown) {
     EXPECT_FALSE(form2->isVisible());
 }
 
-TEST_F(LongListTest, MoreRowsThanFitShowAScrollBar) {
+TEST_F(ManyRowsListTest, MoreRowsThanFitShowAScrollBar) {
     showList();
     QScrollBar *bar = form2->ListBox1->verticalScrollBar();
     ASSERT_TRUE(waitUntil([&] { return bar->isVisible(); }, 5000)) << "no scroll bar";

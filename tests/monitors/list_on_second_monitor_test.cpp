@@ -64,7 +64,7 @@ TEST_F(SecondMonitorTest, TheRightEdgeOfTheWindowsOwnMonitorBringsTheListUpAsIts
     ASSERT_TRUE(movePointer(QPoint(monitor.right() - 4, form1->y() + 200), form1->Image1,
                             SIGNAL(mouseMoved(QPoint))));
     ASSERT_TRUE(waitUntil([&] { return form2->isVisible() && form2->isActiveWindow(); }, 5000));
-    EXPECT_EQ(form2->pos(), form1->pos() + QPoint(392, 35));
+    EXPECT_TRUE(waitUntil([&] { return form2->pos() == form1->pos() + QPoint(392, 35); }, 5000));
     EXPECT_EQ(form1->Image5->tag(), 1);
     EXPECT_TRUE(waitUntil([&] { return listTopRowOnScreen(); }, 5000));
     keepShot(screenshotRoot(), "second-monitor-list");
@@ -87,7 +87,7 @@ TEST_F(SecondMonitorTest, TheRightEdgeOfTheWindowsOwnMonitorBringsTheListUpAsIts
     ASSERT_TRUE(movePointer(QPoint(monitor.right() - 2, monitor.center().y()), fullScreen,
                             SIGNAL(pointerMovedTo(QPoint))));
     ASSERT_TRUE(waitUntil([&] { return form2->isVisible(); }, 5000));
-    EXPECT_EQ(form2->frameGeometry().right(), monitor.right());
+    EXPECT_TRUE(waitUntil([&] { return form2->frameGeometry().right() == monitor.right(); }, 5000));
     EXPECT_TRUE(waitUntil([&] { return listTopRowOnScreen(); }, 5000)) << "the list is not over the picture";
     keepShot(screenshotRoot(), "second-monitor-full-screen-list");
     form1->pictureCommands()->setFullScreen(false);
