@@ -18,9 +18,9 @@ protected:
         form1->Image5Click();
         ASSERT_TRUE(waitUntil([&] { return form2->isVisible() && form2->isActiveWindow(); }, 5000));
     }
-    static bool switchDesktop(int desktop) {
+    static bool xdotool(const QStringList &arguments) {
         bool ok = false;
-        childprocess::runToEnd({"xdotool", "set_desktop", QString::number(desktop)}, 10000, &ok);
+        childprocess::runToEnd(QStringList{"xdotool"} + arguments, 10000, &ok);
         return ok;
     }
 };
@@ -144,20 +144,29 @@ TEST_F(ChannelListTest, PressOfAnyButtonOnTheBackgroundDragsTheList) {
     }
 }
 
-TEST_F(ChannelListTest, AnotherDesktopAndBackLeaveTheListWhereItWasAndShown) {
+TEST_F(ChannelListTest, TheWindowManagerHidingAndShowingItLeavesItWhereItWasAndShown) {
     showList();
     const QPoint placed = form2->pos() + QPoint(-120, 40);
     form2->move(placed);
     ASSERT_TRUE(waitUntil([&] { return form2->pos() == placed; }, 5000));
     QSignalSpy hidden(form2.get(), &TForm2::hidden);
     QSignalSpy shown(form2.get(), &TForm2::shown);
-    ASSERT_TRUE(switchDesktop(1));
-    ASSERT_TRUE(waitUntil([&] { return !form2->windowHandle()->isExposed(); }, 5000));
-    ASSERT_TRUE(switchDesktop(0));
-    ASSERT_TRUE(waitUntil([&] { return form2->windowHandle()->isExposed(); }, 5000));
-    EXPECT_EQ(form2->pos(), placed);
-    EXPECT_EQ(form1->Image5->tag(), 1);
-    EXPECT_EQ(hidden.count() + shown.count(), 0);
+    // Another desktop and back; then minimised by the window manager and brought back.
+    const QString list = QString::number(form2->winId());
+    const QList<std::pair<QStringList, QStringList>> hideAndShow{
+        {{"set_desktop", "1"}, {"set_desktop", "0"}},
+        {{"windowminimize", list}, {"windowactivate", "--sync", list}},
+    };
+    for (const auto &[hide, show] : hideAndShow) {
+        SCOPED_TRACE(hide.first().toStdString());
+        ASSERT_TRUE(xdotool(hide));
+        ASSERT_TRUE(waitUntil([&] { return !form2->windowHandle()->isExposed(); }, 5000));
+        ASSERT_TRUE(xdotool(show));
+        ASSERT_TRUE(waitUntil([&] { return form2->windowHandle()->isExposed(); }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return form2->pos() == placed; }, 5000)) << "the list was moved";
+        EXPECT_EQ(form1->Image5->tag(), 1);
+        EXPECT_EQ(hidden.count() + shown.count(), 0);
+    }
     // The list button still hides it at the first click.
     form1->Image5Click();
     EXPECT_FALSE(form2->isVisible());

@@ -14,9 +14,12 @@ class ListInFullScreenTest : public PlayerWindowFixture {
 protected:
     FullScreenView *fullScreen() const { return form1->pictureCommands()->fullScreen(); }
 
-    // The first channel name is painted on the screen, over the picture.
+    // The first channel name is painted on the screen, over the picture filling it.
     bool listNamesOnScreen() const {
         const QImage shot = screenshotRoot();
+        const QPoint besideList = form2->mapToGlobal(QPoint(-60, 100));
+        if (!looksLikeChannel(averageColour(shot, QRect(besideList, QSize(20, 20))), 201))
+            return false;
         const QPoint row = form2->mapToGlobal(QPoint(12, 8));
         for (int x = row.x(); x < row.x() + 120; ++x)
             if (colourNear(shot.pixel(x, row.y()), qRgb(255, 255, 255), 30))
