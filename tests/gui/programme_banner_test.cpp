@@ -36,8 +36,7 @@ protected:
 };
 
 TEST_F(ProgrammeBannerTest, TheBannerShowsNowAndNextAndFollowsTheProgrammeWhenItChanges) {
-    ASSERT_TRUE(waitUntil([&] { return form2->programmeGuide().hasGuide(); }, 20000))
-        << "the box's guide was not read";
+    ASSERT_TRUE(waitUntil([&] { return form2->programmeGuide().hasGuide(); }, 20000)) << "the box's guide was not read";
     form2->ListBox1->setCurrentRow(0);
     form2->ListBox1Click();
     ASSERT_TRUE(waitForChannel(201));
