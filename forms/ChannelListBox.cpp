@@ -1,6 +1,8 @@
 #include "forms/ChannelListBox.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -67,6 +69,16 @@ void ChannelListBox::focusInEvent(QFocusEvent *event) {
         clearSelection();
     }
     m_fromCode = false;
+}
+
+void ChannelListBox::keyPressEvent(QKeyEvent *event) {
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    const int key = event->key();
+    if (m_pictureKeysTarget && plain && (key == Qt::Key_F || key == Qt::Key_F11 || key == Qt::Key_Escape)) {
+        QCoreApplication::sendEvent(m_pictureKeysTarget, event);
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 bool ChannelListBox::viewportEvent(QEvent *event) {

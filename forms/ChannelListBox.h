@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QListWidget>
+#include <QPointer>
 
 // The channel list box. It tells a change of selection made by the user (mouse, arrows,
 // paging, typed row text) from one made by the program, and keeps "no row" selected when it
@@ -13,6 +14,9 @@ public:
     // Selects a row without reporting it as the user's choice. An index outside the rows is
     // refused and leaves the selection as it was.
     void selectRowFromCode(int row);
+    // F, F11 and Escape switch full screen wherever the focus is: the list hands them to target
+    // rather than taking them as typed row text.
+    void setPictureKeysTarget(QObject *target) { m_pictureKeysTarget = target; }
 
 signals:
     void selectionChangedByUser(int row);
@@ -20,8 +24,10 @@ signals:
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
 private:
     bool m_fromCode = false;
+    QPointer<QObject> m_pictureKeysTarget;
 };

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -67,8 +68,10 @@ void FullScreenView::leave() {
 }
 
 bool FullScreenView::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == m_picture && event->type() == QEvent::MouseMove)
+    if (watched == m_picture && event->type() == QEvent::MouseMove) {
         pointerMoved();
+        emit pointerMovedTo(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+    }
     return false;
 }
 

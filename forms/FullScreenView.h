@@ -27,6 +27,8 @@ public:
 signals:
     // Entered or left; the picture is in its new place.
     void activeChanged(bool active);
+    // The pointer moved over the picture, to this place on the screen.
+    void pointerMovedTo(const QPoint &globalPos);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -47,7 +47,8 @@ void PictureCommands::showCurrentBanner() {
 void PictureCommands::showBanner(const QString &rowText) {
     const ChannelTitle title = channelTitle(rowText);
     m_picture->showBanner(
-        {title.number, title.name, m_list ? m_list->programmesOfRow(m_list->ListBox1->currentRow()) : ChannelProgrammes()});
+        {title.number, title.name,
+         m_list ? m_list->programmesOfRow(m_list->ListBox1->currentRow()) : ChannelProgrammes()});
 }
 
 bool PictureCommands::eventFilter(QObject *watched, QEvent *event) {

@@ -50,6 +50,9 @@ TForm1::~TForm1() = default;
 void TForm1::setListWindow(TForm2 *list) {
     m_list = list;
     m_pictureCommands->setListWindow(list);
+    // Full screen and its keys belong to the picture, also while the list has the focus.
+    if (list)
+        list->ListBox1->setPictureKeysTarget(vlc);
 }
 void TForm1::setAboutWindow(QWidget *about) {
     m_about = about;
@@ -147,12 +150,10 @@ void TForm1::setupDescription() {
 
     setupMenu();
     m_pictureCommands = new PictureCommands(vlc, this, PopupMenu1, this);
-    connect(m_pictureCommands->fullScreen(), &FullScreenView::activeChanged, this, [this] {
-        if (m_list && m_list->isVisible()) {
-            placeListWindow();
-            m_list->raise();
-        }
-    });
+    connect(m_pictureCommands->fullScreen(), &FullScreenView::activeChanged, this,
+            &TForm1::fullScreenChanged);
+    connect(m_pictureCommands->fullScreen(), &FullScreenView::pointerMovedTo, this,
+            [this](const QPoint &pos) { pointerMovedOver(pos, m_pictureCommands->fullScreen()->screen()); });
     SkTranspaMoveForm1->Loaded();
 }
 
@@ -229,22 +230,29 @@ void TForm1::Image5Click() {
     if (Image5->tag() == 1) {
         m_list->hide();
     } else {
-        m_list->show();
-        m_list->raise();
-        m_list->activateWindow();
+        showListWindow();
         m_list->ListBox1->setFocus();
     }
 }
 
+void TForm1::showListWindow() {
+    m_list->show();
+    m_list->raise();
+    m_list->activateWindow();
+}
+
 void TForm1::Image1MouseMove(const QPoint &pos) {
-    // Within ten pixels of the screen's right edge the list slides in, as the list button shows it.
-    const QScreen *screen = QGuiApplication::primaryScreen();
+    pointerMovedOver(Image1->mapToGlobal(pos), screen());
+}
+
+void TForm1::pointerMovedOver(const QPoint &globalPos, const QScreen *screen) {
+    // Within ten pixels of the right edge of the screen the picture is on, the list comes up as the
+    // list button brings it, shown or not, only without asking for the focus itself.
     if (!m_list || !screen)
         return;
-    if (Image1->mapToGlobal(pos).x() > screen->geometry().width() - 10 && !m_list->isVisible()) {
-        m_list->show();
-        m_list->raise();
-    }
+    const QRect area = screen->geometry();
+    if (globalPos.x() > area.x() + area.width() - 10)
+        showListWindow();
 }
 
 void TForm1::Timer1Timer() {
@@ -332,6 +340,18 @@ void TForm1::placeListWindow() {
     const QRect screen = m_pictureCommands->fullScreen()->geometry();
     m_list->move(screen.right() + 1 - m_list->width(),
                  screen.top() + (screen.height() - m_list->height()) / 2);
+}
+
+void TForm1::fullScreenChanged(bool active) {
+    if (!m_list)
+        return;
+    // The list stays above the window the picture is in: a window manager keeps a full-screen
+    // window above every other but those that belong to it.
+    m_list->setAboveWindow(active ? m_pictureCommands->fullScreen() : nullptr);
+    if (m_list->isVisible()) {
+        placeListWindow();
+        m_list->raise();
+    }
 }
 
 void TForm1::showChannelBanner(const QString &rowText) {

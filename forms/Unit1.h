@@ -8,6 +8,7 @@ class QLabel;
 class QMenu;
 class QAction;
 class QTimer;
+class QScreen;
 class TImage;
 class TVLCPlugin;
 class TSkTranspaMoveForm;
@@ -99,6 +100,11 @@ private:
     int stepsOfKey(int key);
     // Where the list goes when it is shown: beside the picture, or at the screen's right edge.
     void placeListWindow();
+    // Shows the list window, brings it to the front and activates it, shown or not.
+    void showListWindow();
+    // The pointer moved to globalPos over the picture or the skin, shown on screen.
+    void pointerMovedOver(const QPoint &globalPos, const QScreen *screen);
+    void fullScreenChanged(bool active);
     PictureCommands *m_pictureCommands = nullptr;
     TrackMenus *m_trackMenus = nullptr;
     KeyStateTracker *m_keys = nullptr;

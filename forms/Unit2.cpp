@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 TForm2::TForm2(PlayerControl &player, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player) {
@@ -49,8 +50,9 @@ void TForm2::setupDescription() {
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(8, 0, 209, 325);
     ListBox1->setFrameShape(QFrame::NoFrame);
+    // As a list box: a vertical scroll bar once there are more rows than fit, never a horizontal one.
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QFont listFont(QStringLiteral("Arial"));
     listFont.setPixelSize(13);
     listFont.setBold(true);
@@ -157,14 +159,35 @@ void TForm2::Button2Click() {
     }
 }
 
+// The window system hides and shows the window again on its own (another desktop, a minimised
+// owner): that is no showing or hiding of the list, which stays where it is and keeps its button.
 void TForm2::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    FormShow();
+    if (!event->spontaneous() && !m_restacking)
+        FormShow();
 }
 
 void TForm2::hideEvent(QHideEvent *event) {
     QWidget::hideEvent(event);
-    FormHide();
+    if (!event->spontaneous() && !m_restacking)
+        FormHide();
+}
+
+void TForm2::setAboveWindow(QWidget *window) {
+    if (!windowHandle())
+        create();
+    QWindow *above = window ? window->windowHandle() : nullptr;
+    if (windowHandle()->transientParent() == above)
+        return;
+    // The window system reads whom a window belongs to when it is mapped: a shown list is mapped anew.
+    const bool shown = isVisible();
+    m_restacking = true;
+    if (shown)
+        hide();
+    windowHandle()->setTransientParent(above);
+    if (shown)
+        show();
+    m_restacking = false;
 }
 
 void TForm2::mousePressEvent(QMouseEvent *event) {
@@ -181,7 +204,7 @@ void TForm2::FormHide() {
 }
 
 void TForm2::FormMouseDown(QMouseEvent *event) {
-    WindowDrag::start(this, event->globalPosition().toPoint());
+    WindowDrag::start(this, event->globalPosition().toPoint(), event->button());
 }
 
 void TForm2::scheduleMaskUpdate() {

@@ -32,6 +32,9 @@ public:
     const Playlist &PlaylistLines() const { return m_playlist; }
     // The selected row's stream address; throws when there is none (see Playlist::addressOfRow).
     QByteArray addressOfSelectedRow() const;
+    // Keeps the list above window (its own window manager's rule for windows that belong to
+    // another), or above none in particular with nullptr.
+    void setAboveWindow(QWidget *window);
     // The guide the playlist names, fetched from FormCreate on; it knows nothing without one.
     ProgrammeGuide &programmeGuide() { return m_programmeGuide; }
     // The row's programmes in the guide (by its tvg-id); empty when unknown.
@@ -69,4 +72,6 @@ private:
     ProgrammeGuide m_programmeGuide;
     bool m_maskPending = false;
     bool m_grabbing = false;
+    // Hidden and shown again only to be stacked anew: not the user's hiding and showing.
+    bool m_restacking = false;
 };

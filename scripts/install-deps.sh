@@ -25,7 +25,7 @@ PACKAGES=(
     # an independent RTSP server for the tests
     rtsp-server-perl
     # tests and demo
-    googletest libgmock-dev xvfb openbox xdotool x11-utils imagemagick ffmpeg python3
+    googletest libgmock-dev xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick ffmpeg python3
     # a private session bus and the desktop's media controls, for the tests
     dbus playerctl
     # packaging (scripts/package.sh) and the checks of the installed program

@@ -10,8 +10,9 @@ namespace {
 constexpr int kStartDistance = 3;
 } // namespace
 
-ManualWindowMove::ManualWindowMove(QWidget *window, const QPoint &globalPressPos)
-    : QObject(window), m_window(window), m_pressPos(globalPressPos), m_windowPos(window->pos()) {
+ManualWindowMove::ManualWindowMove(QWidget *window, const QPoint &globalPressPos, Qt::MouseButton button)
+    : QObject(window), m_window(window), m_pressPos(globalPressPos), m_windowPos(window->pos()),
+      m_button(button) {
     // The press's implicit grab keeps the moves coming to this window however fast the
     // pointer leaves it, so watching the application's events is enough.
     QCoreApplication::instance()->installEventFilter(this);
@@ -27,11 +28,11 @@ bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
         return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
     if (type == QEvent::MouseButtonRelease) {
-        if (mouse->button() == Qt::LeftButton)
+        if (mouse->button() == m_button)
             finish();
         return false;
     }
-    if (!(mouse->buttons() & Qt::LeftButton)) {
+    if (!(mouse->buttons() & m_button)) {
         finish();
         return false;
     }
@@ -40,8 +41,10 @@ bool ManualWindowMove::eventFilter(QObject *watched, QEvent *event) {
         if (offset.manhattanLength() < kStartDistance)
             return true;
         m_moving = true;
-        // Without a window manager the platform refuses the system move.
-        if (QWindow *handle = m_window->windowHandle(); handle && handle->startSystemMove()) {
+        // Without a window manager the platform refuses the system move. It is asked for the left
+        // button only: the window manager's move ends at that button's release.
+        QWindow *handle = m_window->windowHandle();
+        if (m_button == Qt::LeftButton && handle && handle->startSystemMove()) {
             finish();
             return true;
         }

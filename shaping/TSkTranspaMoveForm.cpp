@@ -29,10 +29,20 @@ TSkTranspaMoveForm::~TSkTranspaMoveForm() {
 
 void TSkTranspaMoveForm::setImageLinked(ShapingImage *image) {
     disconnect(m_imageRemoval);
+    if (m_imageWidget)
+        m_imageWidget->removeEventFilter(this);
     m_imageLinked = image;
+    m_imageWidget = image ? image->widget() : nullptr;
     if (!image)
         return;
-    m_imageRemoval = connect(image->widget(), &QObject::destroyed, this, [this] { setImageLinked(nullptr); });
+    m_imageRemoval = connect(m_imageWidget, &QObject::destroyed, this, [this] {
+        // What is left of the image is no longer one: forget it before unlinking.
+        m_imageWidget = nullptr;
+        setImageLinked(nullptr);
+    });
+    // An image taken off the form is removed from it as surely as one destroyed.
+    m_imageOnForm = isOnForm(m_imageWidget);
+    m_imageWidget->installEventFilter(this);
     if (m_loading)
         return;
 
@@ -93,7 +103,7 @@ void TSkTranspaMoveForm::writeComponents(qint32 colour) {
 }
 
 QWidget *TSkTranspaMoveForm::linkedWidget() const {
-    return m_imageLinked ? m_imageLinked->widget() : nullptr;
+    return m_imageWidget;
 }
 
 QPoint TSkTranspaMoveForm::imagePosition() const {
@@ -118,7 +128,23 @@ void TSkTranspaMoveForm::RebuildRegion() {
     emit regionRebuilt();
 }
 
+bool TSkTranspaMoveForm::isOnForm(const QWidget *widget) const {
+    return widget == m_form || m_form->isAncestorOf(widget);
+}
+
+void TSkTranspaMoveForm::imageParentChanged() {
+    const bool onForm = isOnForm(linkedWidget());
+    if (m_imageOnForm && !onForm)
+        setImageLinked(nullptr);
+    else
+        m_imageOnForm = onForm;
+}
+
 bool TSkTranspaMoveForm::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::ParentChange && m_imageLinked && watched == linkedWidget()) {
+        imageParentChanged();
+        return false;
+    }
     if (event->type() != QEvent::MouseButtonPress || s_hooks.isEmpty() || s_hooks.last() != this)
         return false;
     return MessageHook(watched, static_cast<QMouseEvent *>(event));

@@ -28,7 +28,7 @@ public:
     explicit TSkTranspaMoveForm(QWidget *owner, Creation creation = Creation::ByCode);
     ~TSkTranspaMoveForm() override;
 
-    // The image the form is cut to; null once that image is gone.
+    // The image the form is cut to; null once that image is destroyed or taken off the form.
     ShapingImage *ImageLinked() const { return m_imageLinked; }
     void setImageLinked(ShapingImage *image);
     bool Transparent() const { return m_transparent; }
@@ -61,6 +61,8 @@ private:
     bool isOnOtherImage(const QPoint &formPos) const;
     void writeComponents(qint32 colour);
     QPoint imagePosition() const;
+    bool isOnForm(const QWidget *widget) const;
+    void imageParentChanged();
 
     ShapingImage *m_imageLinked = nullptr;
     QWidget *linkedWidget() const;
@@ -74,6 +76,8 @@ private:
     bool FLoaded = false;
     bool m_loading;
     QMetaObject::Connection m_imageRemoval;
+    bool m_imageOnForm = false;
+    QWidget *m_imageWidget = nullptr;
 
     // The application has one hook: the component created last, then the one before it.
     static inline QList<TSkTranspaMoveForm *> s_hooks;

@@ -4,6 +4,9 @@
 #include "PlayerWindowFixture.h"
 #include "support/Xdo.h"
 
+#include "support/ChildProcess.h"
+
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,11 +18,27 @@ protected:
         form1->Image5Click();
         ASSERT_TRUE(waitUntil([&] { return form2->isVisible() && form2->isActiveWindow(); }, 5000));
     }
+    static bool xdotool(const QStringList &arguments) {
+        bool ok = false;
+        childprocess::runToEnd(QStringList{"xdotool"} + arguments, 10000, &ok);
+        return ok;
+    }
 };
 
 class EmptyListTest : public PlayerWindowFixture {
 protected:
     QList<int> playlistChannels() const override { return {}; }
+};
+
+// More rows than the list shows at once; only the first few are ever tuned.
+class ManyRowsListTest : public ChannelListTest {
+protected:
+    QList<int> playlistChannels() const override {
+        QList<int> channels;
+        for (int channel = 201; channel <= 240; ++channel)
+            channels << channel;
+        return channels;
+    }
 };
 
 TEST_F(ChannelListTest, EveryKeyboardChangeRunsTheClickOnceAndNothingElseDoes) {
@@ -83,6 +102,7 @@ TEST_F(ChannelListTest, OnlyTheNamesShowOverThePicture) {
     const QPoint below = form2->mapToGlobal(QPoint(150, 200));
     ASSERT_TRUE(waitUntil([&] { return looksLikeChannel(screenshotRoot().pixel(below), 201); }, 5000))
         << "the list's black background is not see-through";
+    EXPECT_FALSE(form2->ListBox1->verticalScrollBar()->isVisible()) << "three rows fit without one";
     // The names themselves are white.
     const QImage shot = screenshotRoot();
     const QRect firstRow(form2->ListBox1->mapToGlobal(QPoint(0, 0)), QSize(150, 16));
@@ -100,25 +120,70 @@ TEST_F(ChannelListTest, OnlyTheNamesShowOverThePicture) {
         << "the selection bar is not on screen";
 }
 
-TEST_F(ChannelListTest, PressOnTheBackgroundDragsTheList) {
+TEST_F(ChannelListTest, PressOfAnyButtonOnTheBackgroundDragsTheList) {
     showList();
-    // Just right of the list box: the window's own background, outside the list.
-    const QPoint start = form2->mapToGlobal(QPoint(219, 340));
-    const QPoint before = form2->pos();
-    // The background is keyed out, so the X press lands on the window below; the list window is
-    // handed the press directly while the button is really down.
-    ASSERT_TRUE(xdo::mouseMove(start.x(), start.y()));
-    ASSERT_TRUE(xdo::mouseDown());
-    QTest::qWait(100);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(219, 340), QPointF(start), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form2.get(), &press);
-    ASSERT_TRUE(xdo::mouseMove(start.x() + 40, start.y() + 30));
-    QTest::qWait(100);
-    ASSERT_TRUE(xdo::mouseMove(start.x() + 60, start.y() + 50));
-    QTest::qWait(100);
-    ASSERT_TRUE(xdo::mouseUp());
-    EXPECT_TRUE(waitUntil([&] { return form2->pos() != before; }, 5000)) << "the list did not move";
+    for (const auto &[xButton, button] : {std::pair{3, Qt::RightButton}, std::pair{1, Qt::LeftButton}}) {
+        SCOPED_TRACE(xButton);
+        // Just right of the list box: the window's own background, outside the list.
+        const QPoint start = form2->mapToGlobal(QPoint(219, 340));
+        const QPoint before = form2->pos();
+        // The background is keyed out, so the X press lands on the window below; the list window is
+        // handed the press directly while the button is really down.
+        ASSERT_TRUE(xdo::mouseMove(start.x(), start.y()));
+        ASSERT_TRUE(xdo::mouseDown(xButton));
+        QTest::qWait(100);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(219, 340), QPointF(start), button, button,
+                          Qt::NoModifier);
+        QApplication::sendEvent(form2.get(), &press);
+        ASSERT_TRUE(xdo::mouseMove(start.x() - 40, start.y() - 30));
+        QTest::qWait(100);
+        ASSERT_TRUE(xdo::mouseMove(start.x() - 60, start.y() - 50));
+        QTest::qWait(100);
+        ASSERT_TRUE(xdo::mouseUp(xButton));
+        EXPECT_TRUE(waitUntil([&] { return form2->pos() != before; }, 5000)) << "the list did not move";
+    }
+}
+
+TEST_F(ChannelListTest, TheWindowManagerHidingAndShowingItLeavesItWhereItWasAndShown) {
+    showList();
+    const QPoint placed = form2->pos() + QPoint(-120, 40);
+    form2->move(placed);
+    ASSERT_TRUE(waitUntil([&] { return form2->pos() == placed; }, 5000));
+    QSignalSpy hidden(form2.get(), &TForm2::hidden);
+    QSignalSpy shown(form2.get(), &TForm2::shown);
+    // Another desktop and back; then minimised by the window manager and brought back.
+    const QString list = QString::number(form2->winId());
+    const QList<std::pair<QStringList, QStringList>> hideAndShow{
+        {{"set_desktop", "1"}, {"set_desktop", "0"}},
+        {{"windowminimize", list}, {"windowactivate", "--sync", list}},
+    };
+    for (const auto &[hide, show] : hideAndShow) {
+        SCOPED_TRACE(hide.first().toStdString());
+        ASSERT_TRUE(xdotool(hide));
+        ASSERT_TRUE(waitUntil([&] { return !form2->windowHandle()->isExposed(); }, 5000));
+        ASSERT_TRUE(xdotool(show));
+        ASSERT_TRUE(waitUntil([&] { return form2->windowHandle()->isExposed(); }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return form2->pos() == placed; }, 5000)) << "the list was moved";
+        EXPECT_EQ(form1->Image5->tag(), 1);
+        EXPECT_EQ(hidden.count() + shown.count(), 0);
+    }
+    // The list button still hides it at the first click.
+    form1->Image5Click();
+    EXPECT_FALSE(form2->isVisible());
+}
+
+TEST_F(ManyRowsListTest, MoreRowsThanFitShowAScrollBar) {
+    showList();
+    QScrollBar *bar = form2->ListBox1->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->isVisible(); }, 5000)) << "no scroll bar";
+    // It is on the screen, not keyed out with the black background.
+    const QPoint middle = bar->mapToGlobal(QPoint(bar->width() / 2, bar->height() / 2));
+    EXPECT_TRUE(waitUntil([&] { return (screenshotRoot().pixel(middle) & 0xFFFFFF) != 0; }, 5000));
+    keepShot(screenshotRoot(), "long-list");
+    // It scrolls the list to its last row.
+    bar->setValue(bar->maximum());
+    EXPECT_TRUE(form2->ListBox1->viewport()->rect().intersects(
+        form2->ListBox1->visualItemRect(form2->ListBox1->item(39))));
 }
 
 } // namespace

@@ -151,12 +151,26 @@ TEST(SkinShape, PickingAPixelMakesItsColourTheKey) {
     EXPECT_TRUE(sameArea(f.mask(), QRegion(4, 3, 40, 30)));
 }
 
-TEST(SkinShape, RemovingTheLinkedImageLeavesTheShapeAsItWas) {
+// Destroyed, or taken off the form (to no parent, or to another form): removed all the same.
+class RemovedImage : public ::testing::TestWithParam<int> {};
+
+TEST_P(RemovedImage, LeavesTheShapeAsItWas) {
     ShapedForm f;
     f.describe();
     f.component->Loaded();
     f.component->setTransparentColor(255);
-    delete f.image;
+    QWidget otherForm;
+    switch (GetParam()) {
+    case 0:
+        delete f.image;
+        break;
+    case 1:
+        f.image->setParent(nullptr);
+        break;
+    default:
+        f.image->setParent(&otherForm);
+        break;
+    }
     EXPECT_EQ(f.component->ImageLinked(), nullptr);
     QSignalSpy rebuilds(f.component, &TSkTranspaMoveForm::regionRebuilt);
     f.component->setTransparentColor(kGreyKey);
@@ -164,6 +178,19 @@ TEST(SkinShape, RemovingTheLinkedImageLeavesTheShapeAsItWas) {
     f.component->XYTransparentColor()->setY(1);
     EXPECT_EQ(rebuilds.count(), 0);
     EXPECT_TRUE(sameArea(f.mask(), f.expected(255)));
+    if (GetParam() == 1)
+        delete f.image;
+}
+
+INSTANTIATE_TEST_SUITE_P(SkinShape, RemovedImage, ::testing::Values(0, 1, 2));
+
+TEST(SkinShape, AnImageMovedWithinTheFormStaysLinked) {
+    ShapedForm f;
+    f.describe();
+    f.component->Loaded();
+    auto *panel = new QWidget(f.form.get());
+    f.image->setParent(panel);
+    EXPECT_EQ(f.component->ImageLinked(), f.image);
 }
 
 TEST(SkinShape, ReadingAPixelOfAnAnimationFailsAndChangesNoKey) {

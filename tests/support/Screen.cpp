@@ -75,3 +75,9 @@ bool looksLikeChannel(QRgb colour, int channel, int tolerance) {
     }
     return true;
 }
+
+void keepShot(const QImage &image, const char *name) {
+    const QString folder = qEnvironmentVariable("HALCYON_TEST_SHOTS");
+    if (!folder.isEmpty())
+        image.save(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}

@@ -20,3 +20,7 @@ bool looksLikeChannel(QRgb colour, int channel, int tolerance = 40);
 // The channel among candidates whose picture has this background, or 0 when none has.
 int channelOfColour(QRgb colour, const QList<int> &candidates, int tolerance = 40);
 QRgb channelRgb(int channel);
+
+// Keeps the picture as NAME.png in the folder HALCYON_TEST_SHOTS names, for a person to look at;
+// does nothing when it is not set.
+void keepShot(const QImage &image, const char *name);

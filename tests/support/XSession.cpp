@@ -21,9 +21,13 @@ XSession::~XSession() {
 bool XSession::start(bool withWindowManager) {
     // Xvfb writes its display number on descriptor 3 once it accepts connections. -noreset: the
     // server must outlive its last client; -ardelay: no auto-repeat while a test holds a key down.
+    QRect screen;
+    for (const QRect &monitor : m_monitors)
+        screen |= monitor;
+    const QString size = QStringLiteral("%1x%2x24").arg(screen.right() + 1).arg(screen.bottom() + 1);
     const QString number = QString::fromLatin1(
-        childprocess::spawnAndReadAnnouncement({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24",
-                                                "-nolisten", "tcp", "-noreset", "-ardelay", "30000"},
+        childprocess::spawnAndReadAnnouncement({"Xvfb", "-displayfd", "3", "-screen", "0", size, "-nolisten",
+                                                "tcp", "-noreset", "-ardelay", "30000"},
                                                kStartDeadlineMs, &m_server));
     if (number.isEmpty()) {
         m_error = QStringLiteral("Xvfb did not start");
@@ -33,7 +37,36 @@ bool XSession::start(bool withWindowManager) {
     m_display = QLatin1Char(':') + number;
     exportEnvironment();
     s_current = this;
+    if (m_monitors.size() > 1 && !divideIntoMonitors()) {
+        stop();
+        return false;
+    }
     return !withWindowManager || startWindowManager();
+}
+
+// RandR monitors on the one screen: programs and the window manager see a monitor each, as on a
+// desktop with two displays. The first takes over the screen's one output and so is the primary.
+bool XSession::divideIntoMonitors() {
+    for (int i = 0; i < m_monitors.size(); ++i) {
+        const QRect &m = m_monitors.at(i);
+        // Sizes in millimetres too; about 96 pixels per inch.
+        const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                                     .arg(m.width())
+                                     .arg(m.width() * 254 / 960)
+                                     .arg(m.height())
+                                     .arg(m.height() * 254 / 960)
+                                     .arg(m.x())
+                                     .arg(m.y());
+        bool ok = false;
+        childprocess::runToEnd({"xrandr", "--setmonitor", QStringLiteral("monitor%1").arg(i), geometry,
+                                i == 0 ? QStringLiteral("screen") : QStringLiteral("none")},
+                               kStartDeadlineMs, &ok);
+        if (!ok) {
+            m_error = QStringLiteral("xrandr could not add monitor %1").arg(i);
+            return false;
+        }
+    }
+    return true;
 }
 
 void XSession::exportEnvironment() {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QRect>
 #include <QString>
 
 #include <sys/types.h>
@@ -16,6 +17,10 @@ public:
     ~XSession();
     XSession(const XSession &) = delete;
     XSession &operator=(const XSession &) = delete;
+
+    // Monitors side by side on the one screen, the first one primary; call before start(). By
+    // default the screen is one 1280 x 1024 monitor.
+    void setMonitors(const QList<QRect> &monitors) { m_monitors = monitors; }
 
     // Starts the server, exports its environment into this process (children inherit it) and,
     // when asked, the window manager. On failure, the reason is in error().
@@ -37,10 +42,12 @@ public:
 
 private:
     bool windowManagerReady() const;
+    bool divideIntoMonitors();
     void exportEnvironment();
     void restoreEnvironment();
 
     QList<QPair<QByteArray, QByteArray>> m_savedEnvironment;
+    QList<QRect> m_monitors{QRect(0, 0, 1280, 1024)};
     pid_t m_server = -1;
     pid_t m_windowManager = -1;
     QString m_display;

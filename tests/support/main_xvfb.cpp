@@ -15,6 +15,10 @@ int main(int argc, char **argv) {
         return RUN_ALL_TESTS();
 
     XSession session;
+#ifdef TEST_TWO_MONITORS
+    // Two monitors side by side, the left one primary.
+    session.setMonitors({QRect(0, 0, 1280, 1024), QRect(1280, 0, 1280, 1024)});
+#endif
     if (!session.start()) {
         std::fprintf(stderr, "cannot start the test display: %s\n", qPrintable(session.error()));
         return 1;
