@@ -335,7 +335,7 @@ void TForm1::placeListWindow() {
 }
 
 void TForm1::showChannelBanner(const QString &rowText) {
-    m_pictureCommands->showBanner(rowText);
+    m_pictureCommands->channelChosen(rowText);
 }
 
 void TForm1::listWindowHidden() {
