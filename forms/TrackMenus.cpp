@@ -21,7 +21,8 @@ TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
 void TrackMenus::refresh() {
     const QStringList sounds = m_picture->soundTracks();
     m_soundEntry->setVisible(sounds.size() > 1);
-    fill(m_sound, m_soundGroup, sounds, m_picture->currentSound(), [this](int place) { m_picture->chooseSound(place); });
+    fill(m_sound, m_soundGroup, sounds, m_picture->currentSound(),
+         [this](int place) { m_picture->chooseSound(place); });
     QStringList subtitles = m_picture->subtitleTracks();
     m_subtitlesEntry->setVisible(!subtitles.isEmpty());
     m_separator->setVisible(m_soundEntry->isVisible() || m_subtitlesEntry->isVisible());
