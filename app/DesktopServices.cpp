@@ -1,6 +1,7 @@
 #include "app/DesktopServices.h"
 
 #include "app/PlayerMediaControls.h"
+#include "desktop/GlibSessionBus.h"
 #include "desktop/MprisService.h"
 #include "desktop/ScreenSaverInhibitor.h"
 #include "desktop/SessionBus.h"
@@ -18,6 +19,9 @@ constexpr int kLongestWaitForPictureMs = 2000;
 
 DesktopServices::DesktopServices(TForm1 &player, TForm2 &list, QObject *parent) : QObject(parent) {
     const bool withSessionBus = sessionBusExpected();
+    // The bus may go away while the program runs: the program goes on without what it offered there.
+    if (withSessionBus)
+        keepGlibFromEndingWithSessionBus();
     m_screenSaver = ScreenSaverInhibitor::forDesktop(withSessionBus);
     m_screenSaver->watchWindow(&player);
     // Queued: the call to the desktop's service waits until the picture that started it is painted.

@@ -4,15 +4,17 @@
 
 #include <QTimer>
 
+class PlayingChannel;
 class TForm1;
 class TForm2;
 class TVLCPlugin;
 
 // The desktop's media controls on the player window: Next and Previous step as the skin's ▲ and ▼
-// do, Play plays the list's current row again (the start-up channel before one is chosen), Stop
-// stops as the player control's stop does. A step that fails shows its error box as a click would.
-// The title names the channel and, when the guide knows it, the programme on now:
-// "201 - Une — Journal"; it changes when the programme does.
+// do, Play plays the channel playing again (the start-up channel before one is chosen), Stop stops
+// as the player control's stop does. A step that fails shows its error box as a click would; while
+// an error box is open, the commands that tune do nothing, as the keys do. A radio channel counts as
+// playing. The title names the channel that plays and, when the guide knows it, the programme on
+// now: "201 - Une — Journal"; it changes when the programme does.
 class PlayerMediaControls : public MediaControls {
     Q_OBJECT
 public:
@@ -28,13 +30,18 @@ public:
     void setVolume(int percent) override;
 
 private:
-    // Runs a command as the user's click would, its failure shown in the error box.
-    template <typename Command> void run(Command command);
+    // Runs a command that tunes as the user's click would, its failure shown in the error box;
+    // nothing while an error box is open.
+    template <typename Command> void tune(Command command);
     // Says the title changed and waits for the end of the programme now to say it again.
     void followProgramme();
+    // Tells the desktop when the picture or a radio channel's sound starts or stops.
+    void updatePlaying();
 
     TForm1 &m_player;
     TForm2 &m_list;
     TVLCPlugin &m_control;
+    const PlayingChannel &m_playing;
     QTimer m_programmeEnd;
+    bool m_wasPlaying = false;
 };

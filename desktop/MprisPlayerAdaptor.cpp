@@ -39,8 +39,17 @@ double MprisPlayerAdaptor::volume() const {
     return m_controls.volume() / 100.0;
 }
 
+std::optional<int> MprisPlayerAdaptor::percentOf(double volume) {
+    // Clamped before the conversion: a double beyond an int's range makes an undefined one.
+    constexpr double kLoudest = 10.0;
+    if (std::isnan(volume))
+        return std::nullopt;
+    return int(std::lround(std::clamp(volume, 0.0, kLoudest) * 100.0));
+}
+
 void MprisPlayerAdaptor::setVolume(double volume) {
-    m_controls.setVolume(int(std::lround(std::max(volume, 0.0) * 100.0)));
+    if (const std::optional<int> percent = percentOf(volume))
+        m_controls.setVolume(*percent);
 }
 
 void MprisPlayerAdaptor::Next() {

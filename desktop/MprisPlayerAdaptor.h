@@ -4,10 +4,13 @@
 #include <QDBusObjectPath>
 #include <QVariantMap>
 
+#include <optional>
+
 class MediaControls;
 
 // The org.mpris.MediaPlayer2.Player interface over the program's media controls. Live television
-// has no position and no pause of its own: pausing stops, and playing plays the channel again.
+// has no position and no pause of its own: pausing stops, and playing plays the channel again. A
+// radio channel plays as a picture does.
 class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
@@ -36,6 +39,9 @@ public:
     qlonglong position() const { return 0; }
     bool canSeek() const { return false; }
     bool canControl() const { return true; }
+    // The volume in percent that an MPRIS volume asks for, whatever number a client sends: up to
+    // far beyond any player's loudest (the player keeps to its own), none for NaN.
+    static std::optional<int> percentOf(double volume);
 
 public slots:
     void Next();

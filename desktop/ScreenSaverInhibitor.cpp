@@ -54,23 +54,42 @@ bool ScreenSaverInhibitor::eventFilter(QObject *watched, QEvent *event) {
     return QObject::eventFilter(watched, event);
 }
 
+bool ScreenSaverInhibitor::wanted() const {
+    return m_playing && windowSeen();
+}
+
 void ScreenSaverInhibitor::update() {
-    const bool wanted = m_playing && windowSeen();
-    if (wanted == isHeld())
+    // An answer still to come settles it then.
+    if (isAsking() || wanted() == isHeld())
         return;
-    if (!wanted) {
+    if (isHeld()) {
         qCDebug(lcDesktop) << "screen saver let go through" << m_holding->name();
         std::exchange(m_holding, nullptr)->release();
         return;
     }
-    for (const std::unique_ptr<ScreenSaverBackend> &way : m_ways) {
-        if (way->hold()) {
-            m_holding = way.get();
-            qCDebug(lcDesktop) << "screen saver held off through" << way->name();
-            return;
-        }
+    ask(0);
+}
+
+void ScreenSaverInhibitor::ask(int place) {
+    if (place >= int(m_ways.size())) {
+        if (!std::exchange(m_warned, true))
+            qCWarning(lcDesktop)
+                << "no way to hold the screen saver off: the screen may blank while a channel plays";
+        return;
     }
-    if (!std::exchange(m_warned, true))
-        qCWarning(lcDesktop)
-            << "no way to hold the screen saver off: the screen may blank while a channel plays";
+    m_asking = place;
+    m_ways[place]->hold([this, place](bool held) { answered(place, held); });
+}
+
+void ScreenSaverInhibitor::answered(int place, bool held) {
+    m_asking = -1;
+    if (held) {
+        m_holding = m_ways[place].get();
+        qCDebug(lcDesktop) << "screen saver held off through" << m_holding->name();
+    } else if (wanted()) {
+        ask(place + 1);
+        return;
+    }
+    // Let go at once if the picture stopped while the way was asked.
+    update();
 }

@@ -11,7 +11,8 @@
 
 // Keeps the screen from blanking while a channel plays in a window the user can see: held when
 // both are true, let go as soon as either is not. The ways are tried in order and the first that
-// holds is the one let go of.
+// holds is the one let go of. Nothing waits for a way's answer: one that comes after the picture
+// stopped is let go of at once.
 class ScreenSaverInhibitor : public QObject {
     Q_OBJECT
 public:
@@ -26,16 +27,23 @@ public:
     // The window the picture is in: minimised or hidden, it lets the screen blank.
     void watchWindow(QWidget *window);
     bool isHeld() const { return m_holding != nullptr; }
+    // True while a way is asked and has not answered yet.
+    bool isAsking() const { return m_asking >= 0; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void update();
+    bool wanted() const;
     bool windowSeen() const;
+    // Asks the way at place, the ways after it in turn if it refuses.
+    void ask(int place);
+    void answered(int place, bool held);
 
     std::vector<std::unique_ptr<ScreenSaverBackend>> m_ways;
     ScreenSaverBackend *m_holding = nullptr;
+    int m_asking = -1;
     QPointer<QWidget> m_window;
     bool m_playing = false;
     bool m_warned = false;

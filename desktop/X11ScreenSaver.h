@@ -10,7 +10,7 @@ bool suspendX11ScreenSaver(bool suspend);
 // The X server's own screen saver, where no desktop service answers.
 class X11ScreenSaver : public ScreenSaverBackend {
 public:
-    bool hold() override { return suspendX11ScreenSaver(true); }
+    void hold(Answer answer) override { answer(suspendX11ScreenSaver(true)); }
     void release() override { suspendX11ScreenSaver(false); }
     const char *name() const override { return "the X screen-saver extension"; }
 };

@@ -10,6 +10,14 @@ bool ChannelNumberEntry::type(QChar character, qint64 nowMs) {
     return true;
 }
 
+bool ChannelNumberEntry::takeBack(qint64 nowMs) {
+    if (m_digits.isEmpty())
+        return false;
+    m_digits.chop(1);
+    m_lastTypedMs = nowMs;
+    return true;
+}
+
 QString ChannelNumberEntry::take() {
     return std::exchange(m_digits, QString());
 }

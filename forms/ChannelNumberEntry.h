@@ -12,6 +12,8 @@ public:
 
     // False when the character is no digit or the entry is full.
     bool type(QChar character, qint64 nowMs);
+    // Takes back the last digit typed, which starts the wait again; false with nothing typed.
+    bool takeBack(qint64 nowMs);
     QString digits() const { return m_digits; }
     bool isEmpty() const { return m_digits.isEmpty(); }
     // When the digits typed so far count as the number; -1 with nothing typed.

@@ -7,11 +7,32 @@
 #include "player/VolumeSteps.h"
 #include "playlist/ChannelText.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
+
+#include <functional>
+
+namespace {
+
+// Sees every event of the program and hands each to a test, passing it on whatever it says.
+class EventWatch : public QObject {
+public:
+    using Test = std::function<void(QObject *, QEvent *)>;
+    EventWatch(Test test, QObject *parent) : QObject(parent), m_test(std::move(test)) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        m_test(watched, event);
+        return false;
+    }
+
+private:
+    Test m_test;
+};
+
+} // namespace
 
 PictureCommands::PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *menu, QObject *parent)
     : QObject(parent), m_picture(picture), m_window(window), m_menu(menu),
@@ -19,6 +40,14 @@ PictureCommands::PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *me
     m_clock.start();
     m_entryTimer.setSingleShot(true);
     connect(&m_entryTimer, &QTimer::timeout, this, &PictureCommands::chooseTypedNumber);
+    m_otherChoices = new EventWatch(
+        [this](QObject *watched, QEvent *event) {
+            if (cancelsTypedNumber(watched, event))
+                cancelTypedNumber();
+        },
+        this);
+    // A channel chosen another way (the list, the desktop's controls) drops the number being typed.
+    connect(&m_playing, &PlayingChannel::changed, this, &PictureCommands::cancelTypedNumber);
     for (QObject *watched : {static_cast<QObject *>(picture), static_cast<QObject *>(window),
                              static_cast<QObject *>(m_fullScreen)})
         watched->installEventFilter(this);
@@ -40,15 +69,16 @@ void PictureCommands::setFullScreen(bool on) {
 }
 
 void PictureCommands::showCurrentBanner() {
-    if (m_list && m_list->ListBox1->currentItem())
-        showBanner(m_list->ListBox1->currentItem()->text());
+    if (!m_playing.isKnown())
+        return;
+    const ChannelTitle title = channelTitle(m_playing.rowText());
+    m_picture->showBanner(
+        {title.number, title.name, m_list ? m_list->programmesOfRow(m_playing.row()) : ChannelProgrammes()});
 }
 
-void PictureCommands::showBanner(const QString &rowText) {
-    const ChannelTitle title = channelTitle(rowText);
-    m_picture->showBanner(
-        {title.number, title.name,
-         m_list ? m_list->programmesOfRow(m_list->ListBox1->currentRow()) : ChannelProgrammes()});
+void PictureCommands::channelChosen(const QString &rowText) {
+    m_playing.choose(m_list ? m_list->ListBox1->currentRow() : -1, rowText);
+    showCurrentBanner();
 }
 
 bool PictureCommands::eventFilter(QObject *watched, QEvent *event) {
@@ -85,14 +115,26 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
     switch (event->key()) {
+    // Held down, these would flip back and forth at the keyboard's repeat rate.
     case Qt::Key_F:
     case Qt::Key_F11:
-        setFullScreen(!isFullScreen());
+        if (!event->isAutoRepeat())
+            setFullScreen(!isFullScreen());
         return true;
+    // The number being typed goes first; the next Escape leaves full screen.
     case Qt::Key_Escape:
+        if (isTypingNumber()) {
+            cancelTypedNumber();
+            return true;
+        }
         if (!isFullScreen())
             return false;
         setFullScreen(false);
+        return true;
+    case Qt::Key_Backspace:
+        if (!isTypingNumber())
+            return false;
+        takeBackDigit();
         return true;
     // The unshifted key that carries + on most main rows counts as + too.
     case Qt::Key_Plus:
@@ -103,7 +145,8 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
         stepVolume(-1);
         return true;
     case Qt::Key_M:
-        toggleMute();
+        if (!event->isAutoRepeat())
+            toggleMute();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -134,16 +177,57 @@ void PictureCommands::toggleMute() {
 }
 
 void PictureCommands::typeDigit(QChar digit) {
-    const qint64 now = m_clock.elapsed();
-    m_entry.type(digit, now);
+    m_entry.type(digit, m_clock.elapsed());
+    showTypedDigits();
+}
+
+void PictureCommands::takeBackDigit() {
+    m_entry.takeBack(m_clock.elapsed());
+    showTypedDigits();
+}
+
+void PictureCommands::showTypedDigits() {
     m_picture->setTypedDigits(m_entry.digits());
-    m_entryTimer.start(int(m_entry.dueAtMs() - now));
+    watchOtherChoices(isTypingNumber());
+    if (isTypingNumber())
+        m_entryTimer.start(int(m_entry.dueAtMs() - m_clock.elapsed()));
+    else
+        m_entryTimer.stop();
+}
+
+void PictureCommands::cancelTypedNumber() {
+    if (!isTypingNumber())
+        return;
+    m_entry.clear();
+    showTypedDigits();
+}
+
+void PictureCommands::watchOtherChoices(bool watch) {
+    if (watch == m_watchingOtherChoices)
+        return;
+    m_watchingOtherChoices = watch;
+    // Removing a filter is safe from inside it, which is where a cancel comes from.
+    if (watch)
+        qApp->installEventFilter(m_otherChoices);
+    else
+        qApp->removeEventFilter(m_otherChoices);
+}
+
+bool PictureCommands::cancelsTypedNumber(QObject *watched, QEvent *event) const {
+    // Events reach a window's QWindow before its widgets: each press is judged once, at the widget.
+    if (!watched->isWidgetType())
+        return false;
+    if (event->type() == QEvent::MouseButtonPress)
+        return true;
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    return key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
 void PictureCommands::chooseTypedNumber() {
-    m_entryTimer.stop();
     const QString number = m_entry.take();
-    m_picture->setTypedDigits(QString());
+    showTypedDigits();
     if (number.isEmpty())
         return;
     QStringList rows;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/ChannelNumberEntry.h"
+#include "forms/PlayingChannel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,8 +17,9 @@ class TVLCPlugin;
 
 // What the user does on the picture, in the window and in full screen, besides what the skin
 // offers: a double-click, F or F11 switch full screen (Escape leaves it), the wheel and + and −
-// step the volume, M mutes, digits choose a channel by its number. Watches the picture and the
-// windows it is shown in; keys typed in other windows (the list's own typing) are left alone.
+// step the volume, M mutes, digits choose a channel by its number (Backspace takes one back; Escape,
+// the arrow keys or a click drop them). Watches the picture and the windows it is shown in; keys
+// typed in other windows (the list's own typing) are left alone. A held F, F11 or M acts once.
 class PictureCommands : public QObject {
     Q_OBJECT
 public:
@@ -28,10 +30,14 @@ public:
     FullScreenView *fullScreen() const { return m_fullScreen; }
     bool isFullScreen() const;
     void setFullScreen(bool on);
-    // The banner of the list's current row, if a row is chosen.
+    // The banner of the channel playing, if one of the list's was chosen.
     void showCurrentBanner();
-    // The channel chosen by its row text, as the list shows it.
-    void showBanner(const QString &rowText);
+    // The list's current row was chosen and tuned (its text as the list shows it): it is the
+    // channel playing now, and its banner comes up.
+    void channelChosen(const QString &rowText);
+    const PlayingChannel &playingChannel() const { return m_playing; }
+    // True while digits typed wait to count as a channel number.
+    bool isTypingNumber() const { return !m_entry.isEmpty(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -41,14 +47,24 @@ private:
     void stepVolume(int steps);
     void toggleMute();
     void typeDigit(QChar digit);
+    void takeBackDigit();
+    // Forgets the digits typed, choosing nothing.
+    void cancelTypedNumber();
     void chooseTypedNumber();
+    void showTypedDigits();
+    // Another way of choosing a channel drops the number being typed: watched only while one is.
+    void watchOtherChoices(bool watch);
+    bool cancelsTypedNumber(QObject *watched, QEvent *event) const;
 
     TVLCPlugin *m_picture;
     QWidget *m_window;
     QMenu *m_menu;
     QPointer<TForm2> m_list;
     FullScreenView *m_fullScreen;
+    PlayingChannel m_playing;
     ChannelNumberEntry m_entry;
+    QObject *m_otherChoices;
+    bool m_watchingOtherChoices = false;
     QElapsedTimer m_clock;
     QTimer m_entryTimer;
     // Wheel turns finer than a notch add up to one.

@@ -7,7 +7,8 @@
 
 TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
     : QObject(parent), m_picture(picture), m_sound(new QMenu(QStringLiteral("Langue audio"), menu)),
-      m_subtitles(new QMenu(QStringLiteral("Sous-titres"), menu)) {
+      m_subtitles(new QMenu(QStringLiteral("Sous-titres"), menu)), m_soundGroup(new QActionGroup(m_sound)),
+      m_subtitlesGroup(new QActionGroup(m_subtitles)) {
     m_sound->setObjectName(QStringLiteral("LangueAudio1"));
     m_subtitles->setObjectName(QStringLiteral("SousTitres1"));
     m_separator = menu->addSeparator();
@@ -20,19 +21,23 @@ TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
 void TrackMenus::refresh() {
     const QStringList sounds = m_picture->soundTracks();
     m_soundEntry->setVisible(sounds.size() > 1);
-    fill(m_sound, sounds, m_picture->currentSound(), [this](int place) { m_picture->chooseSound(place); });
+    fill(m_sound, m_soundGroup, sounds, m_picture->currentSound(),
+         [this](int place) { m_picture->chooseSound(place); });
     QStringList subtitles = m_picture->subtitleTracks();
     m_subtitlesEntry->setVisible(!subtitles.isEmpty());
     m_separator->setVisible(m_soundEntry->isVisible() || m_subtitlesEntry->isVisible());
     subtitles.prepend(QStringLiteral("Aucun"));
-    fill(m_subtitles, subtitles, m_picture->currentSubtitles() + 1,
+    fill(m_subtitles, m_subtitlesGroup, subtitles, m_picture->currentSubtitles() + 1,
          [this](int place) { m_picture->chooseSubtitles(place - 1); });
 }
 
-void TrackMenus::fill(QMenu *menu, const QStringList &names, int current,
+void TrackMenus::fill(QMenu *menu, QActionGroup *group, const QStringList &names, int current,
                       const std::function<void(int)> &choose) {
-    menu->clear();
-    auto *group = new QActionGroup(menu);
+    for (QAction *old : menu->actions()) {
+        group->removeAction(old);
+        menu->removeAction(old);
+        old->deleteLater();
+    }
     for (int i = 0; i < names.size(); ++i) {
         QAction *action = menu->addAction(names[i]);
         action->setCheckable(true);

@@ -4,6 +4,7 @@
 #include <functional>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class TVLCPlugin;
 
@@ -21,13 +22,18 @@ public:
 
 private:
     void refresh();
-    // Fills menu with one checkable entry per name, the one at current checked.
-    static void fill(QMenu *menu, const QStringList &names, int current,
+    // Fills menu with one checkable entry per name in group, the one at current checked. The
+    // entries before go once their signal is done: a choice refreshes the menu while its own
+    // entry's triggered signal is still being delivered.
+    static void fill(QMenu *menu, QActionGroup *group, const QStringList &names, int current,
                      const std::function<void(int)> &choose);
 
     TVLCPlugin *m_picture;
     QMenu *m_sound;
     QMenu *m_subtitles;
+    // One each, for the program's life: a choice in one unchecks the others.
+    QActionGroup *m_soundGroup;
+    QActionGroup *m_subtitlesGroup;
     QAction *m_separator;
     QAction *m_soundEntry;
     QAction *m_subtitlesEntry;

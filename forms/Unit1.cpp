@@ -355,7 +355,7 @@ void TForm1::fullScreenChanged(bool active) {
 }
 
 void TForm1::showChannelBanner(const QString &rowText) {
-    m_pictureCommands->showBanner(rowText);
+    m_pictureCommands->channelChosen(rowText);
 }
 
 void TForm1::listWindowHidden() {

@@ -55,6 +55,8 @@ public:
     QString statusText() const;
     // True while a live picture of a channel plays.
     bool isPlaying() const { return m_playing; }
+    // True while a radio channel plays: sound, no picture. Told by statusChanged.
+    bool isSoundOnly() const { return m_supervisor.isSoundOnly(); }
     bool isRecording() const { return m_recording.isRecording(); }
     const PlayQueue &queue() const { return m_queue; }
     void setSupervisionTiming(const PlaybackSupervisor::Timing &timing) { m_supervisor.setTiming(timing); }

@@ -10,6 +10,8 @@ PACKAGES=(
     qt6-base-dev qt6-webengine-dev
     # the screen saver held off without a desktop service (X screen-saver extension)
     libxss-dev
+    # GLib's own session-bus connection, told to outlive the bus
+    libglib2.0-dev
     # the programme guide (gzip)
     zlib1g-dev
     # playback

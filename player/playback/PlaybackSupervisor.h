@@ -31,6 +31,8 @@ public:
     bool isActive() const { return m_state != State::Idle; }
     // True while live pictures of the stream come in.
     bool isPlaying() const { return m_state == State::Playing; }
+    // True while the stream plays its sound and has no picture to show (a radio channel).
+    bool isSoundOnly() const { return m_state == State::SoundOnly; }
     QString statusText() const { return m_status; }
 
     static QString connectingText();

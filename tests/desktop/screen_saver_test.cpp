@@ -12,16 +12,29 @@ struct Calls {
     QStringList log;
 };
 
+// Answers at once, or when the test says (a desktop service that takes its time).
 class FakeWay : public ScreenSaverBackend {
 public:
     FakeWay(const char *name, bool available, Calls &calls)
         : m_name(name), m_available(available), m_calls(calls) {}
-    bool hold() override {
+    void hold(Answer answer) override {
+        if (slow) {
+            m_calls.log << QStringLiteral("%1 asked").arg(QLatin1String(m_name));
+            pending = std::move(answer);
+            return;
+        }
         m_calls.log << QStringLiteral("%1 hold%2").arg(QLatin1String(m_name), m_available ? "" : " refused");
-        return m_available;
+        answer(m_available);
+    }
+    void answer(bool held) {
+        m_calls.log << QStringLiteral("%1 answers %2").arg(QLatin1String(m_name), held ? "held" : "refused");
+        std::exchange(pending, nullptr)(held);
     }
     void release() override { m_calls.log << QStringLiteral("%1 release").arg(QLatin1String(m_name)); }
     const char *name() const override { return m_name; }
+
+    bool slow = false;
+    Answer pending;
 
 private:
     const char *m_name;
@@ -85,6 +98,36 @@ TEST(ScreenSaver, AMinimisedOrHiddenWindowLetsTheScreenBlank) {
     EXPECT_FALSE(saver->isHeld()) << "a window shown again holds it with nothing playing";
     EXPECT_EQ(calls.log.count("bus hold"), 3);
     EXPECT_EQ(calls.log.count("bus release"), 3);
+}
+
+// A service that hangs holds nothing up: playing goes on at once, a refusal (its call timing out)
+// passes to the next way, and a late yes after the picture stopped is let go of at once.
+TEST(ScreenSaver, NoWayIsWaitedForAndALateAnswerFollowsWhatPlaysThen) {
+    Calls calls;
+    std::vector<std::unique_ptr<ScreenSaverBackend>> ways;
+    auto bus = std::make_unique<FakeWay>("bus", true, calls);
+    FakeWay &slowBus = *bus;
+    slowBus.slow = true;
+    ways.push_back(std::move(bus));
+    ways.push_back(std::make_unique<FakeWay>("x11", true, calls));
+    ScreenSaverInhibitor saver(std::move(ways));
+
+    saver.setPlaying(true);
+    EXPECT_TRUE(saver.isAsking());
+    EXPECT_FALSE(saver.isHeld());
+    saver.setPlaying(false);
+    saver.setPlaying(true);
+    EXPECT_EQ(calls.log, QStringList{"bus asked"}) << "asked again before the first answer";
+    slowBus.answer(false);
+    EXPECT_TRUE(saver.isHeld()) << "the next way not tried after a refusal";
+
+    calls.log.clear();
+    saver.setPlaying(false);
+    saver.setPlaying(true);
+    saver.setPlaying(false);
+    slowBus.answer(true);
+    EXPECT_FALSE(saver.isHeld());
+    EXPECT_EQ(calls.log, (QStringList{"x11 release", "bus asked", "bus answers held", "bus release"}));
 }
 
 } // namespace

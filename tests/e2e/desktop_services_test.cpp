@@ -9,6 +9,7 @@
 #include "support/ScreenSaverStandIn.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
+#include "support/Xdo.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,9 @@ protected:
         ASSERT_TRUE(m_box.start(options)) << qPrintable(m_box.error());
         ASSERT_TRUE(m_program.setPlaylist(m_box.playlist()));
         ASSERT_TRUE(m_program.start());
-        const xdo::WindowId window = m_program.waitForWindow(QStringLiteral("Halcyon"));
-        ASSERT_NE(window, 0u);
-        m_origin = xdo::windowGeometry(window).topLeft();
+        m_window = m_program.waitForWindow(QStringLiteral("Halcyon"));
+        ASSERT_NE(m_window, 0u);
+        m_origin = xdo::windowGeometry(m_window).topLeft();
     }
 
     // What playerctl says or does to this program's player; empty when it fails.
@@ -49,6 +50,7 @@ protected:
     ScreenSaverStandIn m_screenSaver;
     SetTopBox m_box;
     HalcyonProcess m_program;
+    xdo::WindowId m_window = 0;
     QPoint m_origin;
 };
 
@@ -90,6 +92,22 @@ TEST_F(DesktopServicesTest, PlayerctlStepsTheChannelAndItsMetadataNamesIt) {
     playerctl({"previous"});
     EXPECT_TRUE(showsChannel(201));
     EXPECT_EQ(playerctl({"volume"}), QStringLiteral("0.500000"));
+    // Far beyond the loudest is the loudest, not silence.
+    playerctl({"volume", "1e308"});
+    EXPECT_TRUE(waitUntil([&] { return playerctl({"volume"}) == QLatin1String("2.000000"); }, 5000, 200))
+        << qPrintable(playerctl({"volume"}));
+}
+
+TEST_F(DesktopServicesTest, TheProgramGoesOnWhenTheSessionBusGoesAway) {
+    ASSERT_TRUE(showsChannel(201));
+    ASSERT_TRUE(waitUntil([&] { return !playerctl({"status"}).isEmpty(); }, 10000, 200))
+        << "no media player on the bus";
+    m_bus.stop();
+    ASSERT_TRUE(xdo::activate(m_window));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Up")));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Up")));
+    EXPECT_TRUE(showsChannel(202)) << "the keys no longer step the channel";
+    EXPECT_TRUE(m_program.isRunning()) << "ended with the bus";
 }
 
 } // namespace

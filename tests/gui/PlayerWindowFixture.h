@@ -30,6 +30,8 @@ class PlayerWindowFixture : public ::testing::Test {
 protected:
     // Rows of the playlist: these channels, in this order, all served by the box.
     virtual QList<int> playlistChannels() const { return {201, 202, 203}; }
+    // Lines after the channels' (rows without an address, say).
+    virtual QByteArray playlistTail() const { return QByteArray(); }
     // Channels the box serves: its usual ones unless a test needs more (the recording fallback).
     virtual QList<int> boxChannels() const { return SetTopBox::Options().channels; }
     // Channels sending another profile than the box's usual one.
@@ -58,6 +60,7 @@ protected:
             playlist += "#EXTINF:-1 " + id + "," + QByteArray::number(channel) + " - Chaine " +
                         QByteArray::number(channel) + "\n" + m_box.address(channel) + "\n";
         }
+        playlist += playlistTail();
         QFile file(m_dir.filePath(QStringLiteral("playlist.m3u")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(playlist);

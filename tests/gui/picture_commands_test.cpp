@@ -7,6 +7,7 @@
 #include "support/Xdo.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
 
@@ -196,6 +197,67 @@ TEST_F(PictureCommandsTest, DigitsTuneTheRowOfThatNumberAndAnUnknownNumberChange
     EXPECT_EQ(form2->ListBox1->currentRow(), 1);
     EXPECT_EQ(form1->Label1->text(), QStringLiteral("202 "));
     EXPECT_TRUE(waitForChannel(202));
+}
+
+TEST_F(PictureCommandsTest, ATypedNumberIsCorrectedWithBackspaceAndDroppedByEscapeAnArrowOrAClick) {
+    const auto typeKeys = [](const QStringList &keys) {
+        for (const QString &key : keys)
+            if (!xdo::key(key))
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(typeKeys({"2", "0", "9", "BackSpace", "3"}));
+    ASSERT_TRUE(waitUntil([&] { return overlayShows(QStringLiteral("203")); }, 5000));
+    EXPECT_TRUE(waitForChannel(203));
+    EXPECT_EQ(form1->Label1->text(), QStringLiteral("203 "));
+
+    const auto dropped = [&] {
+        return waitUntil([&] { return !commands().isTypingNumber() && form1->vlc->overlayTexts().isEmpty(); },
+                         5000);
+    };
+    ASSERT_TRUE(typeKeys({"2", "0", "2", "Escape"}));
+    EXPECT_TRUE(dropped()) << "Escape kept the number";
+
+    // In full screen the first Escape drops the number, the next leaves full screen.
+    commands().setFullScreen(true);
+    ASSERT_TRUE(waitUntil([&] { return fullScreen().isVisible(); }, 5000));
+    ASSERT_TRUE(typeKeys({"2", "0", "1", "Escape"}));
+    EXPECT_TRUE(dropped());
+    EXPECT_TRUE(commands().isFullScreen()) << "the Escape that dropped the number left full screen";
+    ASSERT_TRUE(typeKeys({"Escape"}));
+    EXPECT_TRUE(waitUntil([&] { return !commands().isFullScreen(); }, 5000));
+    focusPicture();
+
+    ASSERT_TRUE(typeKeys({"2", "0", "1", "Up"}));
+    EXPECT_TRUE(dropped()) << "Up kept the number";
+    ASSERT_TRUE(typeKeys({"2", "0", "1"}));
+    ASSERT_TRUE(waitUntil([&] { return commands().isTypingNumber(); }, 5000));
+    const QPoint picture = screenCentre(form1->vlc);
+    ASSERT_TRUE(xdo::mouseMove(picture.x(), picture.y()));
+    ASSERT_TRUE(xdo::click());
+    EXPECT_TRUE(dropped()) << "a click kept the number";
+    EXPECT_EQ(form2->ListBox1->currentRow(), 2);
+    EXPECT_TRUE(waitForChannel(203));
+}
+
+// A key held down repeats: F, F11 and M act on the press alone.
+TEST_F(PictureCommandsTest, AHeldFF11OrMActsOnce) {
+    const auto press = [&](Qt::Key key, bool repeat) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat);
+        QApplication::sendEvent(form1->vlc, &down);
+    };
+    for (const Qt::Key key : {Qt::Key_F, Qt::Key_F11}) {
+        press(key, false);
+        for (int i = 0; i < 5; ++i)
+            press(key, true);
+        EXPECT_TRUE(commands().isFullScreen()) << "flipped while held";
+        press(key, false);
+        EXPECT_FALSE(commands().isFullScreen());
+    }
+    press(Qt::Key_M, false);
+    for (int i = 0; i < 5; ++i)
+        press(Qt::Key_M, true);
+    EXPECT_TRUE(form1->vlc->isMuted()) << "unmuted while held";
 }
 
 } // namespace

@@ -10,15 +10,22 @@ bool PrivateSessionBus::start() {
     m_hadAddress = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
     m_savedAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_address);
+    m_started = true;
     return true;
 }
 
+void PrivateSessionBus::stop() {
+    if (m_daemon > 0)
+        childprocess::stop(m_daemon);
+    m_daemon = -1;
+}
+
 PrivateSessionBus::~PrivateSessionBus() {
-    if (m_daemon <= 0)
+    if (!m_started)
         return;
     if (m_hadAddress)
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_savedAddress);
     else
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    childprocess::stop(m_daemon);
+    stop();
 }

@@ -16,6 +16,8 @@ public:
     PrivateSessionBus &operator=(const PrivateSessionBus &) = delete;
 
     bool start();
+    // Ends the bus, as when the desktop's session bus goes away; the address stays exported.
+    void stop();
     QString address() const { return QString::fromLatin1(m_address); }
 
 private:
@@ -23,4 +25,5 @@ private:
     QByteArray m_address;
     QByteArray m_savedAddress;
     bool m_hadAddress = false;
+    bool m_started = false;
 };

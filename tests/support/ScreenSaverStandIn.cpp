@@ -1,18 +1,25 @@
 #include "support/ScreenSaverStandIn.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QMetaObject>
 
 namespace {
 
-class ScreenSaverService : public QObject {
+class ScreenSaverService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
 public:
     explicit ScreenSaverService(ScreenSaverStandIn &standIn) : m_standIn(standIn) {}
 
 public slots:
-    uint Inhibit(const QString &, const QString &) { return m_standIn.inhibit(); }
+    uint Inhibit(const QString &, const QString &) {
+        if (m_standIn.isHanging()) {
+            setDelayedReply(true);
+            return 0;
+        }
+        return m_standIn.inhibit();
+    }
     void UnInhibit(uint cookie) { m_standIn.unInhibit(cookie); }
 
 private:
@@ -45,6 +52,16 @@ bool ScreenSaverStandIn::start(const QString &busAddress) {
     return bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), service,
                               QDBusConnection::ExportAllSlots) &&
            bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
+}
+
+void ScreenSaverStandIn::setHanging(bool hanging) {
+    const QMutexLocker lock(&m_mutex);
+    m_hanging = hanging;
+}
+
+bool ScreenSaverStandIn::isHanging() const {
+    const QMutexLocker lock(&m_mutex);
+    return m_hanging;
 }
 
 int ScreenSaverStandIn::held() const {

@@ -20,6 +20,10 @@ public:
     // False when the name could not be had on the bus at that address.
     bool start(const QString &busAddress);
 
+    // A service that hangs takes Inhibit calls and never answers them.
+    void setHanging(bool hanging);
+    bool isHanging() const;
+
     // Inhibitions taken and not yet let go of.
     int held() const;
     int taken() const;
@@ -33,6 +37,7 @@ private:
     QSet<quint32> m_held;
     quint32 m_nextCookie = 1;
     int m_taken = 0;
+    bool m_hanging = false;
     QThread m_thread;
     QObject *m_service = nullptr;
     QString m_connectionName;
