@@ -21,8 +21,8 @@ WarmFailure fromError(quint32 domain, int code, const QString &debug) {
         return WarmFailure::SetupRefused;
     // Packets that reach no element taking them, or a form nothing here reads: the channel's
     // stream, not the box, is at fault.
-    const bool unlinked = debug.contains(QLatin1String("not-linked")) ||
-                          debug.contains(QLatin1String("not-negotiated"));
+    const bool unlinked =
+        debug.contains(QLatin1String("not-linked")) || debug.contains(QLatin1String("not-negotiated"));
     const bool unreadable = domain == GST_STREAM_ERROR && code != GST_STREAM_ERROR_FAILED;
     const bool missing = domain == GST_CORE_ERROR &&
                          (code == GST_CORE_ERROR_MISSING_PLUGIN || code == GST_CORE_ERROR_NEGOTIATION);
@@ -45,6 +45,8 @@ const char *name(WarmFailure failure) {
         return "broken";
     case WarmFailure::NeverReady:
         return "never ready";
+    case WarmFailure::Ended:
+        return "ended by the server";
     }
     return "";
 }
