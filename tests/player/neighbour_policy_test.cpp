@@ -92,7 +92,7 @@ TEST_F(Policy, WarmthLapsesAfterTenMinutesWithoutAChangeAndComesBackAtTheNext) {
     EXPECT_FALSE(policy.wanted(now + 9 * 60 * 1000).isEmpty());
     EXPECT_TRUE(policy.wanted(now + 10 * 60 * 1000 + 1).isEmpty());
     now += 11 * 60 * 1000;
-    policy.noteStep(kWatched, now);
+    policy.noteStep("rtsp://box/6", now);
     EXPECT_EQ(policy.wanted(now).size(), 2);
 }
 

@@ -96,15 +96,21 @@ protected:
     }
 
     // Steps back and forth between 201 and 202 a few seconds apart while their server ends
-    // sessions: each step finds the other channel warm, and no failure text ever shows.
-    void stepWhileSessionsEnd(const std::function<void()> &endSessions) {
+    // sessions: each step finds the other channel warm, and no failure text ever shows. When given,
+    // endSessions is called before each step, once the sessions have lived past their first seconds.
+    void stepWhileSessionsEnd(int steps, const std::function<void()> &endSessions) {
         watchUntilWarm(201, 202);
         watchStatuses();
-        for (int step = 0; step < 6; ++step) {
-            if (endSessions)
-                endSessions();
+        for (int step = 0; step < steps; ++step) {
             const int next = tuned == 201 ? 202 : 201;
             ASSERT_TRUE(waitUntil([&] { return isWarm(next); }, 10000)) << "step " << step << " to " << next;
+            if (endSessions) {
+                waitUntil([] { return false; }, 6000);
+                endSessions();
+                ASSERT_TRUE(waitUntil([&] { return !isWarm(next); }, 5000)) << "step " << step;
+                ASSERT_TRUE(waitUntil([&] { return isWarm(next); }, 10000))
+                    << "step " << step << " to " << next;
+            }
             stepToWarm(next, {tuned});
             // Long enough for a session ended meanwhile to be tuned, or warmed, again.
             waitUntil([] { return false; }, 3000);
@@ -187,14 +193,14 @@ TEST_F(WarmPlayerOnIndependentServer,
     // Every session ended before each step, the watched one's included, by a BYE naming SSRC 0
     // or another in turn: the server passes it on, and sends on as before.
     int round = 0;
-    stepWhileSessionsEnd([&] { server.endSessions(++round % 2 ? 0 : 0x5eed0001); });
+    stepWhileSessionsEnd(3, [&] { server.endSessions(++round % 2 ? 0 : 0x5eed0001); });
 }
 
 TEST_F(WarmPlayer, OnABoxThatEndsEverySessionStepsStayWarmAndNoFailureTextAppears) {
     // Each session, the watched one's included, ends six seconds after it began, with a BYE
     // naming its SSRC and 0 in turn.
     ASSERT_TRUE(box.command("end-sessions-every 6"));
-    stepWhileSessionsEnd(nullptr);
+    stepWhileSessionsEnd(6, nullptr);
 }
 
 TEST_F(WarmPlayer, AfterTheBoxRestartsItsNeighbourIsWarmAgainWithoutAChannelChange) {
