@@ -4,6 +4,7 @@
 #include "player/StartupTrace.h"
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
+#include "player/playback/ServerBye.h"
 #include "player/playback/StreamLatency.h"
 
 #include <QFileInfo>
@@ -11,7 +12,8 @@
 #include <gst/gst.h>
 #include <gst/rtsp/gstrtspmessage.h>
 
-AddressInput::AddressInput(QByteArray uri, const PlayerOptions &options) : m_uri(std::move(uri)), m_options(options) {}
+AddressInput::AddressInput(QByteArray uri, const PlayerOptions &options)
+    : m_uri(std::move(uri)), m_options(options) {}
 
 QByteArray AddressInput::uriFor(const QString &address) {
     const QUrl url(address);
@@ -24,8 +26,8 @@ QByteArray AddressInput::uriFor(const QString &address) {
 void AddressInput::setUpSource(GstElement *source, PictureSink &) {
     if (!PipelineSupport::hasProperty(source, "latency"))
         return;
-    g_object_set(source, "latency", guint(m_options.networkCachingMs.value_or(StreamLatency::kTransportStreamMs)),
-                 nullptr);
+    g_object_set(source, "latency",
+                 guint(m_options.networkCachingMs.value_or(StreamLatency::kTransportStreamMs)), nullptr);
     // Read before the streams are set up, while the latency can still change.
     if (!m_options.networkCachingMs && g_signal_lookup("on-sdp", G_OBJECT_TYPE(source)))
         g_signal_connect(source, "on-sdp", G_CALLBACK(&AddressInput::onDescription), nullptr);
@@ -34,6 +36,7 @@ void AddressInput::setUpSource(GstElement *source, PictureSink &) {
         gst_util_set_object_arg(G_OBJECT(source), "protocols", "tcp");
     if (g_signal_lookup("before-send", G_OBJECT_TYPE(source)))
         g_signal_connect(source, "before-send", G_CALLBACK(&AddressInput::onBeforeSend), this);
+    ServerBye::watch(source);
 }
 
 void AddressInput::onDescription(GstElement *source, void *sdp, void *) {

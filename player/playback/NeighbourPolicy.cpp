@@ -5,6 +5,10 @@
 #include <algorithm>
 
 void NeighbourPolicy::noteStep(const QString &address, qint64 nowMs) {
+    if (!m_watched.isEmpty() && address == m_watched) {
+        m_shown = false;
+        return;
+    }
     const qsizetype offered = m_offered.indexOf(address);
     const int direction = offered < 0 ? 0 : offered % 2 == 0 ? 1 : -1;
     const bool sameRun = direction != 0 && direction == m_direction && m_lastStepMs >= 0 &&
@@ -22,8 +26,9 @@ void NeighbourPolicy::noteStopped() {
     m_shown = false;
 }
 
-bool NeighbourPolicy::movingOneWay(qint64 nowMs) const {
-    return m_stepsOneWay >= 1 && nowMs - m_lastStepMs <= m_rules.steppingGapMs;
+void NeighbourPolicy::noteRecovered() {
+    for (auto it = m_coolDowns.begin(); it != m_coolDowns.end();)
+        it = it.value().transient ? m_coolDowns.erase(it) : std::next(it);
 }
 
 bool NeighbourPolicy::keyHeld(qint64 nowMs) const {
@@ -40,7 +45,9 @@ QStringList NeighbourPolicy::wanted(qint64 nowMs) const {
     }
     QStringList candidates;
     int count = m_rules.restingNeighbours;
-    if (movingOneWay(nowMs)) {
+    // A single press warms the rows next to the new channel only: what lies further ahead is
+    // wanted once a second step in the same way shows the key is held.
+    if (keyHeld(nowMs)) {
         // Ahead first, the channel just left next (a key held too long comes back one), then further ahead.
         const QStringList &ahead = m_direction > 0 ? after : before;
         const QStringList &behind = m_direction > 0 ? before : after;
@@ -70,14 +77,20 @@ bool NeighbourPolicy::mayOpen(qint64 nowMs) const {
 std::optional<int> NeighbourPolicy::warmLimit(qint64 nowMs) const {
     if (!m_sessionLimit)
         return std::nullopt;
-    const qint64 regained = m_rules.limitMemoryMs > 0 ? (nowMs - m_limitLearnedMs) / m_rules.limitMemoryMs : 0;
+    const qint64 regained =
+        m_rules.limitMemoryMs > 0 ? (nowMs - m_limitLearnedMs) / m_rules.limitMemoryMs : 0;
     // The watched channel takes one of the sessions the box gave.
     return int(std::max<qint64>(0, *m_sessionLimit - 1 + regained));
 }
 
 bool NeighbourPolicy::coolingDown(const QString &address, qint64 nowMs) const {
-    const auto found = m_retryAtMs.constFind(address);
-    return found != m_retryAtMs.constEnd() && found.value() > nowMs;
+    const auto found = m_coolDowns.constFind(address);
+    return found != m_coolDowns.constEnd() && found.value().untilMs > nowMs;
+}
+
+bool NeighbourPolicy::anyCoolingDown(qint64 nowMs) const {
+    return std::any_of(m_coolDowns.cbegin(), m_coolDowns.cend(),
+                       [nowMs](const CoolDown &coolDown) { return coolDown.untilMs > nowMs; });
 }
 
 bool NeighbourPolicy::overdue(qint64 openedMs, qint64 firstPacketMs, qint64 nowMs) const {
@@ -87,23 +100,37 @@ bool NeighbourPolicy::overdue(qint64 openedMs, qint64 firstPacketMs, qint64 nowM
 void NeighbourPolicy::noteFailure(const QString &address, WarmFailure failure, BoxLoad load, qint64 nowMs) {
     // A SETUP turned down while warm sessions are open is taken for the box's limit, whatever its
     // status says: the box may not say why it has no session to spare.
-    const bool boxFull = failure == WarmFailure::Refused || (failure == WarmFailure::SetupRefused && load.warm > 0);
+    const bool boxFull =
+        failure == WarmFailure::Refused || (failure == WarmFailure::SetupRefused && load.warm > 0);
     if (boxFull)
         learnLimit(load.sessions, nowMs);
     const bool transient = boxFull || failure == WarmFailure::Broken;
-    coolDown(address, transient ? m_rules.brokenCoolMs : m_rules.unwarmableCoolMs, nowMs);
-    qCDebug(lcPlayer) << "warm" << address << WarmFailures::name(failure) << "with" << load.sessions
-                      << "sessions open: left alone for" << (m_retryAtMs.value(address) - nowMs) << "ms";
+    coolDown(address, transient ? m_rules.brokenCoolMs : m_rules.unwarmableCoolMs, transient, nowMs);
+    qCInfo(lcPlayer) << "warm" << address << WarmFailures::name(failure) << "with" << load.sessions
+                     << "sessions open: left alone for" << (m_coolDowns.value(address).untilMs - nowMs)
+                     << "ms";
+}
+
+void NeighbourPolicy::noteEnded(const QString &address, qint64 openedMs, qint64 nowMs) {
+    if (openedMs >= 0 && nowMs - openedMs < m_rules.endedSoonMs) {
+        // Ended again as soon as it opened: reopening it at once would only be ended once more.
+        coolDown(address, m_rules.brokenCoolMs, true, nowMs);
+        qCInfo(lcPlayer) << "warm" << address << "ended by the server" << (nowMs - openedMs)
+                         << "ms after it opened: left alone for" << m_rules.brokenCoolMs << "ms";
+        return;
+    }
+    m_coolDowns.remove(address);
+    qCInfo(lcPlayer) << "warm" << address << "ended by the server: reopened at once";
 }
 
 void NeighbourPolicy::noteWatchedRefused(BoxLoad load, qint64 nowMs) {
     learnLimit(load.sessions, nowMs);
 }
 
-void NeighbourPolicy::coolDown(const QString &address, qint64 forMs, qint64 nowMs) {
-    for (auto it = m_retryAtMs.begin(); it != m_retryAtMs.end();)
-        it = it.value() <= nowMs ? m_retryAtMs.erase(it) : std::next(it);
-    m_retryAtMs[address] = nowMs + forMs;
+void NeighbourPolicy::coolDown(const QString &address, qint64 forMs, bool transient, qint64 nowMs) {
+    for (auto it = m_coolDowns.begin(); it != m_coolDowns.end();)
+        it = it.value().untilMs <= nowMs ? m_coolDowns.erase(it) : std::next(it);
+    m_coolDowns[address] = {nowMs + forMs, transient};
 }
 
 void NeighbourPolicy::learnLimit(int sessions, qint64 nowMs) {

@@ -24,6 +24,8 @@ public:
         qint64 lapseMs = 10 * 60 * 1000;
         // A neighbour that broke, or that the box had no session for, is left alone this long.
         qint64 brokenCoolMs = 30 * 1000;
+        // A neighbour the server ended is reopened at once, unless it ended this soon after it opened.
+        qint64 endedSoonMs = 5000;
         // A neighbour that cannot be warmed (no such stream, a form not held, never ready) longer.
         qint64 unwarmableCoolMs = 5 * 60 * 1000;
         // An open neighbour not ready this long after its first packet (or silent this long after
@@ -45,17 +47,23 @@ public:
 
     // Nearest first, alternately after and before the watched row (an empty string for none).
     void offer(const QStringList &addresses) { m_offered = addresses; }
-    // A play of address: a channel change, perhaps one more repeat of a held key.
+    // A play of address: a channel change, perhaps one more repeat of a held key. The watched
+    // channel played again (tuned anew after its server ended it) is no step.
     void noteStep(const QString &address, qint64 nowMs);
     // The watched channel shows (or a warm session's picture stands for it): warming may start.
     void noteShown() { m_shown = true; }
     void noteStopped();
+    // The watched channel shows again after a failure: the box is back, and what broke with it may
+    // be warmed again at once.
+    void noteRecovered();
     // While another user (a recording) has the box, nothing is warmed.
     void setBoxLent(bool lent) { m_boxLent = lent; }
     bool boxLent() const { return m_boxLent; }
 
     // A warm session for address failed, or was never given.
     void noteFailure(const QString &address, WarmFailure failure, BoxLoad load, qint64 nowMs);
+    // The server ended a warm session opened at openedMs: no fault, unless it does so at once.
+    void noteEnded(const QString &address, qint64 openedMs, qint64 nowMs);
     // The box refused the watched channel a session.
     void noteWatchedRefused(BoxLoad load, qint64 nowMs);
 
@@ -67,13 +75,19 @@ public:
     std::optional<int> warmLimit(qint64 nowMs) const;
     bool keyHeld(qint64 nowMs) const;
     bool coolingDown(const QString &address, qint64 nowMs) const;
+    // Whether some neighbour waits for its cool-down to end.
+    bool anyCoolingDown(qint64 nowMs) const;
     // Whether a neighbour opened at openedMs, its first packet at firstPacketMs (-1: none yet), and
     // still not ready should be given up.
     bool overdue(qint64 openedMs, qint64 firstPacketMs, qint64 nowMs) const;
 
 private:
-    bool movingOneWay(qint64 nowMs) const;
-    void coolDown(const QString &address, qint64 forMs, qint64 nowMs);
+    struct CoolDown {
+        qint64 untilMs = 0;
+        // Broken or refused: the box's trouble, over once the box is back.
+        bool transient = false;
+    };
+    void coolDown(const QString &address, qint64 forMs, bool transient, qint64 nowMs);
     void learnLimit(int sessions, qint64 nowMs);
 
     Rules m_rules;
@@ -86,7 +100,7 @@ private:
     int m_direction = 0;
     qint64 m_lastStepMs = -1;
     int m_stepsOneWay = 0;
-    QHash<QString, qint64> m_retryAtMs;
+    QHash<QString, CoolDown> m_coolDowns;
     // Every session the box accepted at once before it refused one more, and when that was learned.
     std::optional<int> m_sessionLimit;
     qint64 m_limitLearnedMs = 0;

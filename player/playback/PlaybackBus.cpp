@@ -1,6 +1,7 @@
 #include "player/playback/PlaybackBus.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/ServerBye.h"
 #include "player/playback/StreamTracks.h"
 
 #include <gst/gst.h>
@@ -153,6 +154,13 @@ void PlaybackBus::onAsyncDone(GstMessage *message, Owner &owner) {
 }
 
 void PlaybackBus::onElement(GstMessage *message, Owner &owner) {
+    if (const std::optional<guint> ssrc = ServerBye::ssrcOf(message)) {
+        // Only a BYE naming the session's SSRC becomes an end of stream; any other leaves it silent.
+        qCDebug(lcPlayer) << "RTCP BYE naming SSRC" << *ssrc << "from" << sourceName(message)
+                          << "-> the server ended the session";
+        owner.finished(keep(message));
+        return;
+    }
     if (const std::optional<TrackMarks::ByPid> marks = TrackMarks::fromMessage(message)) {
         qCDebug(lcPlayer) << "programme table from" << sourceName(message) << "-> its tracks' marks kept";
         owner.tracksMarked(*marks);
@@ -160,8 +168,8 @@ void PlaybackBus::onElement(GstMessage *message, Owner &owner) {
     }
     if (!gst_is_missing_plugin_message(message)) {
         const GstStructure *structure = gst_message_get_structure(message);
-        qCDebug(lcPlayer) << "element message" << (structure ? gst_structure_get_name(structure) : "?") << "from"
-                          << sourceName(message) << "-> ignored";
+        qCDebug(lcPlayer) << "element message" << (structure ? gst_structure_get_name(structure) : "?")
+                          << "from" << sourceName(message) << "-> ignored";
         return;
     }
     gchar *description = gst_missing_plugin_message_get_description(message);

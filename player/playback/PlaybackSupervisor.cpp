@@ -1,5 +1,7 @@
 #include "player/playback/PlaybackSupervisor.h"
 
+#include "player/PlayerLog.h"
+
 #include <QUrl>
 
 PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
@@ -135,8 +137,13 @@ void PlaybackSupervisor::onEndOfStream() {
         return;
     if (m_autoLoop) {
         startAttempt();
+    } else if (targetIsLive() && m_state != State::Connecting) {
+        // A live broadcast has no end: its server ended the session, which is no fault. It is tuned
+        // again at once, the last picture and the line left as they are.
+        qCInfo(lcPlayer) << "the server ended the session: tuning again";
+        startAttempt();
     } else if (targetIsLive()) {
-        // A live broadcast has no end: the box dropped it.
+        // Ended again before a picture came back: the server drops it.
         fail(failureText(PlayerFailure::StreamInterrupted, QString()));
     } else {
         stop();
@@ -145,7 +152,7 @@ void PlaybackSupervisor::onEndOfStream() {
 
 void PlaybackSupervisor::fail(const QString &text) {
     m_frameWatchdog.stop();
-    m_engine.stop();
+    m_engine.stopForRetry();
     m_state = State::WaitingToRetry;
     m_retrying = true;
     emit pictureCleared();

@@ -9,6 +9,8 @@
 // Watches what the engine does with the stream being played and tells the user in one line:
 // connecting, or why it failed. A frozen stream (no frames, no error) is caught by a watchdog;
 // a failed stream is tried again every few seconds until it plays or another one is asked for.
+// A live stream its server ended is tuned again at once, over its last picture and without a word;
+// only one that ends again before a picture came back counts as interrupted.
 // A still (a picture kept from before the tune) is shown but proves nothing: until decoded video
 // comes, the stream is still connecting, under the first picture's timeout.
 class PlaybackSupervisor : public QObject {

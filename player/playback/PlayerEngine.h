@@ -32,6 +32,9 @@ public:
     // Stops whatever plays and starts the target.
     virtual void play(const PlayTarget &target) = 0;
     virtual void stop() = 0;
+    // Stops the stream for a retry of the same target a few seconds on: an engine may keep what it
+    // prepared around it meanwhile. A plain stop() unless the engine keeps something.
+    virtual void stopForRetry() { stop(); }
     // 0 to 200; 100 leaves the stream's own level.
     virtual void setVolume(int volume) = 0;
     // The streams likely to be played next; an engine may prepare them. Ignored by default.

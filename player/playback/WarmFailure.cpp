@@ -52,6 +52,8 @@ const char *name(WarmFailure failure) {
         return "broken";
     case WarmFailure::NeverReady:
         return "never ready";
+    case WarmFailure::Ended:
+        return "ended by the server";
     }
     return "";
 }

@@ -11,6 +11,7 @@ enum class WarmFailure {
     Unsupported,  // the stream comes in a form a warm session cannot hold
     Broken,       // the session broke or its stream ended
     NeverReady,   // open, but no key frame became whole in time (sound only, no video found)
+    Ended,        // the server ended the session (end of stream, RTCP BYE, or silence): no fault
 };
 
 namespace WarmFailures {

@@ -4,6 +4,7 @@
 #include "player/playback/FrameStamping.h"
 #include "player/playback/RtpStreamChain.h"
 #include "player/playback/RtspControlPath.h"
+#include "player/playback/ServerBye.h"
 #include "player/playback/StreamLatency.h"
 
 #include <QByteArray>
@@ -198,5 +199,6 @@ GstElement *WarmPipeline::make(const QString &address, int latencyMs) {
     g_signal_connect(source, "pad-added", G_CALLBACK(&onPadAdded), receiver);
     g_signal_connect(source, "on-sdp", G_CALLBACK(&onDescription), receiver);
     RtspControlPath::followFrom(source, receiver->address);
+    ServerBye::watch(source);
     return pipeline;
 }

@@ -91,7 +91,7 @@ void WarmPlayerEngine::play(const PlayTarget &target) {
     if (source && !canHandOver(target)) {
         // Its warm session was opened with other settings: it gives way, and the cold tune waits
         // for its close, so the channel never has two sessions at once.
-        m_sessions.close(target.address);
+        closeWarm(target.address, "opened with other settings than the play's");
         source.reset();
     }
     const bool ready = source && source->isReady(m_timing.maxSilenceMs);
@@ -117,6 +117,11 @@ void WarmPlayerEngine::proceedWith(const std::shared_ptr<WarmSource> &source) {
     } else if (source->hasFailed()) {
         m_handover.awaitKeyFrame(source, 0);
         fallBack("its warm session failed");
+    } else if (source->bytesReceived() > 0 && source->isSilentFor(m_timing.maxSilenceMs)) {
+        // It came and went silent (its server ended it, perhaps with a BYE that named no SSRC of
+        // its): no key frame will come, and a tune anew needs no waiting for one.
+        m_handover.awaitKeyFrame(source, 0);
+        fallBack("its warm session went silent", true);
     } else {
         // Closing it to tune the channel anew would cost a second session for the same channel, and
         // a box that keeps sessions it was asked to end would hold both: its key frame is near.
@@ -130,6 +135,14 @@ void WarmPlayerEngine::stop() {
     m_target.reset();
     m_shown = false;
     m_policy.noteStopped();
+}
+
+void WarmPlayerEngine::stopForRetry() {
+    stopActive();
+    ++m_generation;
+    m_target.reset();
+    m_shown = false;
+    m_recovering = true;
 }
 
 void WarmPlayerEngine::setVolume(int volume) {
@@ -290,15 +303,20 @@ void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) 
     m_pipelines.post([handover, volume, bound] { handover->start(volume, bound); });
 }
 
-void WarmPlayerEngine::fallBack(const char *why) {
+void WarmPlayerEngine::fallBack(const char *why, bool ended) {
     if (!m_target)
         return;
     dropHandoverPipeline();
     const std::shared_ptr<WarmSource> source = m_handover.fallBack(why);
     if (source) {
-        // Not tried warm again soon; closed before the cold tune asks, never alongside it.
-        m_policy.noteFailure(source->address(), WarmFailure::Broken, loadBesides(source->address()), now());
-        m_sessions.close(source->address());
+        // Closed before the cold tune asks, never alongside it; not tried warm again soon unless
+        // its server merely ended it.
+        const QString address = source->address();
+        if (ended)
+            m_policy.noteEnded(address, m_sessions.openedAt(address), now());
+        else
+            m_policy.noteFailure(address, WarmFailure::Broken, loadBesides(address), now());
+        closeWarm(address, why);
     }
     m_lastHandedOver = false;
     emit restarted();
@@ -359,7 +377,7 @@ void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail
         m_coldRetried = true;
         m_cold->stop();
         for (const QString &address : m_sessions.addresses())
-            m_sessions.close(address);
+            closeWarm(address, "the box refused the watched channel a session");
         emit restarted();
         tuneColdWhenFree();
         return;
@@ -403,17 +421,22 @@ void WarmPlayerEngine::onHandoverEnded(quint64 generation, bool error) {
     }
     const QString address = m_handover.address();
     stopActive();
-    giveUp(address, WarmFailure::Broken);
-    if (error)
+    if (error) {
+        giveUp(address, WarmFailure::Broken);
         emit failed(PlayerFailure::StreamInterrupted, QString());
-    else
+    } else {
+        // The supervisor tunes it again; the cold tune asks once the box has seen this one go.
+        onEnded(address, "its server ended it while watched");
         emit endOfStream();
+    }
 }
 
 void WarmPlayerEngine::onFirstPicture() {
     if (m_shown)
         return;
     m_shown = true;
+    if (std::exchange(m_recovering, false))
+        m_policy.noteRecovered();
     m_policy.noteShown();
     reconcile();
 }
@@ -422,22 +445,40 @@ void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak, War
     const std::shared_ptr<WarmSource> source = weak.lock();
     if (!source || m_sessions.find(source->address()) != source)
         return;
+    const bool ended = failure == WarmFailure::Ended;
     if (m_handover.source() == source) {
         if (m_handover.state() != HandoverState::Live) {
-            // Its key frame may be on screen, but nothing more of a broken session will be.
-            fallBack("its warm session failed");
+            // Its key frame may be on screen, but nothing more of this session will be.
+            fallBack(ended ? "its server ended its warm session" : "its warm session failed", ended);
             return;
         }
-        // The session under the watched channel broke: as the cold path would say.
-        onHandoverEnded(m_generation, true);
+        // The session under the watched channel ended or broke: as the cold path would say.
+        onHandoverEnded(m_generation, !ended);
         return;
     }
-    giveUp(source->address(), failure);
+    if (ended)
+        onEnded(source->address(), "its server ended it");
+    else
+        giveUp(source->address(), failure);
     reconcile();
 }
 
 void WarmPlayerEngine::giveUp(const QString &address, WarmFailure failure) {
     m_policy.noteFailure(address, failure, loadBesides(address), now());
+    closeWarm(address, WarmFailures::name(failure));
+}
+
+void WarmPlayerEngine::onEnded(const QString &address, const char *why) {
+    m_policy.noteEnded(address, m_sessions.openedAt(address), now());
+    closeWarm(address, why);
+    // Asked for again as soon as the box has seen it go, not at the next inspection.
+    m_sessions.whenClosed([gate = m_gate, this] { gate->post([this] { reconcile(); }); });
+}
+
+void WarmPlayerEngine::closeWarm(const QString &address, const char *why) {
+    if (!m_sessions.find(address))
+        return;
+    qCInfo(lcPlayer) << "warm" << address << "closed:" << why;
     m_sessions.close(address);
     m_firstPacketMs.remove(address);
     m_everReady.remove(address);
@@ -448,11 +489,8 @@ void WarmPlayerEngine::reconcile() {
     const QStringList wanted = m_policy.wanted(at);
     const QString active = m_handover.address();
     for (const QString &address : m_sessions.addresses()) {
-        if (address != active && !wanted.contains(address)) {
-            m_sessions.close(address);
-            m_firstPacketMs.remove(address);
-            m_everReady.remove(address);
-        }
+        if (address != active && !wanted.contains(address))
+            closeWarm(address, "no longer wanted");
     }
     // While the watched channel waits for its own session, nothing else is asked of the box.
     const bool coldWaiting =
@@ -474,7 +512,9 @@ void WarmPlayerEngine::reconcile() {
         }
     }
     notePeak();
-    if (m_sessions.size() == 0 && wanted.isEmpty())
+    // A cool-down that ends must find the inspection still running, or its neighbour waits for
+    // the next channel change.
+    if (m_sessions.size() == 0 && wanted.isEmpty() && !m_policy.anyCoolingDown(at))
         m_inspection.stop();
     else if (!m_inspection.isActive())
         m_inspection.start();
@@ -484,6 +524,7 @@ void WarmPlayerEngine::inspectSources() {
     const qint64 at = now();
     const QString active = m_handover.address();
     QList<QPair<QString, WarmFailure>> failing;
+    QStringList silent;
     for (const auto &[address, source] : m_sessions.sources()) {
         if (address == active || source->hasFailed())
             continue;
@@ -493,13 +534,16 @@ void WarmPlayerEngine::inspectSources() {
             m_everReady.insert(address);
         if (m_everReady.contains(address)) {
             if (source->isSilentFor(m_timing.stallMs))
-                failing.append({address, WarmFailure::Broken});
+                silent.append(address);
         } else if (m_policy.overdue(m_sessions.openedAt(address), m_firstPacketMs.value(address, -1), at)) {
             failing.append({address, WarmFailure::NeverReady});
         }
     }
     for (const auto &[address, failure] : failing)
         giveUp(address, failure);
+    // Silent with nothing said: a server that ended the session with a BYE naming no SSRC of its.
+    for (const QString &address : silent)
+        onEnded(address, "silent since it was ready");
     reconcile();
 }
 

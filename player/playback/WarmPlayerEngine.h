@@ -59,6 +59,8 @@ public:
 
     void play(const PlayTarget &target) override;
     void stop() override;
+    // Keeps the neighbours warm: the same channel is played again in a moment.
+    void stopForRetry() override;
     void setVolume(int volume) override;
     // Nearest first, alternately after and before the watched row (an empty string for none).
     void setNeighbours(const QStringList &addresses) override;
@@ -101,7 +103,7 @@ private:
     void startHandover(const std::shared_ptr<WarmSource> &source);
     void showStill(const std::shared_ptr<WarmSource> &source);
     void onHandoverTimedOut(HandoverState state);
-    void fallBack(const char *why);
+    void fallBack(const char *why, bool ended = false);
     void dropHandoverPipeline();
     void startCold();
     void tuneColdWhenFree();
@@ -114,6 +116,10 @@ private:
     void onKeyFrameWhole(const std::weak_ptr<WarmSource> &source);
     void onSourceFailed(const std::weak_ptr<WarmSource> &source, WarmFailure failure);
     void giveUp(const QString &address, WarmFailure failure);
+    // The server ended a neighbour's session (why: how it told): closed, and reopened at once.
+    void onEnded(const QString &address, const char *why);
+    // Ends a warm session, saying why in the log.
+    void closeWarm(const QString &address, const char *why);
     void reconcile();
     void inspectSources();
     NeighbourPolicy::BoxLoad loadBesides(const QString &address) const;
@@ -147,6 +153,8 @@ private:
     // When a recording last gave the box back, and whether this play was refused since.
     qint64 m_boxReturnedAtMs = -1;
     bool m_returnRetried = false;
+    // The watched channel failed and is being tried again: its first picture says the box is back.
+    bool m_recovering = false;
     bool m_shown = false;
     bool m_lastHandedOver = false;
     int m_volume = 100;

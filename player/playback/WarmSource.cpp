@@ -1,6 +1,8 @@
 #include "player/playback/WarmSource.h"
 
+#include "player/PlayerLog.h"
 #include "player/playback/PipelineSupport.h"
+#include "player/playback/ServerBye.h"
 #include "player/playback/WarmPipeline.h"
 
 #include <utility>
@@ -215,7 +217,12 @@ GstBusSyncReply WarmSource::onBusMessage(GstBus *, GstMessage *message, gpointer
         g_clear_error(&error);
         g_free(debug);
     } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
-        self->fail(WarmFailure::Broken);
+        qCDebug(lcPlayer) << "warm" << self->m_address << "end of stream";
+        self->fail(WarmFailure::Ended);
+    } else if (const std::optional<guint> ssrc = ServerBye::ssrcOf(message)) {
+        // A BYE naming another SSRC than the session's leaves it silent: ended all the same.
+        qCDebug(lcPlayer) << "warm" << self->m_address << "RTCP BYE naming SSRC" << *ssrc;
+        self->fail(WarmFailure::Ended);
     }
     gst_message_unref(message);
     return GST_BUS_DROP;

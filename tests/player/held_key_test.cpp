@@ -110,17 +110,22 @@ TEST_F(HeldKey, EachChannelSteppedThroughShowsItsOwnPictureBeforeAnythingIsTuned
     QObject::connect(control.get(), &TVLCPlugin::framePainted, [&] { ++painted; });
     step(0);
     ASSERT_TRUE(waitUntil([&] { return shows(201) && pictured({202}); }, 15000)) << control->statusText();
-    // The first step is handed over and plays live; the channels ahead warm.
+    // The first step is handed over and plays live; a single press warms the next row only.
     step(1);
     painted = 0;
     ASSERT_TRUE(waitUntil([&] { return shows(202) && painted >= 10; }, 15000)) << control->statusText();
+    ASSERT_TRUE(waitUntil([&] { return pictured({203}); }, 15000))
+        << warm->picturedAddresses().join(", ").toStdString();
+    // The second press the same way holds the key: the channels further ahead warm.
+    step(2);
+    EXPECT_TRUE(waitUntil([&] { return shows(203); }, 5000));
     ASSERT_TRUE(waitUntil(
         [&] {
-            return pictured({203, 204, 205});
+            return pictured({204, 205});
         },
         15000))
         << warm->picturedAddresses().join(", ").toStdString();
-    for (int row = 2; row <= 4; ++row) {
+    for (int row = 3; row <= 4; ++row) {
         step(row);
         EXPECT_TRUE(waitUntil([&] { return shows(kChannels[row]); }, 5000)) << kChannels[row];
     }

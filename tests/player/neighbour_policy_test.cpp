@@ -54,11 +54,45 @@ TEST_F(Policy, AHeldKeyWarmsAtMostFourAheadAndBehindAndOpensBeforeAnythingShows)
     EXPECT_EQ(policy.wanted(now + 1000).size(), 2);
 }
 
+TEST_F(Policy, ASinglePressWarmsOnlyTheRowsNextToTheNewChannelAndPlayingItAgainIsNoStep) {
+    holdKeyTo(6);
+    EXPECT_FALSE(policy.keyHeld(now));
+    EXPECT_EQ(policy.wanted(now), QStringList({"rtsp://box/7", "rtsp://box/5"}));
+    // Tuned anew after its server ended it: still one press, and nothing shown yet of the new tune.
+    policy.noteStep("rtsp://box/6", now + 50);
+    EXPECT_FALSE(policy.keyHeld(now + 50));
+    EXPECT_FALSE(policy.mayOpen(now + 50));
+    EXPECT_EQ(policy.wanted(now + 50).size(), 2);
+    // The second press the same way is a held key.
+    holdKeyTo(7);
+    EXPECT_TRUE(policy.keyHeld(now));
+    EXPECT_EQ(policy.wanted(now).size(), 4);
+}
+
+TEST_F(Policy, ANeighbourItsServerEndedIsReopenedAtOnceUnlessItEndsSoonAfterOpening) {
+    policy.noteEnded("rtsp://box/6", now - 20000, now);
+    EXPECT_EQ(policy.wanted(now), QStringList({"rtsp://box/6", "rtsp://box/4"}));
+    EXPECT_FALSE(policy.anyCoolingDown(now));
+    // Reopened and ended again two seconds later: left alone a while, then tried again.
+    policy.noteEnded("rtsp://box/6", now, now + 2000);
+    EXPECT_EQ(policy.wanted(now + 2000), QStringList({"rtsp://box/4"}));
+    EXPECT_TRUE(policy.anyCoolingDown(now + 2000));
+    EXPECT_EQ(policy.wanted(now + 33 * 1000).size(), 2);
+}
+
+TEST_F(Policy, OnceTheBoxIsBackWhatBrokeWithItIsWarmedAgainButADeadRowIsNot) {
+    policy.noteFailure("rtsp://box/6", WarmFailure::Broken, {2, 1}, now);
+    policy.noteFailure("rtsp://box/4", WarmFailure::NotFound, {2, 1}, now);
+    EXPECT_TRUE(policy.wanted(now).isEmpty());
+    policy.noteRecovered();
+    EXPECT_EQ(policy.wanted(now), QStringList({"rtsp://box/6"}));
+}
+
 TEST_F(Policy, WarmthLapsesAfterTenMinutesWithoutAChangeAndComesBackAtTheNext) {
     EXPECT_FALSE(policy.wanted(now + 9 * 60 * 1000).isEmpty());
     EXPECT_TRUE(policy.wanted(now + 10 * 60 * 1000 + 1).isEmpty());
     now += 11 * 60 * 1000;
-    policy.noteStep(kWatched, now);
+    policy.noteStep("rtsp://box/6", now);
     EXPECT_EQ(policy.wanted(now).size(), 2);
 }
 

@@ -215,9 +215,14 @@ TEST_F(PlayerControl, AStillIsShownButOnlyLivePicturesCountAsPlaying) {
     EXPECT_EQ(control->statusText(), "Le décodeur ne répond pas");
 }
 
-TEST_F(PlayerControl, TheEndOfALiveStreamIsAnInterruptionUnlessLooping) {
+TEST_F(PlayerControl, ALiveStreamItsServerEndsIsTunedAgainAtOnceAndOnlyAnEndBeforeAPictureInterrupts) {
     tune(kChannel);
     fake->sendFrame(Qt::green);
+    fake->calls.clear();
+    fake->sendEndOfStream();
+    EXPECT_EQ(fake->calls, QStringList({"play " + kChannel}));
+    EXPECT_TRUE(control->statusText().isEmpty());
+    // Ended again before the tune anew showed anything: the server drops it.
     fake->sendEndOfStream();
     EXPECT_EQ(control->statusText(), "Flux interrompu");
 

@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -99,6 +100,32 @@ protected:
         return shown;
     }
 
+    // Steps back and forth between 201 and 202 a few seconds apart while their server ends
+    // sessions: each step finds the other channel warm, and no failure text ever shows. When given,
+    // endSessions is called before each step, once the sessions have lived past their first seconds.
+    void stepWhileSessionsEnd(int steps, const std::function<void()> &endSessions) {
+        watchUntilWarm(201, 202);
+        watchStatuses();
+        for (int step = 0; step < steps; ++step) {
+            const int next = tuned == 201 ? 202 : 201;
+            ASSERT_TRUE(waitUntil([&] { return isWarm(next); }, 10000)) << "step " << step << " to " << next;
+            if (endSessions) {
+                waitUntil([] { return false; }, 6000);
+                endSessions();
+                ASSERT_TRUE(waitUntil([&] { return !isWarm(next); }, 5000)) << "step " << step;
+                ASSERT_TRUE(waitUntil([&] { return isWarm(next); }, 10000))
+                    << "step " << step << " to " << next;
+            }
+            stepToWarm(next, {tuned});
+            // Long enough for a session ended meanwhile to be tuned, or warmed, again.
+            waitUntil([] { return false; }, 3000);
+            EXPECT_TRUE(shows(next)) << "step " << step << ": " << control->statusText();
+        }
+        EXPECT_TRUE(keepsPainting());
+        EXPECT_TRUE(failures().isEmpty()) << failures().join(" | ");
+        EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+    }
+
     bool isWarm(int channel) { return warm->warmAddresses().contains(QString::fromLatin1(address(channel))); }
     QRgb centre() { return averageColour(control->grab().toImage(), QRect(200, 20, 137, 40)); }
     bool shows(int channel) { return control->statusText().isEmpty() && looksLikeChannel(centre(), channel); }
@@ -164,6 +191,29 @@ TEST_F(WarmPlayerOnIndependentServer, AStepToAWarmNeighbourHandsItOverAndShowsTh
     ASSERT_TRUE(waitUntil([&] { return isWarm(201); }, 10000));
     stepToWarm(201, {202});
     EXPECT_TRUE(wrongPictures.isEmpty()) << wrongPictures.join(", ");
+}
+
+TEST_F(WarmPlayerOnIndependentServer,
+       SessionsItsServerEndsWithAByeAreTunedAndWarmedAgainWithoutAFailureText) {
+    // Every session ended before each step, the watched one's included, by a BYE naming SSRC 0
+    // or another in turn: the server passes it on, and sends on as before.
+    int round = 0;
+    stepWhileSessionsEnd(3, [&] { server.endSessions(++round % 2 ? 0 : 0x5eed0001); });
+}
+
+TEST_F(WarmPlayer, OnABoxThatEndsEverySessionStepsStayWarmAndNoFailureTextAppears) {
+    // Each session, the watched one's included, ends six seconds after it began, with a BYE
+    // naming its SSRC and 0 in turn.
+    ASSERT_TRUE(box.command("end-sessions-every 6"));
+    stepWhileSessionsEnd(6, nullptr);
+}
+
+TEST_F(WarmPlayer, AfterTheBoxRestartsItsNeighbourIsWarmAgainWithoutAChannelChange) {
+    watchUntilWarm(201, 202);
+    ASSERT_TRUE(box.restart(1000));
+    ASSERT_TRUE(waitUntil([&] { return !isWarm(202); }, 10000));
+    // Back on the channel watched, and its neighbour warm again before any step.
+    EXPECT_TRUE(waitUntil([&] { return shows(201) && isWarm(202); }, 25000)) << control->statusText();
 }
 
 TEST_F(WarmPlayer, AStepToAWarmNeighbourHandsItOverAndShowsThatChannel) {

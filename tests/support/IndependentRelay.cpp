@@ -116,6 +116,7 @@ bool IndependentRelay::start() {
     m_clientPort = freeTcpPort();
     m_sourcePort = freeTcpPort();
     const int rtpPorts = freeUdpRun();
+    m_rtpStartPort = rtpPorts;
     if (m_clientPort <= 0 || m_sourcePort <= 0 || m_sourcePort == m_clientPort || rtpPorts <= 0) {
         m_error = QStringLiteral("no free ports");
         stop();
@@ -177,6 +178,24 @@ void IndependentRelay::stop() {
 
 QByteArray IndependentRelay::address(int channel) const {
     return QStringLiteral("rtsp://127.0.0.1:%1/orvantv/%2").arg(m_clientPort).arg(channel).toLatin1();
+}
+
+void IndependentRelay::endSessions(quint32 ssrc) {
+    // An empty receiver report first (a compound RTCP packet starts with one), then the BYE.
+    QByteArray bye(16, '\0');
+    const auto put32 = [&bye](int at, quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            bye[at + i] = char(value >> (24 - 8 * i));
+    };
+    put32(0, 0x80c90001); // version 2, no report, RR, one word after the header
+    put32(4, ssrc);
+    put32(8, 0x81cb0001); // version 2, one SSRC, BYE
+    put32(12, ssrc);
+    QUdpSocket socket;
+    // Each stream takes an RTP port and the RTCP port above it, in the order the channels came.
+    for (int port = m_rtpStartPort + 1; m_rtpStartPort > 0 && port < m_rtpStartPort + kRtpPortsNeeded;
+         port += 2)
+        socket.writeDatagram(bye, QHostAddress::LocalHost, quint16(port));
 }
 
 void IndependentRelay::pause() {

@@ -32,6 +32,11 @@ public:
     QByteArray address() const { return address(m_channel); }
     QByteArray address(int channel) const;
 
+    // Ends every viewer's session with an RTCP BYE naming ssrc, sent where the publishers send
+    // their reports: the server passes whatever comes there on to each viewer, as it passes the
+    // BYE a publisher sends when it stops.
+    void endSessions(quint32 ssrc);
+
     // Holds the whole server (no packet, no answer) until resume(): a network stall.
     void pause();
     void resume();
@@ -54,5 +59,6 @@ private:
     int m_channel = 0;
     int m_clientPort = -1;
     int m_sourcePort = -1;
+    int m_rtpStartPort = -1;
     QString m_error;
 };

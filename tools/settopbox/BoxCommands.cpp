@@ -78,6 +78,10 @@ CommandResult runBoxCommand(BoxServer &server, const std::string &line) {
         ok = words.size() == 2 && parseTeardown(first, &ignored);
         if (ok)
             server.setTeardownIgnored(ignored);
+    } else if (verb == "end-sessions-every") {
+        ok = words.size() == 2 && parseInt(first, &number) && number >= 0;
+        if (ok)
+            server.setSessionsEndedEvery(number);
     } else if (verb == "sessions") {
         // Answered on a line of its own before the acknowledgement: "SESSIONS 3 201:1/2 202:1/1",
         // the sessions held, then by channel its viewers now and the most at once since last asked.

@@ -12,7 +12,7 @@ const char *const kBoxUsage =
     "                         [--unserved 299,...] [--playlist PATH] [--host NAME] [--bind ADDRESS]\n"
     "                         [--transport any|tcp|udp] [--session-timeout S] [--max-sessions N]\n"
     "                         [--loss PERCENT] [--jitter MS] [--teardown answer|ignore]\n"
-    "                         [--guide-port N] [--programme-seconds S]\n"
+    "                         [--guide-port N] [--programme-seconds S] [--end-sessions-every S]\n"
     "       halcyon-settopbox --print-colour N\n"
     "  --port 0 picks a free port. Prints \"READY port=N\" when serving.\n"
     "  --guide-port serves an XMLTV guide at http://HOST:N/guide.xml, named in the playlist, and\n"
@@ -21,8 +21,10 @@ const char *const kBoxUsage =
     "  elementary, audio-tracks, dvb-subtitles, tracks, tracks-qad.\n"
     "  Commands on stdin, one per line: freeze [N], resume [N], stall MS [N], loss PERCENT [N],\n"
     "  jitter MS [N], transport any|tcp|udp, session-timeout S, max-sessions N,\n"
-    "  teardown answer|ignore, sessions (SESSIONS HELD N:NOW/PEAK...), restart [MS], stop-serving,\n"
-    "  serve, quit.\n";
+    "  teardown answer|ignore, end-sessions-every S (0: never), sessions (SESSIONS HELD N:NOW/PEAK...),\n"
+    "  restart [MS], stop-serving, serve, quit.\n"
+    "  --end-sessions-every ends each session S seconds after it began with an RTCP BYE (naming its\n"
+    "  SSRC and 0 in turn) and sends nothing more on it.\n";
 
 bool parseInt(const std::string &text, int *value) {
     const char *end = text.data() + text.size();
@@ -118,12 +120,15 @@ bool parseBoxOptions(int argc, char **argv, BoxOptions *options, std::string *er
             ok = parseInt(value, &options->sessionTimeout) && options->sessionTimeout > 0;
         else if (name == "--max-sessions")
             ok = parseInt(value, &options->maxSessions) && options->maxSessions >= 0;
+        else if (name == "--end-sessions-every")
+            ok = parseInt(value, &options->endSessionsEvery) && options->endSessionsEvery >= 0;
         else if (name == "--teardown")
             ok = parseTeardown(options->teardown = value, nullptr);
         else if (name == "--loss")
             ok = parsePercent(value, &options->loss);
         else if (name == "--guide-port")
-            ok = parseInt(value, &options->guidePort) && options->guidePort >= 0 && options->guidePort <= 65535;
+            ok = parseInt(value, &options->guidePort) && options->guidePort >= 0 &&
+                 options->guidePort <= 65535;
         else if (name == "--programme-seconds")
             ok = parseInt(value, &options->programmeSeconds) && options->programmeSeconds > 0;
         else if (name == "--jitter")

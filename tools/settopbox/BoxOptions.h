@@ -22,6 +22,8 @@ struct BoxOptions {
     int maxSessions = 0;
     // "answer" or "ignore": TEARDOWN answered 501, the session left to time out.
     std::string teardown = "answer";
+    // Each session ended by the box with an RTCP BYE this many seconds after it began; 0: never.
+    int endSessionsEvery = 0;
     double loss = 0;
     int jitter = 0;
     // A guide served over HTTP on this port (0: a free one) and named in the playlist; -1: none.

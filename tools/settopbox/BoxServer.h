@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settopbox/ChannelEncoder.h"
+#include "settopbox/SessionEnder.h"
 #include "settopbox/SessionKeepAlive.h"
 
 #include <gio/gio.h>
@@ -47,6 +48,9 @@ public:
     // Answers TEARDOWN with 501 Not Implemented, as some servers do: the session, and its
     // sending, goes on until it times out.
     void setTeardownIgnored(bool ignored) { m_teardownIgnored = ignored; }
+    // Ends each session seconds after it began, with an RTCP BYE naming its SSRC and 0 in turn,
+    // as some servers do now and then; 0 lets sessions last.
+    void setSessionsEndedEvery(int seconds) { m_ender.setPeriod(m_server, seconds); }
     // The sessions held now (one whose TEARDOWN was ignored is held until it times out, though it
     // sends nothing once its viewer has closed the connection), and by channel the viewers sent to
     // now and the most at once since the last count.
@@ -92,6 +96,7 @@ private:
     bool m_serving = false;
     bool m_teardownIgnored = false;
     SessionKeepAlive m_keepAlive;
+    SessionEnder m_ender;
     std::map<int, std::shared_ptr<ChannelEncoder>> m_encoders;
     std::map<int, GstRTSPMediaFactory *> m_factories;
 };

@@ -103,6 +103,7 @@ int main(int argc, char **argv) {
     bool teardownIgnored = false;
     parseTeardown(options.teardown, &teardownIgnored);
     box.server.setTeardownIgnored(teardownIgnored);
+    box.server.setSessionsEndedEvery(options.endSessionsEvery);
     box.server.setLoss(0, options.loss);
     box.server.setJitter(0, options.jitter);
     const int port = box.server.port();
@@ -110,7 +111,8 @@ int main(int argc, char **argv) {
     if (options.guidePort >= 0) {
         std::vector<int> listed = options.channels;
         listed.insert(listed.end(), options.unserved.begin(), options.unserved.end());
-        if (!box.guide.start(options.bindAddress, options.guidePort, listed, options.programmeSeconds, &error)) {
+        if (!box.guide.start(options.bindAddress, options.guidePort, listed, options.programmeSeconds,
+                             &error)) {
             std::fprintf(stderr, "halcyon-settopbox: %s\n", error.c_str());
             return 1;
         }
