@@ -72,6 +72,9 @@ bool XmltvReader::read(QIODevice &device) {
     qsizetype searchFrom = 0;
     bool ended = false;
     while (!ended && !m_rootClosed) {
+        // Looked at here too: bytes skipped after a fault make no tokens.
+        if (m_cancelled && m_cancelled->load(std::memory_order_relaxed))
+            return refuse(QStringLiteral("reading cancelled"));
         const qint64 n = device.read(block.data(), kBlockBytes);
         if (n > 0)
             waiting.append(block.constData(), n);

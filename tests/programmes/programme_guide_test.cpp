@@ -73,7 +73,7 @@ TEST(FetchSchedule, RetriesAFailureWithinMinutesAtGrowingGapsUpToAnHour) {
     EXPECT_EQ(schedule.afterFailure(), 1 * kMinute);
 }
 
-TEST(ProgrammeGuide, AFailedFetchIsTriedAgainSoonAndAReadOneHoursLater) {
+TEST(ProgrammeGuide, AFailedFetchIsTriedAgainSoonAndAGoodOneHoursLater) {
     QTemporaryDir dir;
     const QString path = dir.filePath("guide.xml");
     ProgrammeGuide guide;
