@@ -47,8 +47,7 @@ void ProgrammeGuide::fetched(const GuideLoad &load) {
     }
     scheduleNext(m_schedule.afterSuccess());
     m_data = load.data;
-    qCInfo(lcGuide) << "guide read:" << load.programmes << "programmes of" << m_data->size() << "channels,"
-                    << load.skipped << "unreadable ones left out";
+    qCInfo(lcGuide) << "guide read:" << load.programmes << "programmes of" << m_data->size() << "channels";
     if (load.skipped > 0)
         qCWarning(lcGuide) << load.skipped << "programmes of the guide could not be read and were left out";
     emit changed();
