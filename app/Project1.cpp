@@ -113,5 +113,6 @@ int main(int argc, char **argv) {
     form3.reset();
     form2.reset();
     form1.reset();
+    ShutdownRequests::endWithin(ShutdownRequests::kTeardownDeadlineMs, status);
     return status;
 }

@@ -20,6 +20,13 @@ public:
     // The window whose disappearance ends the program.
     void watchWindow(const QWidget *window);
 
+    // For the very end, once the windows are gone (recordings finished, the box's sessions closed):
+    // what remains is the libraries tearing down, and should any of it wait on an outside call (a
+    // name lookup left under way by the guide's download, say), the process ends with status after
+    // ms all the same.
+    static void endWithin(int ms, int status);
+    static constexpr int kTeardownDeadlineMs = 2000;
+
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
 signals:

@@ -1,6 +1,8 @@
 // Reading a large programme guide: the CPU time of one reading, the memory it adds while it reads
-// and once read, and the longest the UI thread is held while the guide is fetched, read in the
-// background and swapped in. Make the guides with scripts/make-guide.py:
+// and once read, and the longest the UI thread is held while the guide is fetched (from the file,
+// and over http from a server of the bench's own), read in the background and swapped in; last,
+// the same while a 1 GB guide downloads until the size cap stops it. Make the guides with
+// scripts/make-guide.py:
 //
 //   python3 scripts/make-guide.py /tmp/guide.xml && gzip -k -6 /tmp/guide.xml
 //   cmake --build build --target guide_bench && build/bench/guide_bench /tmp/guide.xml /tmp/guide.xml.gz
@@ -17,10 +19,13 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -62,7 +67,8 @@ Reading measureReading(const QString &path) {
     });
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const double cpuStart = threadCpuSeconds();
-    GuideLoad load = loadGuideFile(path, now - ProgrammeGuide::kKeepBeforeSecs, now + ProgrammeGuide::kKeepAfterSecs);
+    GuideLoad load =
+        loadGuideFile(path, now - ProgrammeGuide::kKeepBeforeSecs, now + ProgrammeGuide::kKeepAfterSecs);
     Reading reading;
     reading.cpuSeconds = threadCpuSeconds() - cpuStart;
     done = true;
@@ -86,11 +92,65 @@ struct UiHold {
     double wallMs = -1;
     // The most CPU the UI thread used between two ticks: the work that held it.
     double cpuMs = -1;
+    bool read = false;
 };
 
-// Ticks of a 1 ms timer on the UI thread while the guide is read twice (the second swap also
-// frees the first guide there).
-UiHold longestUiHold(const QString &path) {
+// Serves every request with the file's bytes, repeated up to totalBytes when that is larger,
+// over plain HTTP/1.0 on a thread of its own.
+class GuideServer {
+public:
+    GuideServer(const QString &path, qint64 totalBytes) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            m_body = file.readAll();
+        m_total = std::max<qint64>(totalBytes, m_body.size());
+        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_socket, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_socket, 4);
+        ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~GuideServer() {
+        ::shutdown(m_socket, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_socket);
+    }
+    QString address() const { return QStringLiteral("http://127.0.0.1:%1/guide.xml").arg(m_port); }
+
+private:
+    void serve() {
+        for (int client; (client = ::accept(m_socket, nullptr, nullptr)) >= 0; ::close(client)) {
+            char request[4096];
+            if (::recv(client, request, sizeof request, 0) <= 0)
+                continue;
+            const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: application/xml\r\nContent-Length: " +
+                                    QByteArray::number(m_total) + "\r\n\r\n";
+            if (::send(client, head.constData(), size_t(head.size()), MSG_NOSIGNAL) < 0)
+                continue;
+            for (qint64 sent = 0; sent < m_total;) {
+                const qint64 n = std::min<qint64>(m_body.size(), m_total - sent);
+                if (::send(client, m_body.constData(), size_t(n), MSG_NOSIGNAL) != n)
+                    break;
+                sent += n;
+            }
+        }
+    }
+
+    QByteArray m_body;
+    qint64 m_total = 0;
+    int m_socket = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+// Ticks of a 1 ms timer on the UI thread while the guide is fetched and read twice (the second swap
+// also frees the first guide there), or until a fetch fails.
+UiHold longestUiHold(const QString &address) {
     ProgrammeGuide guide;
     QElapsedTimer clock;
     UiHold hold{0, 0};
@@ -115,12 +175,21 @@ UiHold longestUiHold(const QString &path) {
         else
             QTimer::singleShot(10, &guide, &ProgrammeGuide::refresh);
     });
-    QObject::connect(&guide, &ProgrammeGuide::failed, qApp, &QCoreApplication::quit);
+    QObject::connect(&guide, &ProgrammeGuide::failed, [](const QString &why) {
+        std::printf("  (fetch failed: %s)\n", qPrintable(why));
+        QCoreApplication::quit();
+    });
     clock.start();
     tick.start();
-    guide.start(QFileInfo(path).absoluteFilePath());
+    guide.start(address);
     QCoreApplication::exec();
-    return reads == 2 ? hold : UiHold();
+    hold.read = reads == 2;
+    return hold;
+}
+
+void printHold(const char *how, const UiHold &hold) {
+    std::printf("  %-34s UI wall %7.1f ms, UI CPU %6.1f ms%s\n", how, hold.wallMs, hold.cpuMs,
+                hold.read ? "" : " (no guide)");
 }
 
 } // namespace
@@ -132,15 +201,20 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: guide_bench GUIDE.xml [GUIDE.xml.gz ...]\n");
         return 2;
     }
-    std::printf("%-16s %8s %6s %8s %6s %11s %8s %12s %11s\n", "guide", "size MB", "kept", "channels", "CPU s",
-                "+MB reading", "+MB kept", "UI wall ms", "UI CPU ms");
+    std::printf("%-16s %8s %6s %8s %6s %11s %8s\n", "guide", "size MB", "kept", "channels", "CPU s",
+                "+MB reading", "+MB kept");
     for (const QString &path : paths) {
         const Reading r = measureReading(path);
-        const UiHold hold = longestUiHold(path);
-        std::printf("%-16s %8.1f %6d %8d %6.2f %11.1f %8.1f %12.1f %11.1f\n", qPrintable(QFileInfo(path).fileName()),
-                    double(QFileInfo(path).size()) / (1024.0 * 1024.0), r.programmes, r.channels, r.cpuSeconds,
-                    r.peakAddedMb, r.keptMb, hold.wallMs, hold.cpuMs);
+        std::printf("%-16s %8.1f %6d %8d %6.2f %11.1f %8.1f\n", qPrintable(QFileInfo(path).fileName()),
+                    double(QFileInfo(path).size()) / (1024.0 * 1024.0), r.programmes, r.channels,
+                    r.cpuSeconds, r.peakAddedMb, r.keptMb);
+        printHold("read from the file", longestUiHold(QFileInfo(path).absoluteFilePath()));
+        const GuideServer server(path, 0);
+        printHold("fetched over http", longestUiHold(server.address()));
         std::fflush(stdout);
     }
+    // Past the cap: the download is stopped at 256 MB and the guide before kept.
+    const GuideServer huge(paths.first(), 1024LL * 1024 * 1024);
+    printHold("1 GB over http (stopped at the cap)", longestUiHold(huge.address()));
     return 0;
 }

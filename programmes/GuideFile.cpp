@@ -11,7 +11,8 @@ GuideLoad readGuide(QIODevice &source, qint64 from, qint64 to, const std::atomic
     std::optional<GzipDevice> inflated;
     if (GzipDevice::isGzip(source))
         inflated.emplace(source);
-    BoundedDevice bounded(inflated ? static_cast<QIODevice &>(*inflated) : source, limits.maxBytes, limits.maxTextRun);
+    BoundedDevice bounded(inflated ? static_cast<QIODevice &>(*inflated) : source, limits.maxBytes,
+                          limits.maxTextRun);
     XmltvReader reader(from, to, limits.reader);
     reader.setCancelFlag(cancelled);
     GuideLoad load;
@@ -23,6 +24,7 @@ GuideLoad readGuide(QIODevice &source, qint64 from, qint64 to, const std::atomic
         return load;
     }
     load.programmes = reader.programmeCount();
+    load.skipped = reader.skippedCount();
     load.data = std::make_shared<const GuideData>(reader.takeData());
     return load;
 }

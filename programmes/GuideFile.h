@@ -13,6 +13,8 @@ class QIODevice;
 struct GuideLoad {
     std::shared_ptr<const GuideData> data;
     int programmes = 0;
+    // Programmes left out as unreadable.
+    int skipped = 0;
     // Why there is no guide; empty when data is set.
     QString error;
 };
@@ -29,5 +31,6 @@ struct GuideLimits {
 // run off the UI thread: it takes as long as the guide is big.
 GuideLoad readGuide(QIODevice &source, qint64 from, qint64 to, const std::atomic_bool *cancelled = nullptr,
                     const GuideLimits &limits = GuideLimits());
-GuideLoad loadGuideFile(const QString &path, qint64 from, qint64 to, const std::atomic_bool *cancelled = nullptr,
+GuideLoad loadGuideFile(const QString &path, qint64 from, qint64 to,
+                        const std::atomic_bool *cancelled = nullptr,
                         const GuideLimits &limits = GuideLimits());

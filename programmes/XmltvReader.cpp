@@ -8,17 +8,42 @@
 
 namespace {
 
-// How often, in tokens, the cancel flag and the size are looked at.
+// How often, in tokens, the cancel flag is looked at.
 constexpr int kCheckEvery = 1024;
 // A programme without a stop ends where the next one starts; one that starts this long before the
 // window might still reach into it.
 constexpr qint64 kLongestOpenProgramme = 24 * 3600;
 // An entity that expands to more than this is refused (the "billion laughs").
 constexpr int kEntityExpansionLimit = 1024;
+constexpr qint64 kBlockBytes = 64 * 1024;
+// The longest marker of a place to start again, and the character after it.
+constexpr qsizetype kHeldBack = sizeof("<programme");
+
+bool endsName(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/';
+}
+
+// Where the next programme starts, or the root ends, at or after from: the places where the reading
+// can start again after a fault. Only markers whose next character is in bytes are found.
+qsizetype nextBoundary(QByteArrayView bytes, qsizetype from) {
+    while (true) {
+        const qsizetype at = bytes.indexOf('<', from);
+        if (at < 0)
+            return -1;
+        const QByteArrayView rest = bytes.sliced(at);
+        for (const QByteArrayView marker : {QByteArrayView("<programme"), QByteArrayView("</tv")}) {
+            if (rest.size() > marker.size() && rest.startsWith(marker) && endsName(rest[marker.size()]))
+                return at;
+        }
+        from = at + 1;
+    }
+}
 
 } // namespace
 
 XmltvReader::XmltvReader(qint64 from, qint64 to, Limits limits) : m_from(from), m_to(to), m_limits(limits) {}
+
+XmltvReader::~XmltvReader() = default;
 
 bool XmltvReader::refuse(const QString &why) {
     m_error = why;
@@ -29,70 +54,163 @@ bool XmltvReader::refuse(const QString &why) {
 
 bool XmltvReader::read(QIODevice &device) {
     m_data.clear();
-    m_kept = 0;
+    m_kept = m_wellFormed = m_skipped = 0;
     m_error.clear();
     m_pending = Pending();
-    QXmlStreamReader xml(&device);
-    xml.setNamespaceProcessing(false);
-    xml.setEntityExpansionLimit(kEntityExpansionLimit);
-    int depth = 0;
-    int tokens = 0;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
-        if (++tokens == kCheckEvery) {
-            tokens = 0;
+    m_rootSeen = m_rootClosed = m_skipping = false;
+    m_encoding.clear();
+    m_depth = m_tokens = 0;
+    m_xml = std::make_unique<QXmlStreamReader>();
+    m_xml->setNamespaceProcessing(false);
+    m_xml->setEntityExpansionLimit(kEntityExpansionLimit);
+
+    // The bytes are handed to the XML reader a programme at a time, so that after a fault it can be
+    // started again at the next one. The last few bytes wait for the next block: they may be the
+    // start of a marker.
+    QByteArray waiting;
+    QByteArray block(kBlockBytes, Qt::Uninitialized);
+    qsizetype searchFrom = 0;
+    bool ended = false;
+    while (!ended && !m_rootClosed) {
+        // Looked at here too: bytes skipped after a fault make no tokens.
+        if (m_cancelled && m_cancelled->load(std::memory_order_relaxed))
+            return refuse(QStringLiteral("reading cancelled"));
+        const qint64 n = device.read(block.data(), kBlockBytes);
+        if (n > 0)
+            waiting.append(block.constData(), n);
+        ended = n <= 0;
+        qsizetype fed = 0;
+        for (qsizetype at = nextBoundary(waiting, searchFrom); at >= 0; at = nextBoundary(waiting, at + 1)) {
+            if (!feed(QByteArrayView(waiting).sliced(fed, at - fed)) || !atBoundary())
+                return false;
+            fed = at;
+            searchFrom = at + 1;
+        }
+        const qsizetype upTo = ended ? waiting.size() : std::max(fed, waiting.size() - kHeldBack);
+        if (!feed(QByteArrayView(waiting).sliced(fed, upTo - fed)))
+            return false;
+        waiting.remove(0, upTo);
+        searchFrom = std::max<qsizetype>(searchFrom - upTo, 0);
+    }
+    return finish();
+}
+
+// Starts a new XML reader where the last one stopped on a fault, inside the root as before.
+void XmltvReader::restart() {
+    m_xml = std::make_unique<QXmlStreamReader>();
+    m_xml->setNamespaceProcessing(false);
+    m_xml->setEntityExpansionLimit(kEntityExpansionLimit);
+    const QByteArray declaration =
+        m_encoding.isEmpty() ? QByteArray() : "<?xml version=\"1.0\" encoding=\"" + m_encoding + "\"?>";
+    m_xml->addData(declaration + "<tv>");
+    m_depth = 0;
+    m_pending = Pending();
+    m_skipping = false;
+}
+
+bool XmltvReader::feed(QByteArrayView bytes) {
+    if (m_skipping || m_rootClosed || bytes.isEmpty())
+        return true;
+    m_xml->addData(bytes.toByteArray());
+    return drain();
+}
+
+// Reads every token the bytes so far hold; false once the guide is refused.
+bool XmltvReader::drain() {
+    while (!m_rootClosed) {
+        const QXmlStreamReader::TokenType type = m_xml->readNext();
+        if (type == QXmlStreamReader::Invalid) {
+            if (m_xml->error() == QXmlStreamReader::PrematureEndOfDocumentError)
+                return true;
+            return brokenXml();
+        }
+        if (++m_tokens == kCheckEvery) {
+            m_tokens = 0;
             if (m_cancelled && m_cancelled->load(std::memory_order_relaxed))
                 return refuse(QStringLiteral("reading cancelled"));
         }
-        switch (token) {
-        case QXmlStreamReader::StartElement:
-            if (++depth > m_limits.maxDepth)
-                return refuse(QStringLiteral("elements nested deeper than %1").arg(m_limits.maxDepth));
-            if (depth == 1 && xml.name() != u"tv")
-                return refuse(QStringLiteral("not an XMLTV guide (root element <%1>)").arg(xml.name()));
-            if (depth == 2 && xml.name() == u"programme")
-                startProgramme(xml);
-            else if (depth == 3 && m_pending.open && m_pending.wanted && !m_pending.hasTitle &&
-                     xml.name() == u"title")
-                m_pending.inTitle = true;
-            break;
-        case QXmlStreamReader::Characters:
-            if (m_pending.inTitle && m_pending.title.size() < m_limits.maxTitleCharacters)
-                m_pending.title += xml.text().left(m_limits.maxTitleCharacters - m_pending.title.size());
-            break;
-        case QXmlStreamReader::EndElement:
-            if (depth == 3 && m_pending.inTitle) {
-                m_pending.inTitle = false;
-                m_pending.hasTitle = true;
-            } else if (depth == 2 && m_pending.open) {
-                endProgramme();
-            }
-            --depth;
-            break;
-        default:
-            break;
-        }
+        if (!token())
+            return false;
     }
-    if (xml.hasError())
-        return refuse(QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()));
-    finish();
     return true;
 }
 
-void XmltvReader::startProgramme(const QXmlStreamReader &xml) {
+// A fault outside any programme refuses the guide; inside one, that programme is dropped.
+bool XmltvReader::brokenXml() {
+    if (!m_rootSeen)
+        return refuse(QStringLiteral("line %1: %2").arg(m_xml->lineNumber()).arg(m_xml->errorString()));
+    if (m_pending.open)
+        ++m_skipped;
+    m_pending = Pending();
+    m_skipping = true;
+    return true;
+}
+
+// At the start of a programme (or the root's end): the one before must have ended, else it is
+// dropped and the reading starts again here.
+bool XmltvReader::atBoundary() {
+    if (m_rootClosed || (!m_skipping && m_depth == 1))
+        return true;
+    if (!m_rootSeen)
+        return refuse(QStringLiteral("not an XMLTV guide (no <tv> before the first programme)"));
+    if (m_pending.open)
+        ++m_skipped;
+    restart();
+    return drain();
+}
+
+bool XmltvReader::token() {
+    switch (m_xml->tokenType()) {
+    case QXmlStreamReader::StartDocument:
+        m_encoding = m_xml->documentEncoding().toLatin1();
+        break;
+    case QXmlStreamReader::StartElement:
+        if (++m_depth > m_limits.maxDepth)
+            return refuse(QStringLiteral("elements nested deeper than %1").arg(m_limits.maxDepth));
+        if (m_depth == 1 && m_xml->name() != u"tv")
+            return refuse(QStringLiteral("not an XMLTV guide (root element <%1>)").arg(m_xml->name()));
+        m_rootSeen = true;
+        if (m_depth == 2 && m_xml->name() == u"programme")
+            startProgramme();
+        else if (m_depth == 3 && m_pending.wanted && !m_pending.hasTitle && m_xml->name() == u"title")
+            m_pending.inTitle = true;
+        break;
+    case QXmlStreamReader::Characters:
+        if (m_pending.inTitle && m_pending.title.size() < m_limits.maxTitleCharacters)
+            m_pending.title += m_xml->text().left(m_limits.maxTitleCharacters - m_pending.title.size());
+        break;
+    case QXmlStreamReader::EndElement:
+        if (m_depth == 3 && m_pending.inTitle) {
+            m_pending.inTitle = false;
+            m_pending.hasTitle = true;
+        } else if (m_depth == 2 && m_pending.open) {
+            endProgramme();
+        } else if (m_depth == 1) {
+            m_rootClosed = true;
+        }
+        --m_depth;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void XmltvReader::startProgramme() {
     m_pending = Pending();
     m_pending.open = true;
-    const QXmlStreamAttributes attributes = xml.attributes();
+    const QXmlStreamAttributes attributes = m_xml->attributes();
     const std::optional<qint64> start = parseXmltvTime(attributes.value(QLatin1StringView("start")));
     const QStringView channel = attributes.value(QLatin1StringView("channel"));
-    if (!start || channel.isEmpty() || m_kept >= m_limits.maxProgrammes)
-        return;
     const QStringView stopText = attributes.value(QLatin1StringView("stop"));
-    const std::optional<qint64> stop = stopText.isEmpty() ? std::optional<qint64>(-1) : parseXmltvTime(stopText);
-    if (!stop || (*stop >= 0 && *stop <= *start))
+    const std::optional<qint64> stop =
+        stopText.isEmpty() ? std::optional<qint64>(-1) : parseXmltvTime(stopText);
+    if (!start || !stop || channel.isEmpty() || (*stop >= 0 && *stop <= *start)) {
+        m_pending.unreadable = true;
         return;
+    }
     const qint64 reach = *stop >= 0 ? *stop : *start + kLongestOpenProgramme;
-    if (reach <= m_from || *start >= m_to)
+    if (reach <= m_from || *start >= m_to || m_kept >= m_limits.maxProgrammes)
         return;
     m_pending.wanted = true;
     m_pending.channel = channel.toString();
@@ -101,6 +219,11 @@ void XmltvReader::startProgramme(const QXmlStreamReader &xml) {
 }
 
 void XmltvReader::endProgramme() {
+    if (m_pending.unreadable) {
+        ++m_skipped;
+    } else {
+        ++m_wellFormed;
+    }
     if (m_pending.wanted) {
         m_data[m_pending.channel].append(
             GuideProgramme{m_pending.start, m_pending.stop, m_pending.title.simplified()});
@@ -111,7 +234,18 @@ void XmltvReader::endProgramme() {
 
 // Puts each channel's programmes in order, ends the open ones where the next starts, and drops
 // what still falls outside the window.
-void XmltvReader::finish() {
+bool XmltvReader::finish() {
+    if (!m_rootSeen) {
+        const bool broken =
+            m_xml->hasError() && m_xml->error() != QXmlStreamReader::PrematureEndOfDocumentError;
+        return refuse(broken
+                          ? QStringLiteral("line %1: %2").arg(m_xml->lineNumber()).arg(m_xml->errorString())
+                          : QStringLiteral("no XMLTV guide in the input"));
+    }
+    if (!m_rootClosed)
+        return refuse(QStringLiteral("the guide ends before </tv>: cut short"));
+    if (m_wellFormed == 0 && m_skipped > 0)
+        return refuse(QStringLiteral("none of its %1 programmes could be read").arg(m_skipped));
     m_kept = 0;
     for (auto it = m_data.begin(); it != m_data.end();) {
         ChannelProgrammes &programmes = it.value();
@@ -119,12 +253,15 @@ void XmltvReader::finish() {
                          [](const GuideProgramme &a, const GuideProgramme &b) { return a.start < b.start; });
         for (qsizetype i = 0; i < programmes.size(); ++i) {
             if (programmes[i].stop < 0)
-                programmes[i].stop = i + 1 < programmes.size() ? programmes[i + 1].start : programmes[i].start;
+                programmes[i].stop =
+                    i + 1 < programmes.size() ? programmes[i + 1].start : programmes[i].start;
         }
-        programmes.removeIf([this](const GuideProgramme &p) { return p.stop <= m_from || p.stop <= p.start; });
+        programmes.removeIf(
+            [this](const GuideProgramme &p) { return p.stop <= m_from || p.stop <= p.start; });
         programmes.squeeze();
         m_kept += int(programmes.size());
         it = programmes.isEmpty() ? m_data.erase(it) : std::next(it);
     }
     m_data.squeeze();
+    return true;
 }

@@ -2,17 +2,21 @@
 
 #include "programmes/GuideProgramme.h"
 
+#include <QByteArray>
 #include <QString>
 #include <atomic>
+#include <memory>
 
 class QIODevice;
 class QXmlStreamReader;
 
 // Reads an XMLTV guide from a device, keeping of each programme only its channel, times and first
 // title, and only the programmes that overlap the window: a two-week guide shrinks to the day the
-// banner can show. Whatever the input, the reading stays within the limits and ends with either
-// the guide or the reason it was refused (the input's size is the device's to bound: see
-// readGuide()).
+// banner can show. A programme that is not well-formed (a control character, a stray '&', a tag
+// left open) or whose times cannot be read is skipped, and the reading goes on at the next
+// programme; a document that is not an XMLTV guide, or that ends before its end, is refused.
+// Whatever the input, the reading stays within the limits (the input's size is the device's to
+// bound: see readGuide()).
 class XmltvReader {
 public:
     struct Limits {
@@ -25,6 +29,7 @@ public:
     // Keeps the programmes that end after from and start before to (seconds since the epoch).
     XmltvReader(qint64 from, qint64 to, Limits limits);
     XmltvReader(qint64 from, qint64 to) : XmltvReader(from, to, Limits()) {}
+    ~XmltvReader();
 
     // Reading stops, refused, soon after *cancelled becomes true.
     void setCancelFlag(const std::atomic_bool *cancelled) { m_cancelled = cancelled; }
@@ -37,10 +42,14 @@ public:
     QString error() const { return m_error; }
     // Programmes kept.
     int programmeCount() const { return m_kept; }
+    // Programmes left out because they were malformed or their times unreadable.
+    int skippedCount() const { return m_skipped; }
 
 private:
     struct Pending {
         bool open = false;
+        // Its times or channel cannot be read: counted as skipped once it ends.
+        bool unreadable = false;
         bool wanted = false;
         bool inTitle = false;
         bool hasTitle = false;
@@ -51,16 +60,33 @@ private:
     };
 
     bool refuse(const QString &why);
-    void startProgramme(const QXmlStreamReader &xml);
+    void restart();
+    bool feed(QByteArrayView bytes);
+    bool drain();
+    bool atBoundary();
+    bool brokenXml();
+    bool token();
+    void startProgramme();
     void endProgramme();
-    void finish();
+    bool finish();
 
     const qint64 m_from;
     const qint64 m_to;
     const Limits m_limits;
     const std::atomic_bool *m_cancelled = nullptr;
+    std::unique_ptr<QXmlStreamReader> m_xml;
     GuideData m_data;
     Pending m_pending;
+    int m_depth = 0;
+    int m_tokens = 0;
+    // The root <tv> was opened, and closed: after it nothing more is read.
+    bool m_rootSeen = false;
+    bool m_rootClosed = false;
+    // Past a fault: what follows is dropped up to the next programme.
+    bool m_skipping = false;
+    QByteArray m_encoding;
     int m_kept = 0;
+    int m_wellFormed = 0;
+    int m_skipped = 0;
     QString m_error;
 };

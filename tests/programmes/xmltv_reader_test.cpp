@@ -67,22 +67,48 @@ Read readBytes(const QByteArray &bytes, const GuideLimits &limits = GuideLimits(
     return {load.data != nullptr, load.data ? *load.data : GuideData(), load.error};
 }
 
-TEST(XmltvTime, ReadsTheTimeWithItsOffsetAsUtc) {
+TEST(XmltvTime, ReadsEveryFormOfTheZoneAsUtc) {
     const struct {
         const char *text;
         qint64 expected;
     } cases[] = {
-        {"20261208100000 +0000", kTen},     {"20261208110000 +0100", kTen}, {"20261208083000 -0130", kTen},
-        {"20261208100000", kTen},           {"202612081000 +0000", kTen},   {"20261208100000Z", kTen},
-        {"20261208", kTen - 10 * 3600},     {"19700101000000 +0000", 0},    {"20240229120000 +0000", 1709208000},
+        {"20261208100000 +0000", kTen},
+        {"20261208110000 +0100", kTen},
+        {"20261208083000 -0130", kTen},
+        {"20261208153000 +05:30", kTen},
+        {"20261208153000 +0530", kTen},
+        {"20261208150000 +05", kTen},
+        {"20261208070000 -03", kTen},
+        {"20261208110000+0100", kTen},
+        {"20261208100000", kTen},
+        {"202612081000 +0000", kTen},
+        {"20261208100000Z", kTen},
+        {"20261208100000 UTC", kTen},
+        {"20261208100000 GMT", kTen},
+        {"20261208100000 utc", kTen},
+        // An abbreviation is the one offset it names, whatever the season.
+        {"20261208110000 CET", kTen},
+        {"20261208120000 CEST", kTen},
+        {"20261208110000 BST", kTen},
+        {"20261208050000 EST", kTen},
+        // A zone of the time zone database has its offset at that time: summer time in July.
+        {"20261208110000 Europe/Paris", kTen},
+        {"20260708120000 Europe/Paris", kTen - 153 * 86400},
+        {"20261208", kTen - 10 * 3600},
+        {"202612", kTen - 7 * 86400 - 10 * 3600},
+        {"19700101000000 +0000", 0},
+        {"20240229120000 +0000", 1709208000},
     };
     for (const auto &c : cases) {
         const std::optional<qint64> parsed = parseXmltvTime(QString::fromLatin1(c.text));
         ASSERT_TRUE(parsed) << c.text;
         EXPECT_EQ(*parsed, c.expected) << c.text;
     }
-    for (const char *bad : {"", "2026", "20261308100000", "20261208250000", "2026120810000", "20261208100000 +01",
-                            "20261208100000 0100", "20261208100000 +0100x", "2026120810000a", "20261232"})
+    for (const char *bad :
+         {"", "20", "20261308100000", "20261208250000", "2026120810000", "20261208100000 +1",
+          "20261208100000 +01:", "20261208100000 +0160", "20261208100000 +1500", "20261208100000 0100",
+          "20261208100000 +0100x", "20261208100000 IST", "20261208100000 Mars/Olympus", "2026120810000a",
+          "20261232"})
         EXPECT_FALSE(parseXmltvTime(QString::fromLatin1(bad))) << bad;
 }
 
@@ -124,16 +150,85 @@ TEST(XmltvReader, RefusesBrokenInputAndNeverKeepsHalfAGuide) {
     }
 }
 
+TEST(XmltvReader, SkipsABadProgrammeAndReadsOnAtTheNext) {
+    const QByteArray good = "<programme start=\"20261208100000\" stop=\"20261208103000\" "
+                            "channel=\"une.fr\"><title>Journal</title></programme>\n"
+                            "<programme start=\"20261208103000\" stop=\"20261208110000\" "
+                            "channel=\"une.fr\"><title>Météo</title></programme>\n";
+    const struct {
+        const char *what;
+        QByteArray bad;
+        int skipped;
+    } cases[] = {
+        {"control character",
+         "<programme start=\"20261208100000\" stop=\"20261208110000\" "
+         "channel=\"deux.fr\"><title>A\x01B</title></programme>",
+         1},
+        {"stray ampersand",
+         "<programme start=\"20261208100000\" stop=\"20261208110000\" channel=\"deux.fr\"><title>A & "
+         "B</title></programme>",
+         1},
+        {"undeclared entity",
+         "<programme start=\"20261208100000\" stop=\"20261208110000\" "
+         "channel=\"deux.fr\"><title>A&nbsp;B</title></programme>",
+         1},
+        {"tag left open",
+         "<programme start=\"20261208100000\" stop=\"20261208110000\" "
+         "channel=\"deux.fr\"><title>A</programme>",
+         1},
+        {"programme left open",
+         "<programme start=\"20261208100000\" stop=\"20261208110000\" channel=\"deux.fr\"><title>A</title>",
+         1},
+        {"unknown zone",
+         "<programme start=\"20261208100000 XYZ\" stop=\"20261208110000\" "
+         "channel=\"deux.fr\"><title>A</title></programme>",
+         1},
+        {"two in a row",
+         "<programme start=\"20261208100000\" channel=\"deux.fr\"><title>\x02</title></programme>"
+         "<programme start=\"20261208100000\" channel=\"deux.fr\"><title>\x03</title></programme>",
+         2},
+    };
+    for (const auto &c : cases) {
+        for (const bool last : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (last ? ", last" : ", between"));
+            // A control character in a channel's name is of no concern to the programmes.
+            const QByteArray guide =
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<tv>\n"
+                "<channel id=\"une.fr\"><display-name>Une\x07</display-name></channel>\n" +
+                (last ? good + c.bad
+                      : good.left(good.indexOf('\n') + 1) + c.bad + good.mid(good.indexOf('\n') + 1)) +
+                "\n</tv>\n";
+            QBuffer buffer;
+            buffer.setData(guide);
+            buffer.open(QIODevice::ReadOnly);
+            XmltvReader reader(kTen - 3600, kTen + 24 * 3600);
+            ASSERT_TRUE(reader.read(buffer)) << qPrintable(reader.error());
+            EXPECT_EQ(
+                reader.data().value("une.fr"),
+                ChannelProgrammes({{kTen, kTen + 1800, "Journal"}, {kTen + 1800, kTen + 3600, "Météo"}}));
+            EXPECT_FALSE(reader.data().contains("deux.fr"));
+            EXPECT_EQ(reader.skippedCount(), c.skipped);
+        }
+    }
+    // Content after the guide's end is not the guide's.
+    EXPECT_TRUE(readBytes("<tv>" + good + "</tv>\n<junk>&").ok);
+    // A guide none of whose programmes can be read is no better than the one before.
+    EXPECT_FALSE(readBytes("<tv>" + cases[0].bad + cases[1].bad + "</tv>").ok);
+}
+
 TEST(XmltvReader, AHostileGuideIsStoppedAtTheLimits) {
     QByteArray deep = "<tv>";
     for (int i = 0; i < 100000; ++i)
         deep += "<a>";
     EXPECT_FALSE(readBytes(deep).ok) << "deep nesting";
 
-    QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE tv [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
+    QByteArray laughs =
+        "<?xml version=\"1.0\"?><!DOCTYPE tv [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
     for (char e = 'b'; e <= 'j'; ++e)
-        laughs += QByteArray("<!ENTITY ") + e + " \"" + QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">";
-    laughs += "]><tv><programme start=\"20261208100000\" stop=\"20261208110000\" channel=\"x\"><title>&j;</title></programme></tv>";
+        laughs += QByteArray("<!ENTITY ") + e + " \"" +
+                  QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">";
+    laughs += "]><tv><programme start=\"20261208100000\" stop=\"20261208110000\" "
+              "channel=\"x\"><title>&j;</title></programme></tv>";
     EXPECT_FALSE(readBytes(laughs).ok) << "entity expansion";
 
     // A gzip bomb inflates past the cap without being held whole.
