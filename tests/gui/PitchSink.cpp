@@ -3,7 +3,9 @@
 #include <gst/audio/audio.h>
 #include <gst/base/gstbasesink.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -19,6 +21,9 @@ struct PitchSinkElement {
     int crossings;
     bool below;
     int generation;
+    // Samples in a row near silence now, and the longest such run in the window being counted.
+    int quiet;
+    int longestQuiet;
 };
 struct PitchSinkElementClass {
     GstBaseSinkClass parent;
@@ -46,6 +51,8 @@ GstFlowReturn render(GstBaseSink *sink, GstBuffer *buffer) {
     const gsize frames = map.size / sizeof(qint16) / std::max(1, self->channels);
     for (gsize i = 0; i < frames; ++i) {
         const qint16 left = samples[i * self->channels];
+        self->quiet = std::abs(left) < 300 ? self->quiet + 1 : 0;
+        self->longestQuiet = std::max(self->longestQuiet, self->quiet);
         if (left < -300)
             self->below = true;
         else if (left > 300 && self->below) {
@@ -54,11 +61,14 @@ GstFlowReturn render(GstBaseSink *sink, GstBuffer *buffer) {
         }
         if (++self->samples >= self->rate / 25) {
             s_pitch = double(self->crossings) * self->rate / double(self->samples);
+            // A window the sound starts or stops in (a decoder's silent first samples) counts too few
+            // crossings: the first pitch is the first window of sound throughout.
             double none = 0.0;
-            if (self->generation == s_generation)
+            if (self->generation == s_generation && self->longestQuiet < self->rate / 200)
                 s_firstPitch.compare_exchange_strong(none, s_pitch.load());
             self->samples = 0;
             self->crossings = 0;
+            self->longestQuiet = 0;
         }
     }
     gst_buffer_unmap(buffer, &map);
