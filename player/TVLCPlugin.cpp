@@ -97,7 +97,6 @@ void TVLCPlugin::play() {
         // A recording comes first: no session of its box is spent on warm neighbours meanwhile, and
         // it asks for its own once the box has seen the player's close. Other boxes keep theirs.
         m_lentAddress = target->address;
-        m_engine->setNeighbours(Boxes::besides(m_neighbours, m_lentAddress));
         const quint64 ticket = ++m_recordingTicket;
         m_awaitingBox = true;
         m_engine->lendBox(m_lentAddress,
@@ -107,6 +106,8 @@ void TVLCPlugin::play() {
                               m_awaitingBox = false;
                               m_recording.start(address, chain);
                           });
+        // Once lent: a box lent keeps the neighbours on the others warm, a stopped player does not.
+        m_engine->setNeighbours(Boxes::besides(m_neighbours, m_lentAddress));
     } else {
         cancelBoxLoan();
         // A control not shown yet has had no resize event: the size it was given counts from now.
