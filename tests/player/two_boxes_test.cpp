@@ -39,7 +39,7 @@ private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message) {
         if (RefusalLog *log = s_current; log && qstrcmp(context.category, "halcyon.player") == 0 &&
                                          message.startsWith(QLatin1String("warm")) &&
-                                         message.contains(QLatin1String(" refused"))) {
+                                         message.contains(QLatin1String("refused with"))) {
             std::lock_guard lock(log->m_mutex);
             log->m_refusals << message;
         }
