@@ -1,9 +1,12 @@
 #include "player/TVLCPlugin.h"
 
+#include "player/playback/Boxes.h"
+
 #include "player/EOleException.h"
 #include "player/OverlayPainter.h"
 #include "player/StartupTrace.h"
 #include "player/TrackNames.h"
+#include "player/playback/Boxes.h"
 #include "player/playback/GstPlayerEngine.h"
 #include "player/playback/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
@@ -45,7 +48,8 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     connect(&m_recording, &RecordingSession::statusChanged, this, &TVLCPlugin::onStatusChanged);
     connect(&m_recording, &RecordingSession::progress, this, &TVLCPlugin::recordingProgress);
     connect(&m_recording, &RecordingSession::finished, this, &TVLCPlugin::recordingFinished);
-    connect(&m_recording, &RecordingSession::sessionsClosed, this, [this] { m_engine->boxReturned(); });
+    connect(&m_recording, &RecordingSession::sessionsClosed, this,
+            [this](const QString &address) { m_engine->boxReturned(address); });
     connect(m_engine.get(), &PlayerEngine::streamsFound, this, &TVLCPlugin::onStreamsFound);
 }
 
@@ -90,17 +94,20 @@ void TVLCPlugin::play() {
     channelChanged(target->options.sout ? QString() : target->address);
     if (target->options.sout) {
         m_supervisor.stop();
-        // A recording comes first: no session of the box is spent on warm neighbours meanwhile, and
-        // it asks for its own once the box has seen the player's close.
-        m_engine->setNeighbours({});
+        // A recording comes first: no session of its box is spent on warm neighbours meanwhile, and
+        // it asks for its own once the box has seen the player's close. Other boxes keep theirs.
+        m_lentAddress = target->address;
         const quint64 ticket = ++m_recordingTicket;
         m_awaitingBox = true;
-        m_engine->lendBox([this, ticket, address = target->address, chain = *target->options.sout] {
-            if (ticket != m_recordingTicket)
-                return;
-            m_awaitingBox = false;
-            m_recording.start(address, chain);
-        });
+        m_engine->lendBox(m_lentAddress,
+                          [this, ticket, address = target->address, chain = *target->options.sout] {
+                              if (ticket != m_recordingTicket)
+                                  return;
+                              m_awaitingBox = false;
+                              m_recording.start(address, chain);
+                          });
+        // Once lent: a box lent keeps the neighbours on the others warm, a stopped player does not.
+        m_engine->setNeighbours(Boxes::besides(m_neighbours, m_lentAddress));
     } else {
         cancelBoxLoan();
         // A control not shown yet has had no resize event: the size it was given counts from now.
@@ -112,7 +119,10 @@ void TVLCPlugin::play() {
 }
 
 void TVLCPlugin::setNeighbours(const QStringList &addresses) {
-    if (!m_recording.isRecording() && !m_awaitingBox)
+    m_neighbours = addresses;
+    if (m_recording.isRecording() || m_awaitingBox)
+        m_engine->setNeighbours(Boxes::besides(addresses, m_lentAddress));
+    else
         m_engine->setNeighbours(addresses);
 }
 
@@ -122,7 +132,7 @@ void TVLCPlugin::cancelBoxLoan() {
         return;
     // The recording it was lent for never started.
     m_awaitingBox = false;
-    m_engine->boxReturned();
+    m_engine->boxReturned(m_lentAddress);
 }
 
 QString TVLCPlugin::statusText() const {

@@ -138,4 +138,7 @@ private:
     // A recording waits for the engine to have closed its sessions; a newer play or stop voids it.
     quint64 m_recordingTicket = 0;
     bool m_awaitingBox = false;
+    // The box the last recording was lent, by an address of it, and the neighbours last offered.
+    QString m_lentAddress;
+    QStringList m_neighbours;
 };

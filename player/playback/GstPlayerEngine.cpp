@@ -132,9 +132,10 @@ void GstPlayerEngine::selectTracks(const QString &soundId, const QString &subtit
         m_pipelines.post([pipeline, soundId, subtitlesId] { pipeline->selectTracks(soundId, subtitlesId); });
 }
 
-void GstPlayerEngine::lendBox(std::function<void()> lent) {
+void GstPlayerEngine::lendBox(const QString &, std::function<void()> lent) {
     stop();
-    m_pipelines.post([this, lent = std::move(lent)] { QMetaObject::invokeMethod(this, lent, Qt::QueuedConnection); });
+    m_pipelines.post(
+        [this, lent = std::move(lent)] { QMetaObject::invokeMethod(this, lent, Qt::QueuedConnection); });
 }
 
 void GstPlayerEngine::waitForPipelines() {

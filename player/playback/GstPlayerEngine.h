@@ -27,7 +27,7 @@ public:
     void setVolume(int volume) override;
     void setPictureSize(QSize size) override;
     // Lent once the stopped pipeline's teardown (and its TEARDOWN to the box) is done.
-    void lendBox(std::function<void()> lent) override;
+    void lendBox(const QString &address, std::function<void()> lent) override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
     void setTrackChooser(TrackChooser chooser) override { m_chooser = std::move(chooser); }
 

@@ -17,6 +17,7 @@ void NeighbourPolicy::noteStep(const QString &address, qint64 nowMs) {
     m_direction = direction;
     m_lastStepMs = nowMs;
     m_watched = address;
+    m_left = address;
     m_shown = false;
 }
 
@@ -36,11 +37,13 @@ bool NeighbourPolicy::keyHeld(qint64 nowMs) const {
 }
 
 QStringList NeighbourPolicy::wanted(qint64 nowMs) const {
-    if (m_boxLent || m_watched.isEmpty() || nowMs - m_lastStepMs > m_rules.lapseMs)
+    // A recording took the watched channel's place: what was warm around it on other boxes stays.
+    const QString &around = !m_watched.isEmpty() ? m_watched : m_boxes.anyLent() ? m_left : m_watched;
+    if (around.isEmpty() || nowMs - m_lastStepMs > m_rules.lapseMs)
         return {};
     QStringList after, before;
     for (qsizetype i = 0; i < m_offered.size(); ++i) {
-        if (!m_offered[i].isEmpty() && m_offered[i] != m_watched)
+        if (!m_offered[i].isEmpty() && m_offered[i] != around && !boxLent(m_offered[i]))
             (i % 2 == 0 ? after : before).append(m_offered[i]);
     }
     QStringList candidates;
@@ -56,14 +59,19 @@ QStringList NeighbourPolicy::wanted(qint64 nowMs) const {
     } else {
         candidates = after.mid(0, 1) + before.mid(0, 1);
     }
-    if (const std::optional<int> limit = warmLimit(nowMs))
-        count = std::min(count, *limit);
     QStringList chosen;
+    QHash<QString, int> chosenOnBox;
     for (const QString &address : candidates) {
         if (chosen.size() >= count)
             break;
-        if (!coolingDown(address, nowMs) && !chosen.contains(address))
-            chosen.append(address);
+        if (coolingDown(address, nowMs) || chosen.contains(address))
+            continue;
+        // Never more on one box than it was seen to accept; another box's room is its own.
+        int &onBox = chosenOnBox[Boxes::keyOf(address)];
+        if (const std::optional<int> limit = warmLimit(address, nowMs); limit && onBox >= *limit)
+            continue;
+        ++onBox;
+        chosen.append(address);
     }
     return chosen;
 }
@@ -74,13 +82,22 @@ bool NeighbourPolicy::mayOpen(qint64 nowMs) const {
     return m_shown || keyHeld(nowMs);
 }
 
-std::optional<int> NeighbourPolicy::warmLimit(qint64 nowMs) const {
-    if (!m_sessionLimit)
+std::optional<int> NeighbourPolicy::sessionLimit(const QString &address, qint64 nowMs) const {
+    return m_boxes.known(address).sessionLimit(nowMs, m_rules.limitMemoryMs);
+}
+
+std::optional<int> NeighbourPolicy::room(const QString &address, const Box::Sessions &sessions,
+                                         qint64 nowMs) const {
+    return m_boxes.known(address).room(sessions, nowMs, m_rules.limitMemoryMs);
+}
+
+std::optional<int> NeighbourPolicy::warmLimit(const QString &address, qint64 nowMs) const {
+    const std::optional<int> limit = sessionLimit(address, nowMs);
+    if (!limit)
         return std::nullopt;
-    const qint64 regained =
-        m_rules.limitMemoryMs > 0 ? (nowMs - m_limitLearnedMs) / m_rules.limitMemoryMs : 0;
-    // The watched channel takes one of the sessions the box gave.
-    return int(std::max<qint64>(0, *m_sessionLimit - 1 + regained));
+    // On the watched channel's box, the watched channel takes one of the sessions it gives.
+    const bool watchedHere = !m_watched.isEmpty() && Boxes::sameBox(address, m_watched);
+    return std::max(0, *limit - (watchedHere ? 1 : 0));
 }
 
 bool NeighbourPolicy::coolingDown(const QString &address, qint64 nowMs) const {
@@ -103,7 +120,7 @@ void NeighbourPolicy::noteFailure(const QString &address, WarmFailure failure, B
     const bool boxFull =
         failure == WarmFailure::Refused || (failure == WarmFailure::SetupRefused && load.warm > 0);
     if (boxFull)
-        learnLimit(load.sessions, nowMs);
+        learnLimit(address, load.sessions, nowMs);
     const bool transient = boxFull || failure == WarmFailure::Broken;
     coolDown(address, transient ? m_rules.brokenCoolMs : m_rules.unwarmableCoolMs, transient, nowMs);
     qCInfo(lcPlayer) << "warm" << address << WarmFailures::name(failure) << "with" << load.sessions
@@ -123,8 +140,8 @@ void NeighbourPolicy::noteEnded(const QString &address, qint64 openedMs, qint64 
     qCInfo(lcPlayer) << "warm" << address << "ended by the server: reopened at once";
 }
 
-void NeighbourPolicy::noteWatchedRefused(BoxLoad load, qint64 nowMs) {
-    learnLimit(load.sessions, nowMs);
+void NeighbourPolicy::noteWatchedRefused(const QString &address, BoxLoad load, qint64 nowMs) {
+    learnLimit(address, load.sessions, nowMs);
 }
 
 void NeighbourPolicy::coolDown(const QString &address, qint64 forMs, bool transient, qint64 nowMs) {
@@ -133,13 +150,9 @@ void NeighbourPolicy::coolDown(const QString &address, qint64 forMs, bool transi
     m_coolDowns[address] = {nowMs + forMs, transient};
 }
 
-void NeighbourPolicy::learnLimit(int sessions, qint64 nowMs) {
-    const int limit = std::max(1, sessions);
-    const std::optional<int> known = warmLimit(nowMs);
-    // A refusal at a load above what is known says nothing new (the sessions closed meanwhile).
-    if (known && limit > *known + 1)
-        return;
-    m_sessionLimit = limit;
-    m_limitLearnedMs = nowMs;
-    qCDebug(lcPlayer) << "the box gives at most" << limit << "sessions at once";
+void NeighbourPolicy::learnLimit(const QString &address, int sessions, qint64 nowMs) {
+    Box &box = m_boxes.of(address);
+    box.learnLimit(sessions, nowMs, m_rules.limitMemoryMs);
+    qCDebug(lcPlayer) << "the box" << Boxes::keyOf(address) << "gives at most"
+                      << *box.sessionLimit(nowMs, m_rules.limitMemoryMs) << "sessions at once";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "player/playback/Boxes.h"
 #include "player/playback/WarmFailure.h"
 
 #include <QHash>
@@ -8,9 +9,10 @@
 #include <optional>
 
 // Which neighbouring channels to keep warm, from what the engine tells it: the rows offered around
-// the watched one, each step and when it came, what failed and why, how many sessions the box held
-// when it refused one, whether a recording has the box. Plain logic on the times it is given, so
-// each rule can be tried on a clock of the caller's.
+// the watched one, each step and when it came, what failed and why, how many sessions a box held
+// when it refused one, which box a recording has. Each box (host and port) keeps its own limit and
+// its own lending. Plain logic on the times it is given, so each rule can be tried on a clock of the
+// caller's.
 class NeighbourPolicy {
 public:
     struct Rules {
@@ -35,8 +37,8 @@ public:
         // second viewer who held the sessions may have gone.
         qint64 limitMemoryMs = 10 * 60 * 1000;
     };
-    // The box's sessions besides the one that failed: all of this player's (watched, warm, still
-    // closing) and how many of them were warm ones.
+    // The sessions of the failed one's box besides it: all of this player's there (watched, warm,
+    // still closing) and how many of them were warm ones.
     struct BoxLoad {
         int sessions = 0;
         int warm = 0;
@@ -56,23 +58,29 @@ public:
     // The watched channel shows again after a failure: the box is back, and what broke with it may
     // be warmed again at once.
     void noteRecovered();
-    // While another user (a recording) has the box, nothing is warmed.
-    void setBoxLent(bool lent) { m_boxLent = lent; }
-    bool boxLent() const { return m_boxLent; }
+    // While another user (a recording) has the box of address, nothing is warmed on it; the
+    // neighbours of the channel last watched stay warm on the other boxes meanwhile.
+    void lendBox(const QString &address) { m_boxes.of(address).lend(); }
+    void boxReturned(const QString &address, qint64 nowMs) { m_boxes.of(address).giveBack(nowMs); }
+    bool boxLent(const QString &address) const { return m_boxes.known(address).isLent(); }
+    // When a recording last gave the box of address back, -1 if never.
+    qint64 boxReturnedAt(const QString &address) const { return m_boxes.known(address).givenBackMs(); }
 
     // A warm session for address failed, or was never given.
     void noteFailure(const QString &address, WarmFailure failure, BoxLoad load, qint64 nowMs);
     // The server ended a warm session opened at openedMs: no fault, unless it does so at once.
     void noteEnded(const QString &address, qint64 openedMs, qint64 nowMs);
-    // The box refused the watched channel a session.
-    void noteWatchedRefused(BoxLoad load, qint64 nowMs);
+    // The box refused the watched channel (address) a session.
+    void noteWatchedRefused(const QString &address, BoxLoad load, qint64 nowMs);
 
     // The addresses to hold warm now, the most useful first; never the watched one. Sessions not
     // wanted are closed at once; wanted ones are opened only when mayOpen().
     QStringList wanted(qint64 nowMs) const;
     bool mayOpen(qint64 nowMs) const;
-    // How many warm sessions the box allows beside the watched one, once a refusal told.
-    std::optional<int> warmLimit(qint64 nowMs) const;
+    // How many sessions the box of address gives at once, once a refusal told.
+    std::optional<int> sessionLimit(const QString &address, qint64 nowMs) const;
+    // How many more sessions may be asked of the box of address, holding sessions there now.
+    std::optional<int> room(const QString &address, const Box::Sessions &sessions, qint64 nowMs) const;
     bool keyHeld(qint64 nowMs) const;
     bool coolingDown(const QString &address, qint64 nowMs) const;
     // Whether some neighbour waits for its cool-down to end.
@@ -88,20 +96,21 @@ private:
         bool transient = false;
     };
     void coolDown(const QString &address, qint64 forMs, bool transient, qint64 nowMs);
-    void learnLimit(int sessions, qint64 nowMs);
+    void learnLimit(const QString &address, int sessions, qint64 nowMs);
+    // How many of the neighbours may be warm on the box of address, at most.
+    std::optional<int> warmLimit(const QString &address, qint64 nowMs) const;
 
     Rules m_rules;
     QStringList m_offered;
     QString m_watched;
+    // The channel watched last, stopped or not.
+    QString m_left;
     bool m_shown = false;
-    bool m_boxLent = false;
     // The last step's direction (1 after, -1 before, 0 elsewhere), when it came, how many came one
     // way, and when the channel last changed at all.
     int m_direction = 0;
     qint64 m_lastStepMs = -1;
     int m_stepsOneWay = 0;
     QHash<QString, CoolDown> m_coolDowns;
-    // Every session the box accepted at once before it refused one more, and when that was learned.
-    std::optional<int> m_sessionLimit;
-    qint64 m_limitLearnedMs = 0;
+    Boxes m_boxes;
 };

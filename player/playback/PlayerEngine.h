@@ -41,12 +41,16 @@ public:
     virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
     // The size the picture is shown at: an engine may deliver pictures no larger than that.
     virtual void setPictureSize(QSize) {}
-    // Another user of the box (a recording) takes a session first: the engine, stopped, opens none
-    // of its own until boxReturned(), and calls lent on its own thread once the box has seen every
-    // session it held close. A play meanwhile waits, connecting, for the box to be given back.
-    virtual void lendBox(std::function<void()> lent) { lent(); }
-    // The other user's sessions are closed: the box is this engine's again.
-    virtual void boxReturned() {}
+    // Another user (a recording) takes a session of the box of address (its host and port) first:
+    // the engine, stopped, opens none of its own there until boxReturned(), and calls lent on its
+    // own thread once that box has seen every session it held close. A play on that box meanwhile
+    // waits, connecting, for it to be given back; other boxes are not concerned.
+    virtual void lendBox(const QString &address, std::function<void()> lent) {
+        Q_UNUSED(address);
+        lent();
+    }
+    // The other user's sessions on the box of address are closed: that box is this engine's again.
+    virtual void boxReturned(const QString &address) { Q_UNUSED(address); }
     // Asked of each stream played from now on as soon as its tracks are known, before any sound
     // plays, so that the first sound heard is the chosen track's. Ignored by default.
     virtual void setTrackChooser(TrackChooser chooser) { Q_UNUSED(chooser); }

@@ -33,7 +33,7 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     connect(&m_boxWait, &QTimer::timeout, this, [this] {
         if (m_coldState != ColdState::AwaitingBox)
             return;
-        if (m_policy.boxLent())
+        if (m_policy.boxLent(m_target->address))
             qCDebug(lcPlayer) << "the box was not given back in time: tuning all the same";
         tuneCold();
     });
@@ -179,28 +179,29 @@ void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
     reconcile();
 }
 
-void WarmPlayerEngine::lendBox(std::function<void()> lent) {
+void WarmPlayerEngine::lendBox(const QString &address, std::function<void()> lent) {
     stop();
-    m_policy.setBoxLent(true);
+    m_policy.lendBox(address);
     reconcile();
-    // Lent once both the cold engine's session and every warm one are closed, whichever is last.
+    // Lent once both the cold engine's session and every warm one on that box are closed,
+    // whichever is last; warm sessions on other boxes stay.
     auto remaining = std::make_shared<int>(2);
     auto oneClosed = [remaining, lent = std::move(lent)] {
         if (--*remaining == 0)
             lent();
     };
-    m_cold->lendBox(oneClosed);
-    m_sessions.whenClosed([gate = m_gate, oneClosed] { gate->post(oneClosed); });
+    m_cold->lendBox(address, oneClosed);
+    m_sessions.whenClosed([gate = m_gate, oneClosed] { gate->post(oneClosed); }, Boxes::keyOf(address));
 }
 
-void WarmPlayerEngine::boxReturned() {
-    if (!m_policy.boxLent())
+void WarmPlayerEngine::boxReturned(const QString &address) {
+    if (!m_policy.boxLent(address))
         return;
-    m_policy.setBoxLent(false);
-    m_boxReturnedAtMs = now();
-    m_boxWait.stop();
-    if (m_coldState == ColdState::AwaitingBox)
+    m_policy.boxReturned(address, now());
+    if (m_coldState == ColdState::AwaitingBox && Boxes::sameBox(address, m_target->address)) {
+        m_boxWait.stop();
         tuneColdWhenFree();
+    }
     reconcile();
 }
 
@@ -216,7 +217,7 @@ void WarmPlayerEngine::stopActive() {
         // channel tuned cold to a warm one would otherwise ask at once for the channel just left.
         const QString address = m_target->address;
         ++m_coldClosing[address];
-        m_cold->lendBox([gate = m_gate, this, address] {
+        m_cold->lendBox(address, [gate = m_gate, this, address] {
             gate->run([this, &address] {
                 if (--m_coldClosing[address] <= 0)
                     m_coldClosing.remove(address);
@@ -332,25 +333,29 @@ void WarmPlayerEngine::startCold() {
 }
 
 void WarmPlayerEngine::tuneColdWhenFree() {
-    if (m_policy.boxLent()) {
+    if (m_policy.boxLent(m_target->address)) {
         m_coldState = ColdState::AwaitingBox;
         m_boxWait.start(m_timing.boxReturnMs);
         return;
     }
     m_coldState = ColdState::AwaitingCloses;
+    const QString box = Boxes::keyOf(m_target->address);
     const bool ownClosing = m_sessions.isClosing(m_target->address);
-    const bool boxFull = m_policy.warmLimit(now()).has_value() && m_sessions.closing() > 0;
+    const bool boxFull =
+        m_policy.sessionLimit(m_target->address, now()).has_value() && m_sessions.closing(box) > 0;
     if (!ownClosing && !boxFull && !m_coldRetried) {
         tuneCold();
         return;
     }
     const quint64 generation = m_generation;
-    m_sessions.whenClosed([gate = m_gate, this, generation] {
-        gate->post([this, generation] {
-            if (generation == m_generation && m_coldState == ColdState::AwaitingCloses)
-                tuneCold();
-        });
-    });
+    m_sessions.whenClosed(
+        [gate = m_gate, this, generation] {
+            gate->post([this, generation] {
+                if (generation == m_generation && m_coldState == ColdState::AwaitingCloses)
+                    tuneCold();
+            });
+        },
+        box);
 }
 
 void WarmPlayerEngine::tuneCold() {
@@ -373,11 +378,13 @@ void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail
     const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
     if (refused && load.warm > 0 && !m_shown && !m_coldRetried) {
         if (failure == PlayerFailure::BoxBusy)
-            m_policy.noteWatchedRefused(load, now());
+            m_policy.noteWatchedRefused(m_target->address, load, now());
         m_coldRetried = true;
         m_cold->stop();
-        for (const QString &address : m_sessions.addresses())
-            closeWarm(address, "the box refused the watched channel a session");
+        for (const QString &address : m_sessions.addresses()) {
+            if (Boxes::sameBox(address, m_target->address))
+                closeWarm(address, "the box refused the watched channel a session");
+        }
         emit restarted();
         tuneColdWhenFree();
         return;
@@ -387,10 +394,11 @@ void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail
 
 bool WarmPlayerEngine::retryAfterReturn(PlayerFailure failure) {
     const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
-    if (!refused || m_shown || m_returnRetried || m_boxReturnedAtMs < 0 ||
-        now() - m_boxReturnedAtMs > m_timing.returnGraceMs)
+    const qint64 returnedAtMs = m_policy.boxReturnedAt(m_target->address);
+    if (!refused || m_shown || m_returnRetried || returnedAtMs < 0 ||
+        now() - returnedAtMs > m_timing.returnGraceMs)
         return false;
-    qCDebug(lcPlayer) << "refused" << now() - m_boxReturnedAtMs << "ms after the box came back: asking again";
+    qCDebug(lcPlayer) << "refused" << now() - returnedAtMs << "ms after the box came back: asking again";
     m_returnRetried = true;
     m_cold->stop();
     // Waits as for the box itself: no neighbour is asked for meanwhile.
@@ -472,7 +480,8 @@ void WarmPlayerEngine::onEnded(const QString &address, const char *why) {
     m_policy.noteEnded(address, m_sessions.openedAt(address), now());
     closeWarm(address, why);
     // Asked for again as soon as the box has seen it go, not at the next inspection.
-    m_sessions.whenClosed([gate = m_gate, this] { gate->post([this] { reconcile(); }); });
+    m_sessions.whenClosed([gate = m_gate, this] { gate->post([this] { reconcile(); }); },
+                          Boxes::keyOf(address));
 }
 
 void WarmPlayerEngine::closeWarm(const QString &address, const char *why) {
@@ -496,19 +505,16 @@ void WarmPlayerEngine::reconcile() {
     const bool coldWaiting =
         m_coldState == ColdState::AwaitingCloses || m_coldState == ColdState::AwaitingBox;
     if (m_policy.mayOpen(at) && !coldWaiting) {
-        // Sessions still closing count as the box's until it has seen them go.
-        const std::optional<int> limit = m_policy.warmLimit(at);
-        int room = limit ? *limit - (m_sessions.size() - (active.isEmpty() ? 0 : 1)) - m_sessions.closing()
-                         : int(wanted.size());
         for (const QString &address : wanted) {
-            if (room <= 0)
-                break;
             if ((m_target && address == m_target->address) || m_sessions.find(address) ||
                 m_sessions.isClosing(address) || m_coldClosing.contains(address))
                 continue;
+            // Each box's room is its own: a full box never holds back a neighbour on another.
+            if (const std::optional<int> room = m_policy.room(address, sessionsOn(address), at);
+                room && *room <= 0)
+                continue;
             m_sessions.open(address, at);
             ++m_sessionsRequested;
-            --room;
         }
     }
     notePeak();
@@ -551,18 +557,42 @@ NeighbourPolicy::BoxLoad WarmPlayerEngine::loadBesides(const QString &address) c
     NeighbourPolicy::BoxLoad load;
     const QString active = m_handover.address();
     for (const auto &[held, source] : m_sessions.sources()) {
-        if (held != address && !source->hasFailed()) {
+        if (held != address && !source->hasFailed() && Boxes::sameBox(held, address)) {
             ++load.sessions;
             if (held != active)
                 ++load.warm;
         }
     }
     // Closing ones are the box's until it has seen them go.
-    load.sessions += m_sessions.closing();
-    load.warm += m_sessions.closing();
-    if (m_coldState == ColdState::Tuning && m_target && m_target->address != address)
+    const int closing = m_sessions.closing(Boxes::keyOf(address));
+    load.sessions += closing;
+    load.warm += closing;
+    if (m_coldState == ColdState::Tuning && m_target && m_target->address != address &&
+        Boxes::sameBox(m_target->address, address))
         ++load.sessions;
     return load;
+}
+
+Box::Sessions WarmPlayerEngine::sessionsOn(const QString &address) const {
+    const QString box = Boxes::keyOf(address);
+    Box::Sessions sessions;
+    sessions.held = m_sessions.heldOn(box);
+    // Sessions still closing count as the box's until it has seen them go.
+    sessions.closing = m_sessions.closing(box);
+    for (auto it = m_coldClosing.cbegin(); it != m_coldClosing.cend(); ++it) {
+        if (Boxes::keyOf(it.key()) == box)
+            sessions.closing += it.value();
+    }
+    // The watched channel's own session, unless it is a warm one counted already.
+    if (m_target && Boxes::keyOf(m_target->address) == box && !m_sessions.find(m_target->address))
+        sessions.watched = 1;
+    return sessions;
+}
+
+int WarmPlayerEngine::sessionsOpenOn(const QString &address) const {
+    const Box::Sessions sessions = sessionsOn(address);
+    const bool coldHere = m_coldState == ColdState::Tuning && sessions.watched > 0;
+    return sessions.held + sessions.closing + (coldHere ? 1 : 0);
 }
 
 int WarmPlayerEngine::sessionsOpen() const {

@@ -65,8 +65,8 @@ public:
     // Nearest first, alternately after and before the watched row (an empty string for none).
     void setNeighbours(const QStringList &addresses) override;
     void setPictureSize(QSize size) override;
-    void lendBox(std::function<void()> lent) override;
-    void boxReturned() override;
+    void lendBox(const QString &address, std::function<void()> lent) override;
+    void boxReturned(const QString &address) override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
     void setTrackChooser(TrackChooser chooser) override;
 
@@ -89,6 +89,8 @@ public:
     int sessionsRequested() const { return m_sessionsRequested; }
     // Sessions the box holds for this player now (watched, warm, and closing), and the most so far.
     int sessionsOpen() const;
+    // The same on the box of address alone.
+    int sessionsOpenOn(const QString &address) const;
     int peakSessions() const { return m_peakSessions; }
     void resetPeakSessions() { m_peakSessions = sessionsOpen(); }
     HandoverState handoverState() const { return m_handover.state(); }
@@ -123,6 +125,9 @@ private:
     void reconcile();
     void inspectSources();
     NeighbourPolicy::BoxLoad loadBesides(const QString &address) const;
+    // What this player holds with the box of address now: warm sessions, closes under way (warm and
+    // cold), and the watched channel's own session when it is on that box and not a warm one.
+    Box::Sessions sessionsOn(const QString &address) const;
     void notePeak();
     qint64 now() const { return m_clock.elapsed(); }
 
@@ -150,8 +155,7 @@ private:
     quint64 m_generation = 0;
     ColdState m_coldState = ColdState::Off;
     bool m_coldRetried = false;
-    // When a recording last gave the box back, and whether this play was refused since.
-    qint64 m_boxReturnedAtMs = -1;
+    // Whether this play was refused since a recording gave its box back.
     bool m_returnRetried = false;
     // The watched channel failed and is being tried again: its first picture says the box is back.
     bool m_recovering = false;

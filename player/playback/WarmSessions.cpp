@@ -1,6 +1,7 @@
 #include "player/playback/WarmSessions.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/Boxes.h"
 #include "player/playback/WarmSource.h"
 
 #include <chrono>
@@ -12,7 +13,19 @@ struct WarmSessions::Closing {
     std::mutex mutex;
     std::condition_variable allDone;
     QHash<QString, int> underWay;
-    std::vector<std::function<void()>> waiting;
+    // What waits for the closes on one box (by its key), or on every box (an empty key).
+    std::vector<std::pair<QString, std::function<void()>>> waiting;
+
+    // Whether a close is under way on box (every box when empty); called with the mutex held.
+    bool busy(const QString &box) const {
+        if (box.isEmpty())
+            return !underWay.isEmpty();
+        for (auto it = underWay.cbegin(); it != underWay.cend(); ++it) {
+            if (Boxes::keyOf(it.key()) == box)
+                return true;
+        }
+        return false;
+    }
 
     void begin(const QString &address) {
         std::lock_guard lock(mutex);
@@ -24,8 +37,14 @@ struct WarmSessions::Closing {
             std::lock_guard lock(mutex);
             if (--underWay[address] <= 0)
                 underWay.remove(address);
-            if (underWay.isEmpty())
-                due.swap(waiting);
+            for (auto it = waiting.begin(); it != waiting.end();) {
+                if (busy(it->first)) {
+                    ++it;
+                    continue;
+                }
+                due.push_back(std::move(it->second));
+                it = waiting.erase(it);
+            }
         }
         allDone.notify_all();
         for (const std::function<void()> &done : due)
@@ -100,19 +119,30 @@ bool WarmSessions::isClosing(const QString &address) const {
     return m_closing->underWay.contains(address);
 }
 
-int WarmSessions::closing() const {
+int WarmSessions::closing(const QString &box) const {
     std::lock_guard lock(m_closing->mutex);
     int count = 0;
-    for (const int n : m_closing->underWay)
-        count += n;
+    for (auto it = m_closing->underWay.cbegin(); it != m_closing->underWay.cend(); ++it) {
+        if (box.isEmpty() || Boxes::keyOf(it.key()) == box)
+            count += it.value();
+    }
     return count;
 }
 
-void WarmSessions::whenClosed(std::function<void()> done) {
+int WarmSessions::heldOn(const QString &box) const {
+    int count = 0;
+    for (const auto &[address, source] : m_sources) {
+        if (Boxes::keyOf(address) == box)
+            ++count;
+    }
+    return count;
+}
+
+void WarmSessions::whenClosed(std::function<void()> done, const QString &box) {
     {
         std::lock_guard lock(m_closing->mutex);
-        if (!m_closing->underWay.isEmpty()) {
-            m_closing->waiting.push_back(std::move(done));
+        if (m_closing->busy(box)) {
+            m_closing->waiting.emplace_back(box, std::move(done));
             return;
         }
     }

@@ -14,7 +14,7 @@
 
 class WarmSource;
 
-// The warm sessions held with the box, one WarmSource per address. They open in order on one
+// The warm sessions held with the boxes, one WarmSource per address. They open in order on one
 // thread; they close on a few threads of their own, so a box slow to answer one TEARDOWN holds up
 // neither the others nor the next SETUP, and all of them end together on the way out. A session
 // asked to close counts as closing until the box has answered (or the wait for it gave up): its
@@ -64,9 +64,13 @@ public:
     qsizetype pictureBytesHeld(int maxSilenceMs) const;
 
     bool isClosing(const QString &address) const;
-    int closing() const;
-    // Runs done, on a closing thread or at once on this one, when no close is under way any more.
-    void whenClosed(std::function<void()> done);
+    // The closes under way on a box (by its key, Boxes::keyOf), or on every box when none is named.
+    int closing(const QString &box = QString()) const;
+    // The sessions held open on a box (by its key).
+    int heldOn(const QString &box) const;
+    // Runs done, on a closing thread or at once on this one, when no close is under way any more on
+    // box (by its key), or on any box when none is named.
+    void whenClosed(std::function<void()> done, const QString &box = QString());
     // Closes every session together and waits for the box to see them go until deadlineMs has
     // passed; the ones it has not answered by then end by themselves.
     void closeAll(int deadlineMs);

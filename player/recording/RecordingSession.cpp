@@ -1,5 +1,7 @@
 #include "player/recording/RecordingSession.h"
 
+#include "player/playback/Boxes.h"
+
 #include <QFileInfo>
 #include <QLocale>
 #include <QMetaObject>
@@ -70,18 +72,20 @@ void RecordingSession::startEngine() {
     connect(engine, &RecordingEngine::finished, this,
             [this, engine](bool ok, const QString &message) { onFinished(engine, ok, message); });
     // Taken up again, the chain's file is there already: the engine picks the next free name.
+    m_inputs.insert(engine, m_address);
     engine->start(m_address, m_chain);
     m_currentName = QFileInfo(engine->outputPath()).fileName();
 }
 
 void RecordingSession::stop() {
-    const bool held = holdsSession();
+    const QString address = m_address;
+    const bool held = holdsSession(address);
     stopCurrent();
     setStatus(QString());
     // A recording waiting for the stream to return held the box to the last: it is free now. One
     // still finishing says so once its file is done.
-    if (held && !holdsSession())
-        emit sessionsClosed();
+    if (held && !holdsSession(address))
+        emit sessionsClosed(address);
 }
 
 void RecordingSession::stopCurrent() {
@@ -115,6 +119,7 @@ void RecordingSession::onFinished(RecordingEngine *engine, bool ok, const QStrin
         m_finishing.erase(it);
     }
     const RecordingEngine &done = *m_finished.back();
+    const QString address = m_inputs.take(engine);
     const QString path = done.outputPath();
     // The engine is still inside its own signal: it is let go once that has returned.
     QMetaObject::invokeMethod(this, &RecordingSession::releaseFinished, Qt::QueuedConnection);
@@ -130,8 +135,8 @@ void RecordingSession::onFinished(RecordingEngine *engine, bool ok, const QStrin
         m_resume.start();
         return;
     }
-    if (!holdsSession())
-        emit sessionsClosed();
+    if (!holdsSession(address))
+        emit sessionsClosed(address);
     // A file that failed while being finished says so even after the user moved on, unless a newer
     // recording's line holds the place.
     if (!ok && !m_current)
@@ -139,6 +144,15 @@ void RecordingSession::onFinished(RecordingEngine *engine, bool ok, const QStrin
     else if (wasCurrent)
         setStatus(QString());
     emit finished(path, ok, message);
+}
+
+bool RecordingSession::holdsSession(const QString &address) const {
+    const QString box = Boxes::keyOf(address);
+    if ((m_current || m_resume.isActive()) && Boxes::keyOf(m_address) == box)
+        return true;
+    return std::any_of(m_finishing.cbegin(), m_finishing.cend(), [this, &box](const auto &engine) {
+        return Boxes::keyOf(m_inputs.value(engine.get())) == box;
+    });
 }
 
 void RecordingSession::releaseFinished() {

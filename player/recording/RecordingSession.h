@@ -2,6 +2,7 @@
 
 #include "player/recording/RecordingEngine.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -31,6 +32,8 @@ public:
     bool isRecording() const { return m_current != nullptr || m_resume.isActive(); }
     // A recording under way or one still finishing holds a session of the box.
     bool holdsSession() const { return isRecording() || !m_finishing.empty(); }
+    // The same on the box (host and port) of address alone.
+    bool holdsSession(const QString &address) const;
     // What the user is told: the recording under way, or why the last one failed; else empty.
     QString statusText() const { return m_status; }
 
@@ -43,10 +46,10 @@ signals:
     void progress(qint64 elapsedMs, qint64 bytesWritten);
     // A recording's file is finished, whether it was stopped or failed; message is French.
     void finished(const QString &path, bool ok, const QString &message);
-    // The last recording that held a session of the box has finished (each engine closes its input
-    // before it says so): the player may ask for one. Said only then, never by a start, nor by a
-    // stop that had nothing under way.
-    void sessionsClosed();
+    // The last recording that held a session of the box of address has finished (each engine
+    // closes its input before it says so): the player may ask that box for one. Said only then,
+    // never by a start, nor by a stop that had nothing under way.
+    void sessionsClosed(const QString &address);
 
 private:
     // Stops without a word: the caller tells whatever follows.
@@ -68,6 +71,8 @@ private:
     QTimer m_resume;
     // Stopped, still flushing their encoders and writing their trailers.
     std::vector<std::unique_ptr<RecordingEngine>> m_finishing;
+    // The address each engine under way or finishing records from.
+    QHash<const RecordingEngine *, QString> m_inputs;
     // Done, waiting to be deleted off this thread.
     std::vector<std::unique_ptr<RecordingEngine>> m_finished;
     // Where finished engines are deleted: leaving the box can take a moment when it no longer answers.

@@ -23,7 +23,7 @@ public:
     QStringList neighbours;
     // How often the box was said to be this engine's again.
     int boxReturns = 0;
-    void boxReturned() override { ++boxReturns; }
+    void boxReturned(const QString &) override { ++boxReturns; }
 
     void sendFrame(QColor colour, QSize size = QSize(720, 576), qreal pixelAspectRatio = 1.0) {
         QImage frame(size, QImage::Format_RGB32);

@@ -20,12 +20,12 @@ TEST(BoxLoan, ATuneWaitsForTheBoxAndIsAskedAgainOnceWhenRefusedAsItComesBack) {
     QObject::connect(&warm, &PlayerEngine::failed,
                      [&](PlayerFailure failure, const QString &) { failed << failure; });
     bool lent = false;
-    warm.lendBox([&] { lent = true; });
+    warm.lendBox(kChannel.address, [&] { lent = true; });
     ASSERT_TRUE(waitUntil([&] { return lent; }, 5000));
 
     warm.play(kChannel);
     EXPECT_EQ(fake->playCount(), 0) << "the recorder still holds the box";
-    warm.boxReturned();
+    warm.boxReturned(kChannel.address);
     EXPECT_EQ(fake->playCount(), 1);
 
     fake->sendFailure(PlayerFailure::BoxBusy);
@@ -39,9 +39,9 @@ TEST(BoxLoan, ATuneWaitsForTheBoxAndIsAskedAgainOnceWhenRefusedAsItComesBack) {
     EXPECT_EQ(failed.at(0), PlayerFailure::BoxBusy);
 
     // A failure of another kind is never taken for the box still being busy.
-    warm.lendBox([] {});
+    warm.lendBox(kChannel.address, [] {});
     warm.play(kChannel);
-    warm.boxReturned();
+    warm.boxReturned(kChannel.address);
     fake->sendFailure(PlayerFailure::ChannelNotFound);
     EXPECT_EQ(failed.size(), 2);
 }

@@ -100,7 +100,7 @@ TEST_F(Policy, ARefusalLowersTheLearnedLimitAndOnlyRefusalsDo) {
     // A dead row, an unsupported stream, a broken session: that address alone cools down.
     policy.noteFailure("rtsp://box/6", WarmFailure::NotFound, {2, 1}, now);
     policy.noteFailure("rtsp://box/4", WarmFailure::Broken, {2, 1}, now);
-    EXPECT_FALSE(policy.warmLimit(now).has_value());
+    EXPECT_FALSE(policy.sessionLimit(kWatched, now).has_value());
     EXPECT_TRUE(policy.wanted(now).isEmpty());
     // The broken one comes back within a minute; the dead one only after minutes.
     EXPECT_EQ(policy.wanted(now + 31 * 1000), QStringList({"rtsp://box/4"}));
@@ -108,15 +108,15 @@ TEST_F(Policy, ARefusalLowersTheLearnedLimitAndOnlyRefusalsDo) {
 
     // Refused with the watched session and one warm open: the box gives two.
     policy.noteFailure("rtsp://box/4", WarmFailure::Refused, {2, 1}, now);
-    EXPECT_EQ(policy.warmLimit(now), 1);
+    EXPECT_EQ(policy.sessionLimit(kWatched, now), 2);
     holdKeyTo(8);
     EXPECT_EQ(policy.wanted(now).size(), 1) << "never more sessions than the box accepted";
     // A SETUP turned down for another reason counts only while warm sessions are open.
     NeighbourPolicy other;
     other.noteFailure("rtsp://box/6", WarmFailure::SetupRefused, {1, 0}, now);
-    EXPECT_FALSE(other.warmLimit(now).has_value());
+    EXPECT_FALSE(other.sessionLimit(kWatched, now).has_value());
     other.noteFailure("rtsp://box/4", WarmFailure::SetupRefused, {3, 2}, now);
-    EXPECT_EQ(other.warmLimit(now), 2);
+    EXPECT_EQ(other.sessionLimit(kWatched, now), 3);
 }
 
 TEST_F(Policy, ANeighbourNotReadyWithinThreeSecondsOfItsFirstPacketIsGivenUpForMinutes) {
@@ -128,9 +128,9 @@ TEST_F(Policy, ANeighbourNotReadyWithinThreeSecondsOfItsFirstPacketIsGivenUpForM
 }
 
 TEST_F(Policy, NothingIsWarmWhileARecordingHasTheBox) {
-    policy.setBoxLent(true);
+    policy.lendBox(kWatched);
     EXPECT_TRUE(policy.wanted(now).isEmpty());
-    policy.setBoxLent(false);
+    policy.boxReturned(kWatched, now);
     EXPECT_EQ(policy.wanted(now).size(), 2);
 }
 

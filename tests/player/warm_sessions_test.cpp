@@ -124,6 +124,24 @@ TEST_F(Sessions, ACloseCountsUntilTheBoxAnswersAndTheWaitersAreToldOnceAfterTheL
     EXPECT_EQ(waited, 1);
 }
 
+TEST_F(Sessions, AWaitForOneBoxsClosesIsToldWhateverAnotherBoxStillOwes) {
+    const QString other = "rtsp://other:8554/4";
+    open({kA, other});
+    sessions->close(kA);
+    sessions->close(other);
+    EXPECT_EQ(sessions->closing("box:554"), 1);
+    EXPECT_EQ(sessions->closing("other:8554"), 1);
+    std::atomic<int> boxDone{0}, allDone{0};
+    sessions->whenClosed([&] { ++boxDone; }, "box:554");
+    sessions->whenClosed([&] { ++allDone; });
+    box->answer(kA);
+    ASSERT_TRUE(waitUntil([&] { return boxDone == 1; }, 10000));
+    EXPECT_EQ(allDone, 0) << "the other box has not answered yet";
+    box->answer(other);
+    ASSERT_TRUE(waitUntil([&] { return allDone == 1; }, 10000));
+    EXPECT_EQ(boxDone, 1);
+}
+
 TEST_F(Sessions, CloseAllSendsEveryTeardownTogetherAndWaitsOnlyUntilItsDeadline) {
     open({kA, kB, kC});
     // The box answers none: all three are asked at once, and the wait gives up.
