@@ -4,28 +4,37 @@ namespace WatchRoute {
 
 namespace {
 
+bool refusal(PlayerFailure failure) {
+    // A box out of sessions may also read as unreachable to the cold path.
+    return failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
+}
+
 // One step being written: the phase it leads to and the actions in the order they are carried out.
 class Writer {
 public:
-    Writer(const State &state, const Facts &facts, const Timing &timing, qint64 nowMs)
-        : m_step{state, {}}, m_facts(facts), m_timing(timing), m_now(nowMs) {}
+    Writer(const State &state, const Event &event, const Timing &timing, qint64 nowMs)
+        : m_step{state, {}}, m_event(event), m_timing(timing), m_now(nowMs) {}
 
     Step take() { return std::move(m_step); }
     Phase phase() const { return m_step.next.phase; }
     State &state() { return m_step.next; }
-    const Facts &facts() const { return m_facts; }
+    const Facts &facts() const { return m_event.facts; }
+    const Event &event() const { return m_event; }
+    const Timing &timing() const { return m_timing; }
+    qint64 now() const { return m_now; }
 
     void act(Action action) { m_step.actions.append(action); }
-    void enter(Phase phase, int forMs = -1) {
+    void enter(Phase phase, const char *why, int forMs = -1) {
         m_step.next.phase = phase;
         m_step.next.deadlineMs = forMs < 0 ? -1 : m_now + forMs;
+        m_step.why = why;
     }
 
     // Lets go of what the phase holds: the hand-over decoder, the cold path's session.
     void leave() {
         if (phase() == Phase::Starting || phase() == Phase::Live)
             act(Action::DropDecoder);
-        if (phase() == Phase::Tuning || phase() == Phase::Playing)
+        if (playsCold(phase()))
             act(Action::ReleaseCold);
     }
 
@@ -33,83 +42,106 @@ public:
     void proceed(Warm warm) {
         switch (warm) {
         case Warm::None:
-            startCold();
+            startCold("no warm session");
             break;
         case Warm::Ready:
             startDecoder();
             break;
         case Warm::Failed:
-            fallBack(Action::GiveUpWarm, true);
+            fallBack(Action::GiveUpWarm, "its warm session failed");
+            break;
+        case Warm::Silent:
+            // No key frame will come, and a tune anew needs no waiting for one.
+            fallBack(Action::EndWarm, "its warm session went silent");
             break;
         case Warm::Waiting:
             // Closing it to tune anew would cost a second session for the same channel, and a box
             // that keeps sessions it was asked to end would hold both: its key frame is near.
-            enter(Phase::AwaitingKeyFrame, m_timing.handoverGraceMs);
+            enter(Phase::AwaitingKeyFrame, "no whole key frame held yet", m_timing.handoverGraceMs);
             break;
         }
     }
-
-    void holdKey() { enter(Phase::HeldKey, m_timing.heldTuneDelayMs); }
 
     void startDecoder() {
         m_step.next.handedOver = true;
         act(Action::NoteShown);
         act(Action::StartDecoder);
-        enter(Phase::Starting, m_timing.handoverGraceMs);
+        enter(Phase::Starting, "a decoder takes the held stream", m_timing.handoverGraceMs);
     }
 
     // Gives the warm session up (closed as close says) and tunes the channel cold once it is gone.
-    void fallBack(Action close, bool restart) {
+    void fallBack(Action close, const char *why) {
         if (phase() == Phase::Starting || phase() == Phase::Live)
             act(Action::DropDecoder);
         act(close);
         m_step.next.handedOver = false;
-        if (restart)
-            act(Action::Restarted);
-        startCold();
+        act(Action::Restarted);
+        startCold(why);
+        m_step.next.fellBack = true;
     }
 
     // The sessions the new position does not want close first; whether the box must be waited for
     // is asked once they are on their way.
-    void startCold() {
-        enter(Phase::AwaitingCloses);
+    void startCold(const char *why) {
+        enter(Phase::AwaitingCloses, why);
         act(Action::Reconcile);
         act(Action::CheckBox);
     }
 
-    void tuneWhenFree(const Facts &facts) {
-        if (facts.boxLent) {
-            enter(Phase::AwaitingBox, m_timing.boxReturnMs);
-        } else if (!facts.mustAwaitCloses && !m_step.next.retried) {
-            tuneCold();
+    void tuneWhenFree() {
+        if (facts().boxLent) {
+            enter(Phase::AwaitingBox, "a recording has the box", m_timing.boxReturnMs);
+        } else if (!facts().mustAwaitCloses && !m_step.next.retried) {
+            tuneCold("nothing to wait for");
         } else {
-            enter(Phase::AwaitingCloses);
+            enter(Phase::AwaitingCloses, "sessions still closing");
             act(Action::AwaitCloses);
         }
     }
 
-    void tuneCold() {
-        enter(Phase::Tuning);
+    void tuneCold(const char *why) {
+        enter(Phase::Tuning, why);
+        m_step.next.fellBack = false;
         act(Action::TuneCold);
     }
 
     // The first picture (or sound) of this play: warming ahead may begin.
-    void shown() {
+    void shown(Phase next, const char *why) {
+        enter(next, why);
+        if (std::exchange(m_step.next.recovering, false))
+            act(Action::NoteRecovered);
         act(Action::NoteShown);
         act(Action::Reconcile);
     }
 
+    // The stream under the watched channel ended or broke while it showed: as the cold path would
+    // say. Its server merely ending it is told as an end, and the channel's session is asked for
+    // again as soon as the box has seen this one go.
+    void liveEnded(bool error) {
+        leave();
+        enter(Phase::Idle, error ? "its stream broke while watched" : "its server ended it while watched");
+        if (error) {
+            act(Action::GiveUpWarm);
+            act(Action::EmitInterrupted);
+        } else {
+            act(Action::EndWarm);
+            act(Action::ReconcileWhenClosed);
+            act(Action::EmitEnded);
+        }
+    }
+
 private:
     Step m_step;
-    const Facts &m_facts;
+    const Event &m_event;
     const Timing &m_timing;
     const qint64 m_now;
 };
 
 void play(Writer &w) {
     w.leave();
-    w.state().retried = false;
-    w.state().handedOver = false;
+    State &s = w.state();
+    s.retried = s.returnRetried = s.handedOver = s.fellBack = false;
+    w.enter(Phase::Idle, "next play");
     const Facts &facts = w.facts();
     Warm warm = facts.warm;
     if (warm != Warm::None && !facts.canHandOver) {
@@ -121,163 +153,177 @@ void play(Writer &w) {
     if (warm == Warm::Ready)
         w.act(Action::ShowStill);
     if (facts.keyHeld && facts.canHandOver) {
-        // A held key steps on before a decoder or a session started now would show anything.
-        w.state().handedOver = warm == Warm::Ready;
-        w.holdKey();
-        w.act(Action::Reconcile);
-        return;
+        // A held key steps on before a decoder or a session started now would show anything: the
+        // channel is tuned once the key stays on it, its warm session kept meanwhile.
+        s.handedOver = warm == Warm::Ready;
+        w.enter(Phase::HeldKey, "a held key rests here", w.timing().heldTuneDelayMs);
+    } else {
+        w.proceed(warm);
     }
-    w.proceed(warm);
     w.act(Action::Reconcile);
 }
 
+void stop(Writer &w, bool forRetry) {
+    w.leave();
+    State &s = w.state();
+    const State kept = s;
+    s = State();
+    s.boxReturnedAtMs = kept.boxReturnedAtMs;
+    s.handedOver = kept.handedOver;
+    s.recovering = kept.recovering || forRetry;
+    w.enter(Phase::Idle, "stopped");
+}
+
 void deadline(Writer &w) {
+    const State &s = w.state();
+    if (s.deadlineMs < 0 || w.now() < s.deadlineMs)
+        return;
     switch (w.phase()) {
     case Phase::HeldKey:
         w.proceed(w.facts().warm);
         break;
     case Phase::AwaitingKeyFrame:
+        w.fallBack(Action::GiveUpWarm, "no whole key frame in time");
+        break;
     case Phase::Starting:
-        w.fallBack(Action::GiveUpWarm, true);
+        w.fallBack(Action::GiveUpWarm, "no picture in time");
         break;
     case Phase::AwaitingBox:
-        // The box was not given back in time: tuned all the same.
-        w.tuneCold();
+        w.tuneCold(w.facts().boxLent ? "the box was not given back in time: tuning all the same"
+                                     : "asked again after the box came back");
         break;
     default:
         break;
     }
 }
 
-bool handingOver(Phase phase) {
-    return phase == Phase::HeldKey || phase == Phase::AwaitingKeyFrame || phase == Phase::Starting;
-}
-
-void warmEnded(Writer &w, bool error) {
-    if (w.phase() == Phase::Live) {
-        // The stream under the watched channel broke while it showed: as the cold path would say.
-        w.leave();
-        w.act(Action::GiveUpWarm);
-        w.state().handedOver = false;
-        w.enter(Phase::Idle);
-        w.act(error ? Action::EmitInterrupted : Action::EmitEnded);
-    } else if (handingOver(w.phase())) {
-        // Nothing of it was shown: the user sees only a cold tune.
-        w.fallBack(Action::GiveUpWarm, true);
-    }
-}
-
-void endedByServer(Writer &w) {
+void sessionFailed(Writer &w) {
+    const bool error = w.event().error;
     switch (w.phase()) {
     case Phase::Live:
-        // Nothing failed: the channel is tuned again at once, its last picture kept on screen.
-        w.fallBack(Action::CloseWarm, false);
+        w.liveEnded(error);
         break;
     case Phase::HeldKey:
     case Phase::AwaitingKeyFrame:
     case Phase::Starting:
-        w.fallBack(Action::CloseWarm, true);
-        break;
-    case Phase::Tuning:
-    case Phase::Playing:
-        w.tuneCold();
+        // Its key frame may be on screen, but nothing more of this session will be.
+        w.fallBack(error ? Action::GiveUpWarm : Action::EndWarm,
+                   error ? "its warm session failed" : "its server ended its warm session");
         break;
     default:
         break;
     }
 }
 
-void coldFailed(Writer &w, PlayerFailure failure) {
-    // The watched channel comes first: refused while warm sessions were open, it is asked again,
-    // once, when they are gone, and the user hears of a failure only if that one fails too. (A box
-    // out of sessions may also read as unreachable to the cold path.)
-    const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
-    if (refused && w.facts().othersWarm && w.phase() == Phase::Tuning && !w.state().retried) {
-        if (failure == PlayerFailure::BoxBusy)
-            w.act(Action::NoteRefused);
-        w.state().retried = true;
-        w.act(Action::StopCold);
-        w.act(Action::CloseOthers);
-        w.act(Action::Restarted);
-        w.tuneWhenFree(w.facts());
-        return;
+void coldFailed(Writer &w) {
+    const PlayerFailure failure = w.event().failure;
+    State &s = w.state();
+    if (w.phase() == Phase::Tuning && refusal(failure)) {
+        // Refused this soon after the box came back: the box may still be ending the recording's
+        // session. Asked again a moment later, without a word to the user; no neighbour meanwhile.
+        if (!s.returnRetried && s.boxReturnedAtMs >= 0 &&
+            w.now() - s.boxReturnedAtMs <= w.timing().returnGraceMs) {
+            s.returnRetried = true;
+            w.act(Action::StopCold);
+            w.enter(Phase::AwaitingBox, "refused just after the box came back: asking again",
+                    w.timing().returnRetryMs);
+            return;
+        }
+        // The watched channel comes first: refused while warm sessions were open, it is asked
+        // again, once, when they are gone, and the user hears of a failure only if that one fails too.
+        if (w.facts().othersWarm && !s.retried) {
+            if (failure == PlayerFailure::BoxBusy)
+                w.act(Action::NoteRefused);
+            s.retried = true;
+            w.act(Action::StopCold);
+            w.act(Action::CloseOthers);
+            w.act(Action::Restarted);
+            w.tuneWhenFree();
+            return;
+        }
     }
     w.act(Action::EmitFailed);
-}
-
-bool cold(Phase phase) {
-    return phase == Phase::Tuning || phase == Phase::Playing;
 }
 
 } // namespace
 
 Step advance(const State &state, const Event &event, const Timing &timing, qint64 nowMs) {
-    Writer w(state, event.facts, timing, nowMs);
+    Writer w(state, event, timing, nowMs);
     const Phase phase = state.phase;
     switch (event.kind) {
     case EventKind::Play:
         play(w);
         break;
     case EventKind::Stop:
-        w.leave();
-        w.state() = State();
+    case EventKind::StopForRetry:
+        stop(w, event.kind == EventKind::StopForRetry);
         break;
     case EventKind::Deadline:
-        if (state.deadlineMs >= 0 && nowMs >= state.deadlineMs)
-            deadline(w);
+        deadline(w);
         break;
     case EventKind::KeyFrameWhole:
         if (phase == Phase::AwaitingKeyFrame && event.facts.warm == Warm::Ready)
             w.startDecoder();
         break;
-    case EventKind::DecoderPicture:
-        if (phase == Phase::Starting) {
-            w.enter(Phase::Live);
-            w.shown();
+    case EventKind::StillReady:
+        // It stands for the channel, so warming ahead may go on; but it is no proof of a stream.
+        if (phase != Phase::Live) {
+            w.act(Action::NoteShown);
+            w.act(Action::EmitStill);
         }
+        break;
+    case EventKind::DecoderPicture:
+        if (phase == Phase::Starting)
+            w.shown(Phase::Live, "first decoded picture");
         if (w.phase() == Phase::Live)
             w.act(Action::EmitPicture);
         break;
-    case EventKind::DecoderEnded:
+    case EventKind::DecoderTracks:
         if (phase == Phase::Starting || phase == Phase::Live)
-            warmEnded(w, event.error);
+            w.act(Action::EmitTracks);
+        break;
+    case EventKind::DecoderEnded:
+        if (phase == Phase::Starting)
+            // Nothing was shown yet: the user never sees this neighbour's trouble, only a cold tune.
+            w.fallBack(Action::GiveUpWarm, "the decoder ended before a picture");
+        else if (phase == Phase::Live)
+            w.liveEnded(event.error);
         break;
     case EventKind::SessionFailed:
-        warmEnded(w, true);
-        break;
-    case EventKind::EndedByServer:
-        endedByServer(w);
+        sessionFailed(w);
         break;
     case EventKind::CheckedBox:
         if (phase == Phase::AwaitingCloses)
-            w.tuneWhenFree(event.facts);
+            w.tuneWhenFree();
         break;
     case EventKind::ClosesDone:
         if (phase == Phase::AwaitingCloses)
-            w.tuneCold();
+            w.tuneCold("the sessions it waited for are closed");
         break;
     case EventKind::BoxReturned:
-        if (phase == Phase::AwaitingBox) {
-            w.tuneWhenFree(event.facts);
-            w.act(Action::Reconcile);
-        }
+        w.state().boxReturnedAtMs = nowMs;
+        if (phase == Phase::AwaitingBox)
+            w.tuneWhenFree();
+        w.act(Action::Reconcile);
         break;
     case EventKind::ColdPicture:
     case EventKind::ColdSoundOnly:
-        if (!cold(phase))
+        if (!playsCold(phase))
             break;
-        if (phase == Phase::Tuning) {
-            w.enter(Phase::Playing);
-            w.shown();
-        }
+        if (phase == Phase::Tuning)
+            w.shown(Phase::Playing, event.kind == EventKind::ColdPicture ? "first picture" : "sound only");
         w.act(event.kind == EventKind::ColdPicture ? Action::EmitPicture : Action::EmitSoundOnly);
         break;
+    case EventKind::ColdTracks:
+        if (playsCold(phase))
+            w.act(Action::EmitTracks);
+        break;
     case EventKind::ColdFailed:
-        if (cold(phase))
-            coldFailed(w, event.failure);
+        if (playsCold(phase))
+            coldFailed(w);
         break;
     case EventKind::ColdEnded:
-        if (cold(phase))
+        if (playsCold(phase))
             w.act(Action::EmitEnded);
         break;
     }
@@ -306,6 +352,34 @@ const char *name(Phase phase) {
         return "playing";
     }
     return "";
+}
+
+bool handingOver(Phase phase) {
+    return phase == Phase::HeldKey || phase == Phase::AwaitingKeyFrame || phase == Phase::Starting ||
+           phase == Phase::Live;
+}
+
+bool playsCold(Phase phase) {
+    return phase == Phase::Tuning || phase == Phase::Playing;
+}
+
+bool awaitingTune(Phase phase) {
+    return phase == Phase::AwaitingCloses || phase == Phase::AwaitingBox;
+}
+
+HandoverState handoverState(const State &state) {
+    switch (state.phase) {
+    case Phase::HeldKey:
+        return HandoverState::HeldKey;
+    case Phase::AwaitingKeyFrame:
+        return HandoverState::AwaitingKeyFrame;
+    case Phase::Starting:
+        return HandoverState::Starting;
+    case Phase::Live:
+        return HandoverState::Live;
+    default:
+        return state.fellBack ? HandoverState::FallingBack : HandoverState::Idle;
+    }
 }
 
 } // namespace WatchRoute
