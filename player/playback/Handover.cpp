@@ -1,6 +1,20 @@
 #include "player/playback/Handover.h"
 
 #include "player/playback/PlaybackPipeline.h"
+#include "player/playback/WarmSource.h"
+
+WatchRoute::Warm Handover::warmth(int maxSilenceMs) const {
+    using WatchRoute::Warm;
+    if (!m_source)
+        return Warm::None;
+    if (m_source->isReady(maxSilenceMs))
+        return Warm::Ready;
+    if (m_source->hasFailed())
+        return Warm::Failed;
+    if (m_source->bytesReceived() > 0 && m_source->isSilentFor(maxSilenceMs))
+        return Warm::Silent;
+    return Warm::Waiting;
+}
 
 void Handover::start(const PlayerOptions &options, const TrackChooser &chooser, double volume, QSize bound,
                      HandoverPipeline::Events events) {

@@ -2,6 +2,7 @@
 
 #include "player/BackgroundQueue.h"
 #include "player/playback/HandoverPipeline.h"
+#include "player/playback/WatchRoute.h"
 
 #include <memory>
 
@@ -19,6 +20,8 @@ public:
     void setSource(std::shared_ptr<WarmSource> source) { m_source = std::move(source); }
     // Forgets the session, for the caller to close.
     std::shared_ptr<WarmSource> takeSource() { return std::exchange(m_source, nullptr); }
+    // How the session stands now; silent longer than maxSilenceMs, it is not ready.
+    WatchRoute::Warm warmth(int maxSilenceMs) const;
 
     bool decoding() const { return bool(m_decoder); }
     void start(const PlayerOptions &options, const TrackChooser &chooser, double volume, QSize bound,

@@ -165,20 +165,9 @@ void WarmPlayerEngine::dispatch(WatchRoute::Event event, const Carried &carried)
 }
 
 WatchRoute::Facts WarmPlayerEngine::facts() const {
-    using WatchRoute::Warm;
     WatchRoute::Facts facts;
     const qint64 at = now();
-    const WarmSource *watched = m_handover.source().get();
-    if (!watched)
-        facts.warm = Warm::None;
-    else if (watched->isReady(m_timing.maxSilenceMs))
-        facts.warm = Warm::Ready;
-    else if (watched->hasFailed())
-        facts.warm = Warm::Failed;
-    else if (watched->bytesReceived() > 0 && watched->isSilentFor(m_timing.maxSilenceMs))
-        facts.warm = Warm::Silent;
-    else
-        facts.warm = Warm::Waiting;
+    facts.warm = m_handover.warmth(m_timing.maxSilenceMs);
     facts.keyHeld = m_policy.keyHeld(at);
     facts.boxLent = m_policy.boxLent();
     if (m_target) {
@@ -266,13 +255,12 @@ void WarmPlayerEngine::carryOut(Action action, const WatchRoute::Event &event, c
         emit streamsFound(carried.tracks);
         break;
     case Action::EmitFailed:
-        emit failed(event.failure, carried.detail);
+    case Action::EmitInterrupted:
+        emit failed(action == Action::EmitFailed ? event.failure : PlayerFailure::StreamInterrupted,
+                    carried.detail);
         break;
     case Action::EmitEnded:
         emit endOfStream();
-        break;
-    case Action::EmitInterrupted:
-        emit failed(PlayerFailure::StreamInterrupted, QString());
         break;
     }
 }
