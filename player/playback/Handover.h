@@ -5,6 +5,7 @@
 #include "player/playback/WatchRoute.h"
 
 #include <memory>
+#include <utility>
 
 // The watched channel's warm session and the decoder it is handed to, as the route has them: what
 // they are for and when they change is the route's to say. Decoders start in order on one thread;

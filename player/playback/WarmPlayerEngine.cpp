@@ -149,7 +149,7 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
 void WarmPlayerEngine::dispatch(WatchRoute::Event event, const Carried &carried) {
     event.facts = facts();
     const WatchRoute::Step step = WatchRoute::advance(m_route, event, m_routeTiming, now());
-    if (*step.why)
+    if (*step.why && (step.next.phase != m_route.phase || event.kind == EventKind::Play))
         qCDebug(lcPlayer).nospace() << "watched " << (m_target ? m_target->address : QString()) << ": "
                                     << WatchRoute::name(m_route.phase) << " -> "
                                     << WatchRoute::name(step.next.phase) << " (" << step.why << ")";

@@ -1,5 +1,7 @@
 #include "player/playback/WatchRoute.h"
 
+#include <utility>
+
 namespace WatchRoute {
 
 namespace {
