@@ -14,6 +14,9 @@ namespace {
 constexpr int kInspectionIntervalMs = 1000;
 } // namespace
 
+using WatchRoute::Action;
+using WatchRoute::EventKind;
+
 WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *parent)
     : PlayerEngine(parent), m_cold(std::move(cold)), m_gate(std::make_shared<CallbackGate>(this)),
       m_sessions(kWarmLatencyMs,
@@ -29,49 +32,35 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
     setTiming(m_timing);
     m_inspection.setInterval(kInspectionIntervalMs);
     connect(&m_inspection, &QTimer::timeout, this, &WarmPlayerEngine::inspectSources);
-    m_boxWait.setSingleShot(true);
-    connect(&m_boxWait, &QTimer::timeout, this, [this] {
-        if (m_coldState != ColdState::AwaitingBox)
-            return;
-        if (m_policy.boxLent(m_target->address))
-            qCDebug(lcPlayer) << "the box was not given back in time: tuning all the same";
-        tuneCold();
-    });
-    connect(&m_handover, &Handover::timedOut, this, &WarmPlayerEngine::onHandoverTimedOut);
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadline, &QTimer::timeout, this, [this] { dispatch({EventKind::Deadline}); });
     connect(m_cold.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
-        if (m_coldState != ColdState::Tuning)
-            return;
-        onFirstPicture();
-        emit frameReady(frame, aspect);
+        dispatch({EventKind::ColdPicture}, {frame, aspect, {}, {}});
     });
-    connect(m_cold.get(), &PlayerEngine::failed, this, &WarmPlayerEngine::onColdFailed);
-    connect(m_cold.get(), &PlayerEngine::soundOnly, this, [this] {
-        if (m_coldState != ColdState::Tuning)
-            return;
-        onFirstPicture();
-        emit soundOnly();
+    connect(m_cold.get(), &PlayerEngine::failed, this, [this](PlayerFailure failure, const QString &detail) {
+        dispatch({EventKind::ColdFailed, false, failure}, {{}, 1, {}, detail});
     });
-    connect(m_cold.get(), &PlayerEngine::endOfStream, this, [this] {
-        if (m_coldState == ColdState::Tuning)
-            emit endOfStream();
-    });
+    connect(m_cold.get(), &PlayerEngine::soundOnly, this, [this] { dispatch({EventKind::ColdSoundOnly}); });
+    connect(m_cold.get(), &PlayerEngine::endOfStream, this, [this] { dispatch({EventKind::ColdEnded}); });
     connect(m_cold.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
-        if (m_coldState == ColdState::Tuning)
-            emit streamsFound(tracks);
+        dispatch({EventKind::ColdTracks}, {{}, 1, tracks, {}});
     });
 }
 
 WarmPlayerEngine::~WarmPlayerEngine() {
     m_gate->close();
-    stopActive();
+    dispatch({EventKind::Stop});
     // The box may be frozen: every warm session's TEARDOWN goes out at once, and the wait for their
     // answers is bounded. Decoders left need no network and are waited for.
     m_sessions.closeAll(WarmSessions::kExitDeadlineMs);
-    m_teardowns.drain();
+    m_handover.drain();
 }
 
 void WarmPlayerEngine::setTiming(const Timing &timing) {
     m_timing = timing;
+    m_routeTiming = {timing.heldTuneDelayMs, timing.handoverGraceMs, timing.boxReturnMs, timing.returnGraceMs,
+                     timing.returnRetryMs};
     NeighbourPolicy::Rules rules = m_policy.rules();
     rules.steppingGapMs = timing.steppingGapMs;
     rules.brokenCoolMs = timing.retryAfterMs;
@@ -80,93 +69,45 @@ void WarmPlayerEngine::setTiming(const Timing &timing) {
 
 void WarmPlayerEngine::play(const PlayTarget &target) {
     m_policy.noteStep(target.address, now());
-    stopActive();
     ++m_generation;
     m_target = target;
-    m_shown = false;
-    m_coldRetried = false;
-    m_returnRetried = false;
-    m_lastHandedOver = false;
-    std::shared_ptr<WarmSource> source = m_sessions.find(target.address);
-    if (source && !canHandOver(target)) {
-        // Its warm session was opened with other settings: it gives way, and the cold tune waits
-        // for its close, so the channel never has two sessions at once.
-        closeWarm(target.address, "opened with other settings than the play's");
-        source.reset();
-    }
-    const bool ready = source && source->isReady(m_timing.maxSilenceMs);
-    if (ready)
-        showStill(source);
-    if (m_policy.keyHeld(now()) && canHandOver(target)) {
-        // A held key steps on before a decoder or a session started now would show anything: the
-        // channel is tuned once the key stays on it, its warm session kept meanwhile.
-        m_lastHandedOver = ready;
-        m_handover.hold(source, m_timing.heldTuneDelayMs);
-        reconcile();
-        return;
-    }
-    proceedWith(source);
-    reconcile();
-}
-
-void WarmPlayerEngine::proceedWith(const std::shared_ptr<WarmSource> &source) {
-    if (!source) {
-        startCold();
-    } else if (source->isReady(m_timing.maxSilenceMs)) {
-        startHandover(source);
-    } else if (source->hasFailed()) {
-        m_handover.awaitKeyFrame(source, 0);
-        fallBack("its warm session failed");
-    } else if (source->bytesReceived() > 0 && source->isSilentFor(m_timing.maxSilenceMs)) {
-        // It came and went silent (its server ended it, perhaps with a BYE that named no SSRC of
-        // its): no key frame will come, and a tune anew needs no waiting for one.
-        m_handover.awaitKeyFrame(source, 0);
-        fallBack("its warm session went silent", true);
-    } else {
-        // Closing it to tune the channel anew would cost a second session for the same channel, and
-        // a box that keeps sessions it was asked to end would hold both: its key frame is near.
-        m_handover.awaitKeyFrame(source, m_timing.handoverGraceMs);
-    }
+    m_handover.setSource(m_sessions.find(target.address));
+    dispatch({EventKind::Play});
 }
 
 void WarmPlayerEngine::stop() {
-    stopActive();
+    dispatch({EventKind::Stop});
     ++m_generation;
     m_target.reset();
-    m_shown = false;
+    m_handover.setSource(nullptr);
     m_policy.noteStopped();
 }
 
 void WarmPlayerEngine::stopForRetry() {
-    stopActive();
+    dispatch({EventKind::StopForRetry});
     ++m_generation;
     m_target.reset();
-    m_shown = false;
-    m_recovering = true;
+    m_handover.setSource(nullptr);
 }
 
 void WarmPlayerEngine::setVolume(int volume) {
     m_volume = volume;
     m_cold->setVolume(volume);
-    if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline()) {
-        const double level = volume / 100.0;
-        m_pipelines.post([handover, level] { handover->setVolume(level); });
-    }
+    m_handover.setVolume(volume / 100.0);
 }
 
 void WarmPlayerEngine::setPictureSize(QSize size) {
     m_pictureSize = size;
     m_keyFrames.setBound(size);
     m_cold->setPictureSize(size);
-    if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
-        m_pipelines.post([handover, size] { handover->setPictureBound(size); });
+    m_handover.setPictureBound(size);
 }
 
 void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
-    if (m_coldState == ColdState::Tuning)
+    if (WatchRoute::playsCold(m_route.phase))
         m_cold->selectTracks(soundId, subtitlesId);
-    else if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
-        m_pipelines.post([handover, soundId, subtitlesId] { handover->selectTracks(soundId, subtitlesId); });
+    else
+        m_handover.selectTracks(soundId, subtitlesId);
 }
 
 void WarmPlayerEngine::setTrackChooser(TrackChooser chooser) {
@@ -198,10 +139,8 @@ void WarmPlayerEngine::boxReturned(const QString &address) {
     if (!m_policy.boxLent(address))
         return;
     m_policy.boxReturned(address, now());
-    if (m_coldState == ColdState::AwaitingBox && Boxes::sameBox(address, m_target->address)) {
-        m_boxWait.stop();
-        tuneColdWhenFree();
-    }
+    if (!m_target || Boxes::sameBox(address, m_target->address))
+        dispatch({EventKind::BoxReturned});
     reconcile();
 }
 
@@ -210,36 +149,147 @@ bool WarmPlayerEngine::canHandOver(const PlayTarget &target) const {
     return !target.options.sout && !target.options.rtspTcp && !target.options.networkCachingMs;
 }
 
-void WarmPlayerEngine::stopActive() {
-    m_boxWait.stop();
-    if (m_coldState == ColdState::Tuning) {
-        // Its channel is not warmed before the box has seen this session close: stepping from a
-        // channel tuned cold to a warm one would otherwise ask at once for the channel just left.
-        const QString address = m_target->address;
-        ++m_coldClosing[address];
-        m_cold->lendBox(address, [gate = m_gate, this, address] {
-            gate->run([this, &address] {
-                if (--m_coldClosing[address] <= 0)
-                    m_coldClosing.remove(address);
-                reconcile();
-            });
-        });
+void WarmPlayerEngine::dispatch(WatchRoute::Event event, const Carried &carried) {
+    event.facts = facts();
+    const WatchRoute::Step step = WatchRoute::advance(m_route, event, m_routeTiming, now());
+    if (*step.why && (step.next.phase != m_route.phase || event.kind == EventKind::Play))
+        qCDebug(lcPlayer).nospace() << "watched " << (m_target ? m_target->address : QString()) << ": "
+                                    << WatchRoute::name(m_route.phase) << " -> "
+                                    << WatchRoute::name(step.next.phase) << " (" << step.why << ")";
+    m_route = step.next;
+    armDeadline();
+    // A play or stop from a receiver of what is emitted makes the rest of this step stale.
+    const quint64 generation = m_generation;
+    for (Action action : step.actions) {
+        if (generation != m_generation)
+            break;
+        carryOut(action, event, carried, step.why);
     }
-    m_coldState = ColdState::Off;
-    // The source stays open and keeps its ring: stepping back to it is warm at once.
-    dropHandoverPipeline();
-    m_handover.reset();
 }
 
-void WarmPlayerEngine::dropHandoverPipeline() {
-    if (std::shared_ptr<HandoverPipeline> handover = m_handover.takePipeline())
-        m_teardowns.post([handover] { handover->teardown(); });
+WatchRoute::Facts WarmPlayerEngine::facts() const {
+    WatchRoute::Facts facts;
+    const qint64 at = now();
+    facts.warm = m_handover.warmth(m_timing.maxSilenceMs);
+    facts.keyHeld = m_policy.keyHeld(at);
+    if (m_target) {
+        // Only the watched channel's own box matters to its tune.
+        facts.boxLent = m_policy.boxLent(m_target->address);
+        facts.canHandOver = canHandOver(*m_target);
+        facts.mustAwaitCloses = m_sessions.isClosing(m_target->address) ||
+                                (m_policy.sessionLimit(m_target->address, at).has_value() &&
+                                 m_sessions.closing(watchedBox()) > 0);
+        facts.othersWarm = loadBesides(m_target->address).warm > 0;
+    }
+    return facts;
 }
 
-void WarmPlayerEngine::showStill(const std::shared_ptr<WarmSource> &source) {
-    if (!m_target->options.video)
+void WarmPlayerEngine::armDeadline() {
+    // Early or stale, the route ignores it, and the timer is armed again for what is left.
+    if (m_route.deadlineMs < 0)
+        m_deadline.stop();
+    else
+        m_deadline.start(int(std::max<qint64>(0, m_route.deadlineMs - now())));
+}
+
+void WarmPlayerEngine::carryOut(Action action, const WatchRoute::Event &event, const Carried &carried,
+                                const char *why) {
+    switch (action) {
+    case Action::CloseWarm:
+    case Action::GiveUpWarm:
+    case Action::EndWarm:
+        dropWatched(action, action == Action::CloseWarm ? "opened with other settings than the play's" : why);
+        break;
+    case Action::ReconcileWhenClosed:
+        // Asked for again as soon as the box has seen it go, not at the next inspection.
+        m_sessions.whenClosed([gate = m_gate, this] { gate->post([this] { reconcile(); }); });
+        break;
+    case Action::ShowStill:
+        showStill();
+        break;
+    case Action::StartDecoder:
+        startDecoder();
+        break;
+    case Action::DropDecoder:
+        m_handover.drop();
+        break;
+    case Action::ReleaseCold:
+        releaseCold();
+        break;
+    case Action::StopCold:
+        m_cold->stop();
+        break;
+    case Action::CloseOthers:
+        for (const QString &address : m_sessions.addresses()) {
+            if (Boxes::sameBox(address, m_target->address))
+                closeWarm(address, "the box refused the watched channel a session");
+        }
+        break;
+    case Action::CheckBox:
+        dispatch({EventKind::CheckedBox});
+        break;
+    case Action::AwaitCloses:
+        awaitCloses();
+        break;
+    case Action::TuneCold:
+        tuneCold();
+        break;
+    case Action::NoteShown:
+        m_policy.noteShown();
+        break;
+    case Action::NoteRecovered:
+        m_policy.noteRecovered();
+        break;
+    case Action::NoteRefused:
+        m_policy.noteWatchedRefused(m_target->address, loadBesides(m_target->address), now());
+        break;
+    case Action::Reconcile:
+        reconcile();
+        break;
+    case Action::Restarted:
+        emit restarted();
+        break;
+    case Action::EmitStill:
+        emit stillReady(carried.picture, carried.aspect);
+        break;
+    case Action::EmitPicture:
+        emit frameReady(carried.picture, carried.aspect);
+        break;
+    case Action::EmitSoundOnly:
+        emit soundOnly();
+        break;
+    case Action::EmitTracks:
+        emit streamsFound(carried.tracks);
+        break;
+    case Action::EmitFailed:
+    case Action::EmitInterrupted:
+        emit failed(action == Action::EmitFailed ? event.failure : PlayerFailure::StreamInterrupted,
+                    carried.detail);
+        break;
+    case Action::EmitEnded:
+        emit endOfStream();
+        break;
+    }
+}
+
+void WarmPlayerEngine::dropWatched(Action action, const char *why) {
+    const std::shared_ptr<WarmSource> source = m_handover.takeSource();
+    if (!source)
         return;
-    const PictureSink::Picture picture = source->keyFramePicture(m_timing.maxSilenceMs);
+    // Closed before a cold tune asks, never alongside it; not tried warm again soon unless its
+    // server merely ended it.
+    const QString address = source->address();
+    if (action == Action::GiveUpWarm)
+        m_policy.noteFailure(address, WarmFailure::Broken, loadBesides(address), now());
+    else if (action == Action::EndWarm)
+        m_policy.noteEnded(address, m_sessions.openedAt(address), now());
+    closeWarm(address, why);
+}
+
+void WarmPlayerEngine::showStill() {
+    if (!m_target->options.video || !m_handover.source())
+        return;
+    const PictureSink::Picture picture = m_handover.source()->keyFramePicture(m_timing.maxSilenceMs);
     if (picture.image.isNull())
         return;
     // Queued as the decoders' pictures are: the caller learns of a picture after play() returns.
@@ -247,206 +297,79 @@ void WarmPlayerEngine::showStill(const std::shared_ptr<WarmSource> &source) {
     QMetaObject::invokeMethod(
         this,
         [this, generation, picture] {
-            if (generation != m_generation || m_handover.state() == HandoverState::Live)
-                return;
-            // It stands for the channel, so warming ahead may go on; but it is no proof of a stream.
-            m_policy.noteShown();
-            emit stillReady(picture.image, picture.pixelAspectRatio);
+            if (generation == m_generation)
+                dispatch({EventKind::StillReady}, {picture.image, picture.pixelAspectRatio, {}, {}});
         },
         Qt::QueuedConnection);
 }
 
-void WarmPlayerEngine::onHandoverTimedOut(HandoverState state) {
-    switch (state) {
-    case HandoverState::HeldKey:
-        proceedWith(m_handover.source());
-        break;
-    case HandoverState::AwaitingKeyFrame:
-        fallBack("no whole key frame in time");
-        break;
-    case HandoverState::Starting:
-        fallBack("no picture in time");
-        break;
-    default:
-        break;
-    }
-}
-
-void WarmPlayerEngine::onKeyFrameWhole(const std::weak_ptr<WarmSource> &weak) {
-    const std::shared_ptr<WarmSource> source = weak.lock();
-    if (source && m_handover.state() == HandoverState::AwaitingKeyFrame && m_handover.source() == source &&
-        source->isReady(m_timing.maxSilenceMs))
-        startHandover(source);
-}
-
-void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) {
-    m_lastHandedOver = true;
-    m_policy.noteShown();
+void WarmPlayerEngine::startDecoder() {
     const quint64 generation = m_generation;
-    HandoverPipeline::Events events;
-    events.pictureWaiting = [gate = m_gate, this, generation] {
-        gate->post([this, generation] { takeHandoverPicture(generation); });
-    };
-    events.ended = [gate = m_gate, this, generation](bool error) {
-        gate->post([this, generation, error] { onHandoverEnded(generation, error); });
-    };
-    events.tracksFound = [gate = m_gate, this, generation](const QList<StreamTrack> &tracks) {
-        gate->post([this, generation, tracks] {
-            if (generation == m_generation && m_handover.pipeline())
-                emit streamsFound(tracks);
+    // Each of them only for the decoder of this play, while it is still there.
+    auto post = [gate = m_gate, this, generation](std::function<void()> call) {
+        gate->post([this, generation, call = std::move(call)] {
+            if (generation == m_generation && m_handover.decoding())
+                call();
         });
     };
-    auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
-    handover->pipeline().setTrackChooser(m_chooser);
-    m_handover.start(source, handover, m_timing.handoverGraceMs);
-    const double volume = m_volume / 100.0;
-    const QSize bound = m_pictureSize;
-    m_pipelines.post([handover, volume, bound] { handover->start(volume, bound); });
+    HandoverPipeline::Events events;
+    events.pictureWaiting = [this, post] {
+        post([this] {
+            const PictureSink::Picture picture = m_handover.takePicture();
+            if (!picture.image.isNull())
+                dispatch({EventKind::DecoderPicture}, {picture.image, picture.pixelAspectRatio, {}, {}});
+        });
+    };
+    events.ended = [this, post](bool error) {
+        post([this, error] { dispatch({EventKind::DecoderEnded, error}); });
+    };
+    events.tracksFound = [this, post](const QList<StreamTrack> &tracks) {
+        post([this, tracks] { dispatch({EventKind::DecoderTracks}, {{}, 1, tracks, {}}); });
+    };
+    m_handover.start(m_target->options, m_chooser, m_volume / 100.0, m_pictureSize, std::move(events));
 }
 
-void WarmPlayerEngine::fallBack(const char *why, bool ended) {
-    if (!m_target)
-        return;
-    dropHandoverPipeline();
-    const std::shared_ptr<WarmSource> source = m_handover.fallBack(why);
-    if (source) {
-        // Closed before the cold tune asks, never alongside it; not tried warm again soon unless
-        // its server merely ended it.
-        const QString address = source->address();
-        if (ended)
-            m_policy.noteEnded(address, m_sessions.openedAt(address), now());
-        else
-            m_policy.noteFailure(address, WarmFailure::Broken, loadBesides(address), now());
-        closeWarm(address, why);
-    }
-    m_lastHandedOver = false;
-    emit restarted();
-    startCold();
+void WarmPlayerEngine::releaseCold() {
+    // Its channel is not warmed before the box has seen this session close: stepping from a
+    // channel tuned cold to a warm one would otherwise ask at once for the channel just left.
+    const QString address = m_coldAddress;
+    ++m_coldClosing[address];
+    m_cold->lendBox(address, [gate = m_gate, this, address] {
+        gate->run([this, &address] {
+            if (--m_coldClosing[address] <= 0)
+                m_coldClosing.remove(address);
+            reconcile();
+        });
+    });
 }
 
-void WarmPlayerEngine::startCold() {
-    m_coldState = ColdState::AwaitingCloses;
-    // The sessions the new position does not want close first; a box known to be full is asked
-    // only once they are gone.
-    reconcile();
-    tuneColdWhenFree();
-}
-
-void WarmPlayerEngine::tuneColdWhenFree() {
-    if (m_policy.boxLent(m_target->address)) {
-        m_coldState = ColdState::AwaitingBox;
-        m_boxWait.start(m_timing.boxReturnMs);
-        return;
-    }
-    m_coldState = ColdState::AwaitingCloses;
-    const QString box = Boxes::keyOf(m_target->address);
-    const bool ownClosing = m_sessions.isClosing(m_target->address);
-    const bool boxFull =
-        m_policy.sessionLimit(m_target->address, now()).has_value() && m_sessions.closing(box) > 0;
-    if (!ownClosing && !boxFull && !m_coldRetried) {
-        tuneCold();
-        return;
-    }
+void WarmPlayerEngine::awaitCloses() {
     const quint64 generation = m_generation;
     m_sessions.whenClosed(
         [gate = m_gate, this, generation] {
             gate->post([this, generation] {
-                if (generation == m_generation && m_coldState == ColdState::AwaitingCloses)
-                    tuneCold();
+                if (generation == m_generation)
+                    dispatch({EventKind::ClosesDone});
             });
         },
-        box);
+        watchedBox());
+}
+
+QString WarmPlayerEngine::watchedBox() const {
+    return m_target ? Boxes::keyOf(m_target->address) : QString();
 }
 
 void WarmPlayerEngine::tuneCold() {
-    m_boxWait.stop();
-    dropHandoverPipeline();
-    m_handover.reset();
-    m_coldState = ColdState::Tuning;
+    m_coldAddress = m_target->address;
     ++m_sessionsRequested;
     m_cold->play(*m_target);
     notePeak();
 }
 
-void WarmPlayerEngine::onColdFailed(PlayerFailure failure, const QString &detail) {
-    if (m_coldState != ColdState::Tuning || retryAfterReturn(failure))
-        return;
-    // The watched channel comes first: refused while warm sessions were open, it is asked again,
-    // once, when they are gone, and the user hears of a failure only if that one fails too. (A box
-    // out of sessions may also read as unreachable to the cold path.)
-    const NeighbourPolicy::BoxLoad load = loadBesides(m_target->address);
-    const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
-    if (refused && load.warm > 0 && !m_shown && !m_coldRetried) {
-        if (failure == PlayerFailure::BoxBusy)
-            m_policy.noteWatchedRefused(m_target->address, load, now());
-        m_coldRetried = true;
-        m_cold->stop();
-        for (const QString &address : m_sessions.addresses()) {
-            if (Boxes::sameBox(address, m_target->address))
-                closeWarm(address, "the box refused the watched channel a session");
-        }
-        emit restarted();
-        tuneColdWhenFree();
-        return;
-    }
-    emit failed(failure, detail);
-}
-
-bool WarmPlayerEngine::retryAfterReturn(PlayerFailure failure) {
-    const bool refused = failure == PlayerFailure::BoxBusy || failure == PlayerFailure::BoxUnreachable;
-    const qint64 returnedAtMs = m_policy.boxReturnedAt(m_target->address);
-    if (!refused || m_shown || m_returnRetried || returnedAtMs < 0 ||
-        now() - returnedAtMs > m_timing.returnGraceMs)
-        return false;
-    qCDebug(lcPlayer) << "refused" << now() - returnedAtMs << "ms after the box came back: asking again";
-    m_returnRetried = true;
-    m_cold->stop();
-    // Waits as for the box itself: no neighbour is asked for meanwhile.
-    m_coldState = ColdState::AwaitingBox;
-    m_boxWait.start(m_timing.returnRetryMs);
-    return true;
-}
-
-void WarmPlayerEngine::takeHandoverPicture(quint64 generation) {
-    const std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline();
-    if (generation != m_generation || !handover)
-        return;
-    const PictureSink::Picture picture = handover->takePicture();
-    if (picture.image.isNull())
-        return;
-    m_handover.goLive();
-    onFirstPicture();
-    emit frameReady(picture.image, picture.pixelAspectRatio);
-}
-
-void WarmPlayerEngine::onHandoverEnded(quint64 generation, bool error) {
-    if (generation != m_generation || !m_handover.pipeline())
-        return;
-    if (m_handover.state() != HandoverState::Live) {
-        // Nothing was shown yet: the user never sees this neighbour's trouble, only a cold tune.
-        fallBack("the decoder ended before a picture");
-        return;
-    }
-    const QString address = m_handover.address();
-    stopActive();
-    if (error) {
-        giveUp(address, WarmFailure::Broken);
-        emit failed(PlayerFailure::StreamInterrupted, QString());
-    } else {
-        // The supervisor tunes it again; the cold tune asks once the box has seen this one go.
-        onEnded(address, "its server ended it while watched");
-        emit endOfStream();
-    }
-}
-
-void WarmPlayerEngine::onFirstPicture() {
-    if (m_shown)
-        return;
-    m_shown = true;
-    if (std::exchange(m_recovering, false))
-        m_policy.noteRecovered();
-    m_policy.noteShown();
-    reconcile();
+void WarmPlayerEngine::onKeyFrameWhole(const std::weak_ptr<WarmSource> &weak) {
+    const std::shared_ptr<WarmSource> source = weak.lock();
+    if (source && source == m_handover.source())
+        dispatch({EventKind::KeyFrameWhole});
 }
 
 void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak, WarmFailure failure) {
@@ -454,14 +377,8 @@ void WarmPlayerEngine::onSourceFailed(const std::weak_ptr<WarmSource> &weak, War
     if (!source || m_sessions.find(source->address()) != source)
         return;
     const bool ended = failure == WarmFailure::Ended;
-    if (m_handover.source() == source) {
-        if (m_handover.state() != HandoverState::Live) {
-            // Its key frame may be on screen, but nothing more of this session will be.
-            fallBack(ended ? "its server ended its warm session" : "its warm session failed", ended);
-            return;
-        }
-        // The session under the watched channel ended or broke: as the cold path would say.
-        onHandoverEnded(m_generation, !ended);
+    if (source == m_handover.source()) {
+        dispatch({EventKind::SessionFailed, !ended});
         return;
     }
     if (ended)
@@ -489,22 +406,19 @@ void WarmPlayerEngine::closeWarm(const QString &address, const char *why) {
         return;
     qCInfo(lcPlayer) << "warm" << address << "closed:" << why;
     m_sessions.close(address);
-    m_firstPacketMs.remove(address);
-    m_everReady.remove(address);
+    m_inspector.forget(address);
 }
 
 void WarmPlayerEngine::reconcile() {
     const qint64 at = now();
     const QStringList wanted = m_policy.wanted(at);
-    const QString active = m_handover.address();
+    const QString active = activeAddress();
     for (const QString &address : m_sessions.addresses()) {
         if (address != active && !wanted.contains(address))
             closeWarm(address, "no longer wanted");
     }
     // While the watched channel waits for its own session, nothing else is asked of the box.
-    const bool coldWaiting =
-        m_coldState == ColdState::AwaitingCloses || m_coldState == ColdState::AwaitingBox;
-    if (m_policy.mayOpen(at) && !coldWaiting) {
+    if (m_policy.mayOpen(at) && !WatchRoute::awaitingTune(m_route.phase)) {
         for (const QString &address : wanted) {
             if ((m_target && address == m_target->address) || m_sessions.find(address) ||
                 m_sessions.isClosing(address) || m_coldClosing.contains(address))
@@ -527,35 +441,24 @@ void WarmPlayerEngine::reconcile() {
 }
 
 void WarmPlayerEngine::inspectSources() {
-    const qint64 at = now();
-    const QString active = m_handover.address();
-    QList<QPair<QString, WarmFailure>> failing;
-    QStringList silent;
-    for (const auto &[address, source] : m_sessions.sources()) {
-        if (address == active || source->hasFailed())
-            continue;
-        if (source->bytesReceived() > 0 && !m_firstPacketMs.contains(address))
-            m_firstPacketMs[address] = at;
-        if (source->isReady(m_timing.maxSilenceMs))
-            m_everReady.insert(address);
-        if (m_everReady.contains(address)) {
-            if (source->isSilentFor(m_timing.stallMs))
-                silent.append(address);
-        } else if (m_policy.overdue(m_sessions.openedAt(address), m_firstPacketMs.value(address, -1), at)) {
-            failing.append({address, WarmFailure::NeverReady});
-        }
-    }
-    for (const auto &[address, failure] : failing)
+    const NeighbourInspection::Findings findings = m_inspector.inspect(
+        m_sessions, m_policy, activeAddress(), {m_timing.maxSilenceMs, m_timing.stallMs}, now());
+    for (const auto &[address, failure] : findings.failing)
         giveUp(address, failure);
     // Silent with nothing said: a server that ended the session with a BYE naming no SSRC of its.
-    for (const QString &address : silent)
+    for (const QString &address : findings.silent)
         onEnded(address, "silent since it was ready");
     reconcile();
 }
 
+QString WarmPlayerEngine::activeAddress() const {
+    const std::shared_ptr<WarmSource> &watched = m_handover.source();
+    return watched && WatchRoute::handingOver(m_route.phase) ? watched->address() : QString();
+}
+
 NeighbourPolicy::BoxLoad WarmPlayerEngine::loadBesides(const QString &address) const {
     NeighbourPolicy::BoxLoad load;
-    const QString active = m_handover.address();
+    const QString active = activeAddress();
     for (const auto &[held, source] : m_sessions.sources()) {
         if (held != address && !source->hasFailed() && Boxes::sameBox(held, address)) {
             ++load.sessions;
@@ -567,7 +470,7 @@ NeighbourPolicy::BoxLoad WarmPlayerEngine::loadBesides(const QString &address) c
     const int closing = m_sessions.closing(Boxes::keyOf(address));
     load.sessions += closing;
     load.warm += closing;
-    if (m_coldState == ColdState::Tuning && m_target && m_target->address != address &&
+    if (WatchRoute::playsCold(m_route.phase) && m_target && m_target->address != address &&
         Boxes::sameBox(m_target->address, address))
         ++load.sessions;
     return load;
@@ -591,12 +494,12 @@ Box::Sessions WarmPlayerEngine::sessionsOn(const QString &address) const {
 
 int WarmPlayerEngine::sessionsOpenOn(const QString &address) const {
     const Box::Sessions sessions = sessionsOn(address);
-    const bool coldHere = m_coldState == ColdState::Tuning && sessions.watched > 0;
+    const bool coldHere = WatchRoute::playsCold(m_route.phase) && sessions.watched > 0;
     return sessions.held + sessions.closing + (coldHere ? 1 : 0);
 }
 
 int WarmPlayerEngine::sessionsOpen() const {
-    return m_sessions.size() + m_sessions.closing() + (m_coldState == ColdState::Tuning ? 1 : 0);
+    return m_sessions.size() + m_sessions.closing() + (WatchRoute::playsCold(m_route.phase) ? 1 : 0);
 }
 
 void WarmPlayerEngine::notePeak() {

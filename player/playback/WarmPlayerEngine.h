@@ -1,15 +1,15 @@
 #pragma once
 
-#include "player/BackgroundQueue.h"
 #include "player/playback/Handover.h"
 #include "player/playback/KeyFrameDecoder.h"
+#include "player/playback/NeighbourInspection.h"
 #include "player/playback/NeighbourPolicy.h"
 #include "player/playback/PlayerEngine.h"
 #include "player/playback/WarmSessions.h"
+#include "player/playback/WatchRoute.h"
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -19,11 +19,12 @@ class CallbackGate;
 class WarmSource;
 
 // Plays through another engine (the cold path) and keeps the channels that neighbour the one
-// watched warm: received, not decoded. It dispatches between four parts: the NeighbourPolicy says
-// which channels to hold warm, the WarmSessions hold them, the Handover takes the watched one from
-// its warm session to a decoder, and the cold engine tunes whatever has no warm session (or whose
-// hand-over showed nothing). A step to a channel with a warm session always uses that session, so a
-// channel never has two; a cold tune asks the box only once the sessions it must give up are closed.
+// watched warm: received, not decoded. The NeighbourPolicy says which channels to hold warm, the
+// WarmSessions hold them, and the WatchRoute decides the watched channel's way: from its warm
+// session to a decoder, or through the cold engine when it has none (or its hand-over showed
+// nothing). The engine reads its sessions into each event of the route and carries out what the
+// route says. A step to a channel with a warm session always uses that session, so a channel never
+// has two; a cold tune asks the box only once the sessions it must give up are closed.
 class WarmPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
@@ -76,15 +77,15 @@ public:
     // For benchmarks and tests: the addresses held warm and ready now, the bytes their rings
     // hold, the bytes they received since they opened, and whether the last play was handed over.
     QStringList warmAddresses() const {
-        return m_sessions.readyAddresses(m_timing.maxSilenceMs, m_handover.address());
+        return m_sessions.readyAddresses(m_timing.maxSilenceMs, activeAddress());
     }
     qsizetype bytesHeld() const { return m_sessions.bytesHeld(); }
     // The neighbours a step to which would paint their key frame now, and the bytes of the
     // key-frame pictures all of them keep.
     QStringList picturedAddresses() const { return m_sessions.picturedAddresses(m_timing.maxSilenceMs); }
     qsizetype pictureBytesHeld() const { return m_sessions.pictureBytesHeld(m_timing.maxSilenceMs); }
-    qint64 bytesReceivedByNeighbours() const { return m_sessions.bytesReceived(m_handover.address()); }
-    bool lastPlayWasHandedOver() const { return m_lastHandedOver; }
+    qint64 bytesReceivedByNeighbours() const { return m_sessions.bytesReceived(activeAddress()); }
+    bool lastPlayWasHandedOver() const { return m_route.handedOver; }
     // Sessions asked of the box since the start, warm and cold.
     int sessionsRequested() const { return m_sessionsRequested; }
     // Sessions the box holds for this player now (watched, warm, and closing), and the most so far.
@@ -93,28 +94,34 @@ public:
     int sessionsOpenOn(const QString &address) const;
     int peakSessions() const { return m_peakSessions; }
     void resetPeakSessions() { m_peakSessions = sessionsOpen(); }
-    HandoverState handoverState() const { return m_handover.state(); }
+    HandoverState handoverState() const { return WatchRoute::handoverState(m_route); }
 
 private:
-    // The cold path's way to the box: waiting for closes, for the box back from a recording, tuning.
-    enum class ColdState { Off, AwaitingCloses, AwaitingBox, Tuning };
+    // What an event of the route carries besides its kind, for the actions that pass it on.
+    struct Carried {
+        QImage picture;
+        qreal aspect = 1;
+        QList<StreamTrack> tracks;
+        QString detail;
+    };
 
     bool canHandOver(const PlayTarget &target) const;
-    void stopActive();
-    void proceedWith(const std::shared_ptr<WarmSource> &source);
-    void startHandover(const std::shared_ptr<WarmSource> &source);
-    void showStill(const std::shared_ptr<WarmSource> &source);
-    void onHandoverTimedOut(HandoverState state);
-    void fallBack(const char *why, bool ended = false);
-    void dropHandoverPipeline();
-    void startCold();
-    void tuneColdWhenFree();
+    // Asks the route what the event means now and carries out what it says.
+    void dispatch(WatchRoute::Event event, const Carried &carried);
+    void dispatch(WatchRoute::Event event) { dispatch(event, Carried()); }
+    WatchRoute::Facts facts() const;
+    void armDeadline();
+    void carryOut(WatchRoute::Action action, const WatchRoute::Event &event, const Carried &carried,
+                  const char *why);
+    // Closes the watched channel's warm session (noted as the action says) and forgets it.
+    void dropWatched(WatchRoute::Action action, const char *why);
+    void showStill();
+    void startDecoder();
+    void releaseCold();
+    void awaitCloses();
+    // The key of the watched channel's box (empty when nothing is watched).
+    QString watchedBox() const;
     void tuneCold();
-    void onColdFailed(PlayerFailure failure, const QString &detail);
-    bool retryAfterReturn(PlayerFailure failure);
-    void takeHandoverPicture(quint64 generation);
-    void onHandoverEnded(quint64 generation, bool error);
-    void onFirstPicture();
     void onKeyFrameWhole(const std::weak_ptr<WarmSource> &source);
     void onSourceFailed(const std::weak_ptr<WarmSource> &source, WarmFailure failure);
     void giveUp(const QString &address, WarmFailure failure);
@@ -124,6 +131,8 @@ private:
     void closeWarm(const QString &address, const char *why);
     void reconcile();
     void inspectSources();
+    // The warm session the watched channel plays from (or waits on), if any.
+    QString activeAddress() const;
     NeighbourPolicy::BoxLoad loadBesides(const QString &address) const;
     // What this player holds with the box of address now: warm sessions, closes under way (warm and
     // cold), and the watched channel's own session when it is on that box and not a warm one.
@@ -133,34 +142,25 @@ private:
 
     std::unique_ptr<PlayerEngine> m_cold;
     Timing m_timing;
+    WatchRoute::Timing m_routeTiming;
     NeighbourPolicy m_policy;
     QElapsedTimer m_clock;
     // GStreamer and closing threads reach the engine through this; closed first on the way out.
     std::shared_ptr<CallbackGate> m_gate;
     KeyFrameDecoder m_keyFrames;
-    // Decoders start in order on one thread; a decoder left is torn down on another, so the next
-    // one never waits for it.
-    BackgroundQueue m_pipelines;
-    BackgroundQueue m_teardowns;
-    WarmSessions m_sessions;
     Handover m_handover;
-    // When each open neighbour's first packet was seen (by the inspection), and which were ready once.
-    QHash<QString, qint64> m_firstPacketMs;
-    QSet<QString> m_everReady;
-    // The cold engine's sessions still closing, by address.
+    WarmSessions m_sessions;
+    NeighbourInspection m_inspector;
+    // The cold engine's sessions still closing, by address, and the address it plays.
     QHash<QString, int> m_coldClosing;
+    QString m_coldAddress;
     QTimer m_inspection;
-    QTimer m_boxWait;
+    // Fires at the route's deadline; one at a time.
+    QTimer m_deadline;
+    WatchRoute::State m_route;
     std::optional<PlayTarget> m_target;
+    // Callbacks of an earlier play (or of none) are dropped by this.
     quint64 m_generation = 0;
-    ColdState m_coldState = ColdState::Off;
-    bool m_coldRetried = false;
-    // Whether this play was refused since a recording gave its box back.
-    bool m_returnRetried = false;
-    // The watched channel failed and is being tried again: its first picture says the box is back.
-    bool m_recovering = false;
-    bool m_shown = false;
-    bool m_lastHandedOver = false;
     int m_volume = 100;
     int m_sessionsRequested = 0;
     int m_peakSessions = 0;
