@@ -1,0 +1,41 @@
+#include "channels/ChannelLineup.h"
+
+#include "playlist/ChannelText.h"
+#include "programmes/ProgrammeGuide.h"
+
+ChannelLineup::ChannelLineup(ProgrammeGuide *guide, QObject *parent) : QObject(parent), m_guide(guide) {
+    if (m_guide)
+        connect(m_guide, &ProgrammeGuide::changed, this, &ChannelLineup::programmesChanged);
+}
+
+void ChannelLineup::setPlaylist(Playlist playlist) {
+    m_playlist = std::move(playlist);
+    m_rowTexts = m_playlist.displayNames();
+    m_current = -1;
+    m_previous = -1;
+}
+
+QString ChannelLineup::rowText(int row) const {
+    return m_rowTexts.value(row);
+}
+
+QString ChannelLineup::number(int row) const {
+    return channelNumber(rowText(row));
+}
+
+int ChannelLineup::rowOfNumber(const QString &number) const {
+    return rowOfChannelNumber(m_rowTexts, number);
+}
+
+void ChannelLineup::watch(int row) {
+    if (row < 0 || row >= count() || row == m_current)
+        return;
+    m_previous = m_current;
+    m_current = row;
+    emit currentChanged(row);
+}
+
+ChannelProgrammes ChannelLineup::programmes(int row) const {
+    const QString id = guideId(row);
+    return m_guide && !id.isEmpty() ? m_guide->programmes(id) : ChannelProgrammes();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "playlist/Playlist.h"
+#include "programmes/GuideProgramme.h"
+
+#include <QObject>
+#include <QString>
+
+class ProgrammeGuide;
+
+// The channels the program offers and which of them is watched: the playlist's rows (number, name,
+// address, guide id), the channel playing and the one played before it, and each channel's
+// programmes. Windows, typed digits, the banner, the media controls and the recorder read and
+// change the channel here; the list window shows it. No widgets: a test gives it a playlist and a
+// guide and reads it back.
+class ChannelLineup : public QObject {
+    Q_OBJECT
+public:
+    // guide, if given, is the one whose programmes the channels show; it is not owned.
+    explicit ChannelLineup(ProgrammeGuide *guide = nullptr, QObject *parent = nullptr);
+
+    // Replaces the channels; nothing is watched any more.
+    void setPlaylist(Playlist playlist);
+    const Playlist &playlist() const { return m_playlist; }
+
+    int count() const { return m_playlist.rowCount(); }
+    // A row as the list shows it, its number (the text before " - ", blanks kept) and its name.
+    QString rowText(int row) const;
+    QString number(int row) const;
+    // The first row whose number, blanks around it ignored, is number; -1 when none is.
+    int rowOfNumber(const QString &number) const;
+    // Throws as Playlist::addressOfRow does (EListError) when the row has no address.
+    QByteArray address(int row) const { return m_playlist.addressOfRow(row); }
+    QString guideId(int row) const { return m_playlist.channelId(row); }
+    QString guideAddress() const { return m_playlist.guideAddress(); }
+
+    // The channel playing (-1: none, or the start-up stream) and the one that played before it.
+    int current() const { return m_current; }
+    int previous() const { return m_previous; }
+    // A row's tune started: it is the channel watched now.
+    void watch(int row);
+
+    // The row's programmes in the guide, in order of start; empty when it is not known.
+    ChannelProgrammes programmes(int row) const;
+    ProgrammeGuide *guide() const { return m_guide; }
+
+signals:
+    void currentChanged(int row);
+    // The guide brought new programmes.
+    void programmesChanged();
+
+private:
+    Playlist m_playlist;
+    QStringList m_rowTexts;
+    ProgrammeGuide *m_guide = nullptr;
+    int m_current = -1;
+    int m_previous = -1;
+};
