@@ -13,6 +13,8 @@ void ChannelLineup::setPlaylist(Playlist playlist) {
     m_rowTexts = m_playlist.displayNames();
     m_current = -1;
     m_previous = -1;
+    if (m_guide)
+        m_guide->start(guideAddress());
 }
 
 QString ChannelLineup::rowText(int row) const {
@@ -28,11 +30,14 @@ int ChannelLineup::rowOfNumber(const QString &number) const {
 }
 
 void ChannelLineup::watch(int row) {
-    if (row < 0 || row >= count() || row == m_current)
+    if (row < 0 || row >= count())
         return;
-    m_previous = m_current;
-    m_current = row;
-    emit currentChanged(row);
+    if (row != m_current) {
+        m_previous = m_current;
+        m_current = row;
+        emit currentChanged(row);
+    }
+    emit watched(row);
 }
 
 ChannelProgrammes ChannelLineup::programmes(int row) const {

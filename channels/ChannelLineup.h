@@ -19,11 +19,14 @@ public:
     // guide, if given, is the one whose programmes the channels show; it is not owned.
     explicit ChannelLineup(ProgrammeGuide *guide = nullptr, QObject *parent = nullptr);
 
-    // Replaces the channels; nothing is watched any more.
+    // Replaces the channels; nothing is watched any more. The guide fetches from the address the
+    // playlist names (none: it fetches nothing).
     void setPlaylist(Playlist playlist);
     const Playlist &playlist() const { return m_playlist; }
 
     int count() const { return m_playlist.rowCount(); }
+    // The rows as the list shows them: "201 - Une".
+    const QStringList &rowTexts() const { return m_rowTexts; }
     // A row as the list shows it, its number (the text before " - ", blanks kept) and its name.
     QString rowText(int row) const;
     QString number(int row) const;
@@ -37,7 +40,7 @@ public:
     // The channel playing (-1: none, or the start-up stream) and the one that played before it.
     int current() const { return m_current; }
     int previous() const { return m_previous; }
-    // A row's tune started: it is the channel watched now.
+    // A row's tune starts: it is the channel watched now. A row outside the list is ignored.
     void watch(int row);
 
     // The row's programmes in the guide, in order of start; empty when it is not known.
@@ -46,6 +49,9 @@ public:
 
 signals:
     void currentChanged(int row);
+    // A row's tune started, the row watched already too: whatever names the channel (the banner,
+    // the desktop's title) names it anew.
+    void watched(int row);
     // The guide brought new programmes.
     void programmesChanged();
 

@@ -1,10 +1,10 @@
 #include "forms/Unit2.h"
 
+#include "channels/ChannelLineup.h"
 #include "forms/ChannelListBox.h"
 #include "forms/WindowFont.h"
 #include "player/PlayerControl.h"
 #include "player/TuneSequence.h"
-#include "playlist/ChannelText.h"
 #include "playlist/PlaylistErrors.h"
 #include "shaping/WindowDrag.h"
 
@@ -15,8 +15,9 @@
 #include <QTimer>
 #include <QWindow>
 
-TForm2::TForm2(PlayerControl &player, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player) {
+TForm2::TForm2(PlayerControl &player, ChannelLineup &lineup, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player),
+      m_lineup(lineup) {
     setupDescription();
 }
 
@@ -92,27 +93,38 @@ void TForm2::setupDescription() {
 }
 
 void TForm2::FormCreate() {
-    m_playlist.loadFromWorkingFolder();
-    ListBox1->addItems(m_playlist.displayNames());
-    m_programmeGuide.start(m_playlist.guideAddress());
-}
-
-ChannelProgrammes TForm2::programmesOfRow(int row) const {
-    return m_programmeGuide.programmes(m_playlist.channelId(row));
-}
-
-QByteArray TForm2::addressOfSelectedRow() const {
-    return m_playlist.addressOfRow(ListBox1->currentRow());
+    Playlist playlist;
+    playlist.loadFromWorkingFolder();
+    m_lineup.setPlaylist(std::move(playlist));
+    ListBox1->addItems(m_lineup.rowTexts());
 }
 
 void TForm2::ListBox1Click() {
-    const int row = ListBox1->currentRow();
+    tuneRow(ListBox1->currentRow());
+}
+
+void TForm2::chooseRow(int row) {
+    ListBox1->selectRowFromCode(row);
+    ListBox1Click();
+}
+
+void TForm2::tuneRow(int row) {
     // The lookup comes first: when it fails, neither the label nor the playback changes.
-    const QByteArray address = m_playlist.addressOfRow(row);
-    emit channelNumberChanged(channelNumber(ListBox1->item(row)->text()));
-    emit channelChosen(ListBox1->item(row)->text());
+    const QByteArray address = m_lineup.address(row);
+    emit channelNumberChanged(m_lineup.number(row));
+    // Told before the tune, as the banner comes up with it: a tune that then fails (a blank
+    // address) still leaves its row the one named.
+    m_lineup.watch(row);
     runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
     m_player.setNeighbours(neighbourAddresses(row));
+}
+
+void TForm2::setPictureKeysTarget(QObject *target) {
+    ListBox1->setPictureKeysTarget(target);
+}
+
+void TForm2::focusList() {
+    ListBox1->setFocus();
 }
 
 QStringList TForm2::neighbourAddresses(int row) const {
@@ -123,9 +135,9 @@ QStringList TForm2::neighbourAddresses(int row) const {
     for (int distance = 1; distance <= kRowsEachWay; ++distance) {
         for (const int neighbour : {row + distance, row - distance}) {
             QString address;
-            if (neighbour >= 0 && neighbour < ListBox1->count()) {
+            if (neighbour >= 0 && neighbour < m_lineup.count()) {
                 try {
-                    address = QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour));
+                    address = QString::fromLocal8Bit(m_lineup.address(neighbour));
                 } catch (const EListError &) {
                     // A row without an address is offered as none, keeping each row in its place.
                 }
