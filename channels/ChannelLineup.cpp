@@ -1,6 +1,6 @@
 #include "channels/ChannelLineup.h"
 
-#include "playlist/ChannelText.h"
+#include "playlist/PlaylistErrors.h"
 #include "programmes/ProgrammeGuide.h"
 
 ChannelLineup::ChannelLineup(ProgrammeGuide *guide, QObject *parent) : QObject(parent), m_guide(guide) {
@@ -25,6 +25,10 @@ QString ChannelLineup::number(int row) const {
     return channelNumber(rowText(row));
 }
 
+ChannelTitle ChannelLineup::title(int row) const {
+    return channelTitle(rowText(row));
+}
+
 int ChannelLineup::rowOfNumber(const QString &number) const {
     return rowOfChannelNumber(m_rowTexts, number);
 }
@@ -38,6 +42,26 @@ void ChannelLineup::watch(int row) {
         emit currentChanged(row);
     }
     emit watched(row);
+}
+
+QStringList ChannelLineup::neighbourAddresses(int row, int eachWay) const {
+    QStringList addresses;
+    for (int distance = 1; distance <= eachWay; ++distance) {
+        for (const int neighbour : {row + distance, row - distance}) {
+            QString address;
+            if (neighbour >= 0 && neighbour < count()) {
+                try {
+                    address = QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour));
+                } catch (const EListError &) {
+                    // Offered as none: the rows after it keep their places.
+                }
+            }
+            addresses.append(address);
+        }
+    }
+    while (!addresses.isEmpty() && addresses.last().isEmpty())
+        addresses.removeLast();
+    return addresses;
 }
 
 ChannelProgrammes ChannelLineup::programmes(int row) const {

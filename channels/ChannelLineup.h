@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playlist/ChannelText.h"
 #include "playlist/Playlist.h"
 #include "programmes/GuideProgramme.h"
 
@@ -30,12 +31,18 @@ public:
     // A row as the list shows it, its number (the text before " - ", blanks kept) and its name.
     QString rowText(int row) const;
     QString number(int row) const;
+    // The number and the name as the banner shows them.
+    ChannelTitle title(int row) const;
     // The first row whose number, blanks around it ignored, is number; -1 when none is.
     int rowOfNumber(const QString &number) const;
     // Throws as Playlist::addressOfRow does (EListError) when the row has no address.
     QByteArray address(int row) const { return m_playlist.addressOfRow(row); }
     QString guideId(int row) const { return m_playlist.channelId(row); }
     QString guideAddress() const { return m_playlist.guideAddress(); }
+    // The addresses of the rows the next steps from row reach, nearest first, alternately after
+    // and before, up to eachWay rows each way. A row without an address (or beyond an end) is an
+    // empty string, so each keeps its place; none ends the list.
+    QStringList neighbourAddresses(int row, int eachWay) const;
 
     // The channel playing (-1: none, or the start-up stream) and the one that played before it.
     int current() const { return m_current; }

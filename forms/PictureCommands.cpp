@@ -5,7 +5,6 @@
 #include "forms/Unit2.h"
 #include "player/TVLCPlugin.h"
 #include "player/VolumeSteps.h"
-#include "playlist/ChannelText.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -72,7 +71,7 @@ void PictureCommands::showCurrentBanner() {
     const int row = m_lineup.current();
     if (row < 0)
         return;
-    const ChannelTitle title = channelTitle(m_lineup.rowText(row));
+    const ChannelTitle title = m_lineup.title(row);
     m_picture->showBanner({title.number, title.name, m_lineup.programmes(row)});
 }
 

@@ -5,7 +5,6 @@
 #include "forms/WindowFont.h"
 #include "player/PlayerControl.h"
 #include "player/TuneSequence.h"
-#include "playlist/PlaylistErrors.h"
 #include "shaping/WindowDrag.h"
 
 #include <QBitmap>
@@ -116,7 +115,10 @@ void TForm2::tuneRow(int row) {
     // address) still leaves its row the one named.
     m_lineup.watch(row);
     runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
-    m_player.setNeighbours(neighbourAddresses(row));
+    // A held key goes on one way: the control is offered several rows each way, nearest first, and
+    // keeps as many as it can.
+    constexpr int kRowsEachWay = 8;
+    m_player.setNeighbours(m_lineup.neighbourAddresses(row, kRowsEachWay));
 }
 
 void TForm2::setPictureKeysTarget(QObject *target) {
@@ -125,29 +127,6 @@ void TForm2::setPictureKeysTarget(QObject *target) {
 
 void TForm2::focusList() {
     ListBox1->setFocus();
-}
-
-QStringList TForm2::neighbourAddresses(int row) const {
-    // The rows the next steps reach, nearest first, alternately after and before; a held key goes
-    // on one way, so the control is offered several rows each way and keeps as many as it can.
-    constexpr int kRowsEachWay = 8;
-    QStringList addresses;
-    for (int distance = 1; distance <= kRowsEachWay; ++distance) {
-        for (const int neighbour : {row + distance, row - distance}) {
-            QString address;
-            if (neighbour >= 0 && neighbour < m_lineup.count()) {
-                try {
-                    address = QString::fromLocal8Bit(m_lineup.address(neighbour));
-                } catch (const EListError &) {
-                    // A row without an address is offered as none, keeping each row in its place.
-                }
-            }
-            addresses.append(address);
-        }
-    }
-    while (!addresses.isEmpty() && addresses.last().isEmpty())
-        addresses.removeLast();
-    return addresses;
 }
 
 void TForm2::Button1Click() {

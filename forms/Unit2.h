@@ -65,7 +65,6 @@ private:
     void setupDescription();
     void scheduleMaskUpdate();
     void updateMask();
-    QStringList neighbourAddresses(int row) const;
 
     PlayerControl &m_player;
     ChannelLineup &m_lineup;

@@ -54,6 +54,19 @@ TEST(ChannelLineup, ReadsEachRowsNumberNameAddressAndGuideId) {
     EXPECT_TRUE(lineup.programmes(0).isEmpty()) << "no guide: nothing known";
 }
 
+// What the next steps reach, for the control to keep ready: nearest first, after then before; a row
+// without an address, or beyond the list, keeps its place empty.
+TEST(ChannelLineup, OffersTheRowsAroundNearestFirstEachInItsPlace) {
+    ChannelLineup lineup;
+    lineup.setPlaylist(playlistOf(kPlaylist));
+    EXPECT_EQ(lineup.neighbourAddresses(0, 2), QStringList({"rtsp://box/202"}));
+    EXPECT_EQ(lineup.neighbourAddresses(2, 2), QStringList({"", "rtsp://box/202", "", "rtsp://box/201"}));
+    EXPECT_EQ(lineup.neighbourAddresses(1, 1), QStringList({"", "rtsp://box/201"}));
+    EXPECT_TRUE(lineup.neighbourAddresses(0, 0).isEmpty());
+    EXPECT_EQ(lineup.title(0).number, "201");
+    EXPECT_EQ(lineup.title(0).name, "Une");
+}
+
 TEST(ChannelLineup, KeepsTheChannelWatchedAndTheOneBefore) {
     QBuffer buffer;
     buffer.setData(kPlaylist);
