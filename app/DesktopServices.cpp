@@ -17,7 +17,8 @@ namespace {
 constexpr int kLongestWaitForPictureMs = 2000;
 } // namespace
 
-DesktopServices::DesktopServices(TForm1 &player, TForm2 &list, QObject *parent) : QObject(parent) {
+DesktopServices::DesktopServices(TForm1 &player, TForm2 &list, const ChannelLineup &lineup, QObject *parent)
+    : QObject(parent) {
     const bool withSessionBus = sessionBusExpected();
     // The bus may go away while the program runs: the program goes on without what it offered there.
     if (withSessionBus)
@@ -29,7 +30,7 @@ DesktopServices::DesktopServices(TForm1 &player, TForm2 &list, QObject *parent) 
             Qt::QueuedConnection);
     m_screenSaver->setPlaying(player.vlc->isPlaying());
 
-    m_controls = std::make_unique<PlayerMediaControls>(player, list);
+    m_controls = std::make_unique<PlayerMediaControls>(player, list, lineup);
     m_mpris = std::make_unique<MprisService>(*m_controls, QGuiApplication::desktopFileName());
     if (!withSessionBus)
         return;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ChannelLineup;
 class MprisService;
 class PlayerMediaControls;
 class ScreenSaverInhibitor;
@@ -15,7 +16,7 @@ class TForm2;
 class DesktopServices : public QObject {
     Q_OBJECT
 public:
-    DesktopServices(TForm1 &player, TForm2 &list, QObject *parent = nullptr);
+    DesktopServices(TForm1 &player, TForm2 &list, const ChannelLineup &lineup, QObject *parent = nullptr);
     ~DesktopServices() override;
 
 private:

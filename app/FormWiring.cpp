@@ -10,7 +10,6 @@ namespace FormWiring {
 void wireList(TForm1 &player, TForm2 &list) {
     player.setListWindow(&list);
     QObject::connect(&list, &TForm2::channelNumberChanged, &player, &TForm1::setChannelNumber);
-    QObject::connect(&list, &TForm2::channelChosen, &player, &TForm1::showChannelBanner);
     QObject::connect(&list, &TForm2::shown, &player, &TForm1::listWindowShown);
     QObject::connect(&list, &TForm2::hidden, &player, &TForm1::listWindowHidden);
 }

@@ -2,9 +2,7 @@
 
 #include "app/Constants.h"
 #include "app/TApplication.h"
-#include "forms/ChannelListBox.h"
-#include "forms/PictureCommands.h"
-#include "forms/PlayingChannel.h"
+#include "channels/ChannelLineup.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
 #include "player/TVLCPlugin.h"
@@ -21,9 +19,9 @@ constexpr qint64 kLongestWaitSecs = 3600;
 
 } // namespace
 
-PlayerMediaControls::PlayerMediaControls(TForm1 &player, TForm2 &list, QObject *parent)
-    : MediaControls(parent), m_player(player), m_list(list), m_control(*player.vlc),
-      m_playing(player.pictureCommands()->playingChannel()) {
+PlayerMediaControls::PlayerMediaControls(TForm1 &player, TForm2 &list, const ChannelLineup &lineup,
+                                         QObject *parent)
+    : MediaControls(parent), m_player(player), m_list(list), m_control(*player.vlc), m_lineup(lineup) {
     connect(&m_control, &TVLCPlugin::playingChanged, this, &PlayerMediaControls::updatePlaying);
     // A radio channel's sound is told by the line over the picture.
     connect(&m_control, &TVLCPlugin::statusChanged, this, &PlayerMediaControls::updatePlaying);
@@ -31,14 +29,15 @@ PlayerMediaControls::PlayerMediaControls(TForm1 &player, TForm2 &list, QObject *
     connect(&m_control, &TVLCPlugin::volumeChanged, this, &MediaControls::volumeChanged);
     m_programmeEnd.setSingleShot(true);
     connect(&m_programmeEnd, &QTimer::timeout, this, &PlayerMediaControls::followProgramme);
-    connect(&m_playing, &PlayingChannel::changed, this, &PlayerMediaControls::followProgramme);
-    connect(&m_list.programmeGuide(), &ProgrammeGuide::changed, this, &PlayerMediaControls::followProgramme);
+    // Told even when the same channel is tuned again: its title goes to the desktop anew.
+    connect(&m_lineup, &ChannelLineup::watched, this, &PlayerMediaControls::followProgramme);
+    connect(&m_lineup, &ChannelLineup::programmesChanged, this, &PlayerMediaControls::followProgramme);
 }
 
 void PlayerMediaControls::followProgramme() {
     emit titleChanged();
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const qint64 change = nextChangeAfter(m_list.programmesOfRow(m_playing.row()), now);
+    const qint64 change = nextChangeAfter(m_lineup.programmes(m_lineup.current()), now);
     if (change < 0) {
         m_programmeEnd.stop();
         return;
@@ -80,12 +79,10 @@ void PlayerMediaControls::previous() {
 
 void PlayerMediaControls::play() {
     tune([this] {
-        if (m_playing.isKnown() && m_playing.row() == m_list.ListBox1->currentRow())
-            m_list.ListBox1Click();
-        else if (m_playing.isKnown())
-            // The list rests on a row that failed: choosing it again would only fail again.
-            runTuneSequence(m_control, m_list.PlaylistLines().addressOfRow(m_playing.row()),
-                            {QByteArrayLiteral("nooverlay")}, true);
+        // The channel watched, not the row the list highlights: that may be one that failed, and
+        // choosing it again would only fail again.
+        if (m_lineup.current() >= 0)
+            m_list.tuneRow(m_lineup.current());
         else
             runTuneSequence(m_control, halcyon::StartupStream(), TForm1::startupOptions(), true);
     });
@@ -100,13 +97,13 @@ bool PlayerMediaControls::isPlaying() const {
 }
 
 QString PlayerMediaControls::title() const {
-    if (!m_playing.isKnown())
+    const int row = m_lineup.current();
+    if (row < 0)
         return QString();
-    const NowNext guide =
-        nowAndNext(m_list.programmesOfRow(m_playing.row()), QDateTime::currentSecsSinceEpoch());
+    const NowNext guide = nowAndNext(m_lineup.programmes(row), QDateTime::currentSecsSinceEpoch());
     if (!guide.now || guide.now->title.isEmpty())
-        return m_playing.rowText();
-    return m_playing.rowText() + QStringLiteral(" — ") + guide.now->title;
+        return m_lineup.rowText(row);
+    return m_lineup.rowText(row) + QStringLiteral(" — ") + guide.now->title;
 }
 
 int PlayerMediaControls::volume() const {

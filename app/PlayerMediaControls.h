@@ -4,7 +4,7 @@
 
 #include <QTimer>
 
-class PlayingChannel;
+class ChannelLineup;
 class TForm1;
 class TForm2;
 class TVLCPlugin;
@@ -18,7 +18,8 @@ class TVLCPlugin;
 class PlayerMediaControls : public MediaControls {
     Q_OBJECT
 public:
-    PlayerMediaControls(TForm1 &player, TForm2 &list, QObject *parent = nullptr);
+    // The title and Play read the channel watched in lineup; Play tunes it again through list.
+    PlayerMediaControls(TForm1 &player, TForm2 &list, const ChannelLineup &lineup, QObject *parent = nullptr);
 
     void next() override;
     void previous() override;
@@ -41,7 +42,7 @@ private:
     TForm1 &m_player;
     TForm2 &m_list;
     TVLCPlugin &m_control;
-    const PlayingChannel &m_playing;
+    const ChannelLineup &m_lineup;
     QTimer m_programmeEnd;
     bool m_wasPlaying = false;
 };

@@ -4,6 +4,7 @@
 #include "app/FormWiring.h"
 #include "app/ShutdownRequests.h"
 #include "app/TApplication.h"
+#include "channels/ChannelLineup.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
 #include "forms/Unit3.h"
@@ -13,6 +14,7 @@
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
 #include "player/playback/EarlyTune.h"
+#include "programmes/ProgrammeGuide.h"
 
 #include <QTimer>
 
@@ -75,6 +77,9 @@ int main(int argc, char **argv) {
     // start-up is seen once the loop runs.
     ShutdownRequests shutdown;
 
+    // The channels and their programmes, which every window reads: they outlive the windows.
+    auto guide = std::make_unique<ProgrammeGuide>();
+    auto lineup = std::make_unique<ChannelLineup>(guide.get());
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<TForm3> form3;
@@ -82,10 +87,10 @@ int main(int argc, char **argv) {
     std::unique_ptr<TForm5> form5;
     try {
         form1 = createForm<TForm1>(
-            app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream());
+            app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream(), *lineup);
         StartupTrace::mark("player window built");
         form2 = createForm<TForm2>(
-            app, [&](TForm2 &list) { FormWiring::wireList(*form1, list); }, *form1->vlc);
+            app, [&](TForm2 &list) { FormWiring::wireList(*form1, list); }, *form1->vlc, *lineup);
         form3 = createForm<TForm3>(
             app, [&](TForm3 &about) { form1->setAboutWindow(&about); },
             QString::fromUtf8(halcyon::AuthorPageUrl));
@@ -100,7 +105,7 @@ int main(int argc, char **argv) {
     }
     QObject::connect(&shutdown, &ShutdownRequests::requested, form1.get(), [&form1] { form1->close(); });
     shutdown.watchWindow(form1.get());
-    auto desktop = std::make_unique<DesktopServices>(*form1, *form2);
+    auto desktop = std::make_unique<DesktopServices>(*form1, *form2, *lineup);
     form1->show();
     StartupTrace::mark("player window shown");
     if (StartupTrace::enabled())
@@ -113,6 +118,8 @@ int main(int argc, char **argv) {
     form3.reset();
     form2.reset();
     form1.reset();
+    lineup.reset();
+    guide.reset();
     ShutdownRequests::endWithin(ShutdownRequests::kTeardownDeadlineMs, status);
     return status;
 }

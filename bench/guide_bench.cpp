@@ -13,7 +13,6 @@
 #include "programmes/ProgrammeGuide.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -65,10 +64,8 @@ Reading measureReading(const QString &path) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
     const double cpuStart = threadCpuSeconds();
-    GuideLoad load =
-        loadGuideFile(path, now - ProgrammeGuide::kKeepBeforeSecs, now + ProgrammeGuide::kKeepAfterSecs);
+    GuideLoad load = loadGuideFile(path, ProgrammeGuide::kKeepFrom, ProgrammeGuide::kKeepUntil);
     Reading reading;
     reading.cpuSeconds = threadCpuSeconds() - cpuStart;
     done = true;

@@ -6,10 +6,12 @@
 
 #include "app/Constants.h"
 #include "app/FormWiring.h"
+#include "channels/ChannelLineup.h"
 #include "forms/ChannelListBox.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
 #include "player/TVLCPlugin.h"
+#include "programmes/ProgrammeGuide.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
@@ -66,9 +68,11 @@ int main(int argc, char **argv) {
     file.close();
     QDir::setCurrent(dir.path());
 
-    TForm1 form1(halcyon::StartupStream(), halcyon::RecordFallbackStream());
+    ProgrammeGuide guide;
+    ChannelLineup lineup(&guide);
+    TForm1 form1(halcyon::StartupStream(), halcyon::RecordFallbackStream(), lineup);
     form1.FormCreate();
-    TForm2 form2(*form1.vlc);
+    TForm2 form2(*form1.vlc, lineup);
     FormWiring::wireList(form1, form2);
     form2.FormCreate();
     form1.show();

@@ -1,11 +1,10 @@
 #include "forms/PictureCommands.h"
 
-#include "forms/ChannelListBox.h"
+#include "channels/ChannelLineup.h"
 #include "forms/FullScreenView.h"
 #include "forms/Unit2.h"
 #include "player/TVLCPlugin.h"
 #include "player/VolumeSteps.h"
-#include "playlist/ChannelText.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -34,8 +33,9 @@ private:
 
 } // namespace
 
-PictureCommands::PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *menu, QObject *parent)
-    : QObject(parent), m_picture(picture), m_window(window), m_menu(menu),
+PictureCommands::PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *menu,
+                                 const ChannelLineup &lineup, QObject *parent)
+    : QObject(parent), m_picture(picture), m_window(window), m_menu(menu), m_lineup(lineup),
       m_fullScreen(new FullScreenView(window)) {
     m_clock.start();
     m_entryTimer.setSingleShot(true);
@@ -46,8 +46,7 @@ PictureCommands::PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *me
                 cancelTypedNumber();
         },
         this);
-    // A channel chosen another way (the list, the desktop's controls) drops the number being typed.
-    connect(&m_playing, &PlayingChannel::changed, this, &PictureCommands::cancelTypedNumber);
+    connect(&m_lineup, &ChannelLineup::watched, this, &PictureCommands::channelWatched);
     for (QObject *watched : {static_cast<QObject *>(picture), static_cast<QObject *>(window),
                              static_cast<QObject *>(m_fullScreen)})
         watched->installEventFilter(this);
@@ -69,15 +68,16 @@ void PictureCommands::setFullScreen(bool on) {
 }
 
 void PictureCommands::showCurrentBanner() {
-    if (!m_playing.isKnown())
+    const int row = m_lineup.current();
+    if (row < 0)
         return;
-    const ChannelTitle title = channelTitle(m_playing.rowText());
-    m_picture->showBanner(
-        {title.number, title.name, m_list ? m_list->programmesOfRow(m_playing.row()) : ChannelProgrammes()});
+    const ChannelTitle title = m_lineup.title(row);
+    m_picture->showBanner({title.number, title.name, m_lineup.programmes(row)});
 }
 
-void PictureCommands::channelChosen(const QString &rowText) {
-    m_playing.choose(m_list ? m_list->ListBox1->currentRow() : -1, rowText);
+void PictureCommands::channelWatched() {
+    // A channel chosen another way (the list, the desktop's controls) drops the number being typed.
+    cancelTypedNumber();
     showCurrentBanner();
 }
 
@@ -230,17 +230,10 @@ void PictureCommands::chooseTypedNumber() {
     showTypedDigits();
     if (number.isEmpty())
         return;
-    QStringList rows;
-    if (m_list) {
-        for (int i = 0; i < m_list->ListBox1->count(); ++i)
-            rows.append(m_list->ListBox1->item(i)->text());
-    }
-    const int row = rowOfChannelNumber(rows, number);
+    const int row = m_list ? m_lineup.rowOfNumber(number) : -1;
     if (row < 0) {
         m_picture->showNotice(QStringLiteral("Chaîne %1 introuvable").arg(number));
         return;
     }
-    // As a click on the row: the list's selection, then its own handler.
-    m_list->ListBox1->selectRowFromCode(row);
-    m_list->ListBox1Click();
+    m_list->chooseRow(row);
 }

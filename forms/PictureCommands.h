@@ -1,13 +1,13 @@
 #pragma once
 
 #include "forms/ChannelNumberEntry.h"
-#include "forms/PlayingChannel.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
+class ChannelLineup;
 class FullScreenView;
 class QKeyEvent;
 class QMenu;
@@ -23,19 +23,18 @@ class TVLCPlugin;
 class PictureCommands : public QObject {
     Q_OBJECT
 public:
-    // menu opens on a right click on the picture in full screen, as it does on the skin.
-    PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *menu, QObject *parent = nullptr);
+    // menu opens on a right click on the picture in full screen, as it does on the skin. The
+    // banner and the typed numbers read lineup's channels.
+    PictureCommands(TVLCPlugin *picture, QWidget *window, QMenu *menu, const ChannelLineup &lineup,
+                    QObject *parent = nullptr);
 
+    // The window a typed number is chosen in, as a click on its row.
     void setListWindow(TForm2 *list) { m_list = list; }
     FullScreenView *fullScreen() const { return m_fullScreen; }
     bool isFullScreen() const;
     void setFullScreen(bool on);
     // The banner of the channel playing, if one of the list's was chosen.
     void showCurrentBanner();
-    // The list's current row was chosen and tuned (its text as the list shows it): it is the
-    // channel playing now, and its banner comes up.
-    void channelChosen(const QString &rowText);
-    const PlayingChannel &playingChannel() const { return m_playing; }
     // True while digits typed wait to count as a channel number.
     bool isTypingNumber() const { return !m_entry.isEmpty(); }
 
@@ -43,6 +42,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A channel's tune started, chosen any way: the number being typed goes, its banner comes up.
+    void channelWatched();
     bool keyPressed(QKeyEvent *event);
     void stepVolume(int steps);
     void toggleMute();
@@ -59,9 +60,9 @@ private:
     TVLCPlugin *m_picture;
     QWidget *m_window;
     QMenu *m_menu;
+    const ChannelLineup &m_lineup;
     QPointer<TForm2> m_list;
     FullScreenView *m_fullScreen;
-    PlayingChannel m_playing;
     ChannelNumberEntry m_entry;
     QObject *m_otherChoices;
     bool m_watchingOtherChoices = false;

@@ -1,11 +1,9 @@
 #include "forms/RecordCommand.h"
 
-#include "forms/ChannelListBox.h"
-#include "forms/Unit2.h"
+#include "channels/ChannelLineup.h"
 #include "forms/Unit4.h"
 #include "player/SoutChain.h"
 #include "player/TuneSequence.h"
-#include "playlist/ChannelText.h"
 
 #include <QDir>
 
@@ -33,13 +31,13 @@ QList<QByteArray> options(const QString &path) {
     return {chain, QByteArrayLiteral("ttl=1")};
 }
 
-void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination,
+void run(PlayerControl &vlc, const ChannelLineup &lineup, const TForm4 *destination,
          const QByteArray &fallbackStream) {
     QByteArray address = fallbackStream;
     QString number;
-    if (list && list->ListBox1->currentRow() >= 0) {
-        address = list->addressOfSelectedRow();
-        number = channelNumber(list->ListBox1->currentItem()->text());
+    if (const int row = lineup.current(); row >= 0) {
+        address = lineup.address(row);
+        number = lineup.number(row);
     }
     const QString folder = destination ? destination->destinationFolder() : QDir::homePath();
     const QString path = QDir(folder).filePath(fileName(number, address, QDateTime::currentDateTime()));

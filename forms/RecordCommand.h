@@ -5,16 +5,17 @@
 #include <QList>
 #include <QString>
 
+class ChannelLineup;
 class PlayerControl;
-class TForm2;
 class TForm4;
 
 // The record command shared by the record image and the "Enregistrer" menu item.
 namespace RecordCommand {
 
-// Records the selected channel (the fallback stream when no row is selected) into the
+// Records the channel watched (the fallback stream before one of the lineup's was chosen) into the
 // destination window's folder. No stop comes first and the channel number is left alone.
-void run(PlayerControl &vlc, const TForm2 *list, const TForm4 *destination, const QByteArray &fallbackStream);
+void run(PlayerControl &vlc, const ChannelLineup &lineup, const TForm4 *destination,
+         const QByteArray &fallbackStream);
 
 // "<channel>-<yyyyMMdd>-<HHmmss>.mpg"; the channel is the row's number, else the address's
 // last path segment (its service number).

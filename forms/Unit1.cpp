@@ -1,6 +1,5 @@
 #include "forms/Unit1.h"
 
-#include "forms/ChannelListBox.h"
 #include "forms/FullScreenView.h"
 #include "forms/KeyStateTracker.h"
 #include "forms/PictureCommands.h"
@@ -39,9 +38,10 @@ void bringUp(QWidget *window) {
 
 } // namespace
 
-TForm1::TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream, QWidget *parent)
+TForm1::TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream, ChannelLineup &lineup,
+               QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_startupStream(startupStream),
-      m_recordFallbackStream(recordFallbackStream) {
+      m_recordFallbackStream(recordFallbackStream), m_lineup(lineup) {
     setupDescription();
 }
 
@@ -52,7 +52,7 @@ void TForm1::setListWindow(TForm2 *list) {
     m_pictureCommands->setListWindow(list);
     // Full screen and its keys belong to the picture, also while the list has the focus.
     if (list)
-        list->ListBox1->setPictureKeysTarget(vlc);
+        list->setPictureKeysTarget(vlc);
 }
 void TForm1::setAboutWindow(QWidget *about) {
     m_about = about;
@@ -149,7 +149,7 @@ void TForm1::setupDescription() {
     Timer1->start();
 
     setupMenu();
-    m_pictureCommands = new PictureCommands(vlc, this, PopupMenu1, this);
+    m_pictureCommands = new PictureCommands(vlc, this, PopupMenu1, m_lineup, this);
     connect(m_pictureCommands->fullScreen(), &FullScreenView::activeChanged, this,
             &TForm1::fullScreenChanged);
     connect(m_pictureCommands->fullScreen(), &FullScreenView::pointerMovedTo, this,
@@ -231,7 +231,7 @@ void TForm1::Image5Click() {
         m_list->hide();
     } else {
         showListWindow();
-        m_list->ListBox1->setFocus();
+        m_list->focusList();
     }
 }
 
@@ -311,7 +311,7 @@ void TForm1::APropos1Click() {
 }
 
 void TForm1::Image6Click() {
-    RecordCommand::run(*vlc, m_list, m_destination, m_recordFallbackStream);
+    RecordCommand::run(*vlc, m_lineup, m_destination, m_recordFallbackStream);
 }
 void TForm1::Enregistrer1Click() {
     Image6Click();
@@ -352,10 +352,6 @@ void TForm1::fullScreenChanged(bool active) {
         placeListWindow();
         m_list->raise();
     }
-}
-
-void TForm1::showChannelBanner(const QString &rowText) {
-    m_pictureCommands->channelChosen(rowText);
 }
 
 void TForm1::listWindowHidden() {

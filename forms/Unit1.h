@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class ChannelLineup;
 class QLabel;
 class QMenu;
 class QAction;
@@ -23,9 +24,9 @@ class TrackMenus;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // FormCreate plays startupStream; the record command takes recordFallbackStream when no channel
-    // row is selected.
-    TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream,
+    // FormCreate plays startupStream; the record command takes recordFallbackStream before a
+    // channel of lineup is watched. The banner, typed numbers and recordings read lineup.
+    TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream, ChannelLineup &lineup,
            QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -87,8 +88,6 @@ public slots:
     // The list window came up (it sits to the right of the picture) or went away.
     void listWindowShown();
     void listWindowHidden();
-    // A channel was chosen in the list: its banner over the picture.
-    void showChannelBanner(const QString &rowText);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -110,6 +109,7 @@ private:
     KeyStateTracker *m_keys = nullptr;
     QByteArray m_startupStream;
     QByteArray m_recordFallbackStream;
+    ChannelLineup &m_lineup;
     QPointer<TForm2> m_list;
     QPointer<QWidget> m_about;
     QPointer<TForm4> m_destination;

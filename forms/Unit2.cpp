@@ -1,11 +1,10 @@
 #include "forms/Unit2.h"
 
+#include "channels/ChannelLineup.h"
 #include "forms/ChannelListBox.h"
 #include "forms/WindowFont.h"
 #include "player/PlayerControl.h"
 #include "player/TuneSequence.h"
-#include "playlist/ChannelText.h"
-#include "playlist/PlaylistErrors.h"
 #include "shaping/WindowDrag.h"
 
 #include <QBitmap>
@@ -15,8 +14,9 @@
 #include <QTimer>
 #include <QWindow>
 
-TForm2::TForm2(PlayerControl &player, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player) {
+TForm2::TForm2(PlayerControl &player, ChannelLineup &lineup, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_player(player),
+      m_lineup(lineup) {
     setupDescription();
 }
 
@@ -92,50 +92,41 @@ void TForm2::setupDescription() {
 }
 
 void TForm2::FormCreate() {
-    m_playlist.loadFromWorkingFolder();
-    ListBox1->addItems(m_playlist.displayNames());
-    m_programmeGuide.start(m_playlist.guideAddress());
-}
-
-ChannelProgrammes TForm2::programmesOfRow(int row) const {
-    return m_programmeGuide.programmes(m_playlist.channelId(row));
-}
-
-QByteArray TForm2::addressOfSelectedRow() const {
-    return m_playlist.addressOfRow(ListBox1->currentRow());
+    Playlist playlist;
+    playlist.loadFromWorkingFolder();
+    m_lineup.setPlaylist(std::move(playlist));
+    ListBox1->addItems(m_lineup.rowTexts());
 }
 
 void TForm2::ListBox1Click() {
-    const int row = ListBox1->currentRow();
-    // The lookup comes first: when it fails, neither the label nor the playback changes.
-    const QByteArray address = m_playlist.addressOfRow(row);
-    emit channelNumberChanged(channelNumber(ListBox1->item(row)->text()));
-    emit channelChosen(ListBox1->item(row)->text());
-    runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
-    m_player.setNeighbours(neighbourAddresses(row));
+    tuneRow(ListBox1->currentRow());
 }
 
-QStringList TForm2::neighbourAddresses(int row) const {
-    // The rows the next steps reach, nearest first, alternately after and before; a held key goes
-    // on one way, so the control is offered several rows each way and keeps as many as it can.
+void TForm2::chooseRow(int row) {
+    ListBox1->selectRowFromCode(row);
+    ListBox1Click();
+}
+
+void TForm2::tuneRow(int row) {
+    // The lookup comes first: when it fails, neither the label nor the playback changes.
+    const QByteArray address = m_lineup.address(row);
+    emit channelNumberChanged(m_lineup.number(row));
+    // Told before the tune, as the banner comes up with it: a tune that then fails (a blank
+    // address) still leaves its row the one named.
+    m_lineup.watch(row);
+    runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
+    // A held key goes on one way: the control is offered several rows each way, nearest first, and
+    // keeps as many as it can.
     constexpr int kRowsEachWay = 8;
-    QStringList addresses;
-    for (int distance = 1; distance <= kRowsEachWay; ++distance) {
-        for (const int neighbour : {row + distance, row - distance}) {
-            QString address;
-            if (neighbour >= 0 && neighbour < ListBox1->count()) {
-                try {
-                    address = QString::fromLocal8Bit(m_playlist.addressOfRow(neighbour));
-                } catch (const EListError &) {
-                    // A row without an address is offered as none, keeping each row in its place.
-                }
-            }
-            addresses.append(address);
-        }
-    }
-    while (!addresses.isEmpty() && addresses.last().isEmpty())
-        addresses.removeLast();
-    return addresses;
+    m_player.setNeighbours(m_lineup.neighbourAddresses(row, kRowsEachWay));
+}
+
+void TForm2::setPictureKeysTarget(QObject *target) {
+    ListBox1->setPictureKeysTarget(target);
+}
+
+void TForm2::focusList() {
+    ListBox1->setFocus();
 }
 
 void TForm2::Button1Click() {

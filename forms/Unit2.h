@@ -1,25 +1,25 @@
 #pragma once
 
-#include "playlist/Playlist.h"
-#include "programmes/ProgrammeGuide.h"
-
 #include <QWidget>
 
+class ChannelLineup;
 class QLabel;
 class QPushButton;
 class ChannelListBox;
 class PlayerControl;
 
-// The floating, see-through channel list. Its selection is the only record of the current
-// channel; it owns the step operations every other way of changing channel goes through.
+// The floating, see-through channel list: it shows the lineup's channels and owns the step
+// operations, which go from the row it highlights. Every way of changing channel ends in its
+// ListBox1Click, which tunes the row and tells the lineup it is the one watched. The highlight may
+// rest on a row that failed (one without an address) while the channel before goes on playing.
 class TForm2 : public QWidget {
     Q_OBJECT
 public:
-    // A channel picked in the list is tuned on player.
-    explicit TForm2(PlayerControl &player, QWidget *parent = nullptr);
+    // A channel picked in the list is tuned on player; lineup is read and told what is watched.
+    TForm2(PlayerControl &player, ChannelLineup &lineup, QWidget *parent = nullptr);
     ~TForm2() override;
 
-    // Reads the playlist from the working folder and fills the list.
+    // Reads the playlist from the working folder into the lineup and fills the list.
     void FormCreate();
 
     QLabel *Label1 = nullptr;
@@ -29,16 +29,18 @@ public:
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
 
-    const Playlist &PlaylistLines() const { return m_playlist; }
-    // The selected row's stream address; throws when there is none (see Playlist::addressOfRow).
-    QByteArray addressOfSelectedRow() const;
+    // As a click on the row: the list's selection, then ListBox1Click.
+    void chooseRow(int row);
+    // What ListBox1Click does for a row, the highlight left where it is: the row's address (a
+    // failing lookup changes nothing), its number under the picture, the lineup told, the tune.
+    void tuneRow(int row);
     // Keeps the list above window (its own window manager's rule for windows that belong to
     // another), or above none in particular with nullptr.
     void setAboveWindow(QWidget *window);
-    // The guide the playlist names, fetched from FormCreate on; it knows nothing without one.
-    ProgrammeGuide &programmeGuide() { return m_programmeGuide; }
-    // The row's programmes in the guide (by its tvg-id); empty when unknown.
-    ChannelProgrammes programmesOfRow(int row) const;
+    // F, F11 and Escape typed in the list go to target (the picture's keys).
+    void setPictureKeysTarget(QObject *target);
+    // Gives the list itself the keyboard focus.
+    void focusList();
 
 public slots:
     void ListBox1Click();
@@ -48,8 +50,6 @@ public slots:
 signals:
     // The picked channel's number, for the player window to show once its tune starts.
     void channelNumberChanged(const QString &number);
-    // A row was chosen (its text as the list shows it), once its address was found.
-    void channelChosen(const QString &rowText);
     void shown();
     void hidden();
 
@@ -65,11 +65,9 @@ private:
     void setupDescription();
     void scheduleMaskUpdate();
     void updateMask();
-    QStringList neighbourAddresses(int row) const;
 
     PlayerControl &m_player;
-    Playlist m_playlist;
-    ProgrammeGuide m_programmeGuide;
+    ChannelLineup &m_lineup;
     bool m_maskPending = false;
     bool m_grabbing = false;
     // Hidden and shown again only to be stacked anew: not the user's hiding and showing.

@@ -3,8 +3,6 @@
 #include "programmes/GuideFetch.h"
 #include "programmes/GuideLog.h"
 
-#include <QDateTime>
-
 ProgrammeGuide::ProgrammeGuide(QObject *parent) : QObject(parent) {
     m_next.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, &ProgrammeGuide::refresh);
@@ -32,9 +30,8 @@ void ProgrammeGuide::refresh() {
     if (m_fetch.isBusy() || m_address.isEmpty())
         return;
     m_next.stop();
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    m_fetch.start([address = m_address, now](const std::atomic_bool &cancelled) {
-        return fetchGuide(address, now - kKeepBeforeSecs, now + kKeepAfterSecs, cancelled);
+    m_fetch.start([address = m_address](const std::atomic_bool &cancelled) {
+        return fetchGuide(address, kKeepFrom, kKeepUntil, cancelled);
     });
 }
 

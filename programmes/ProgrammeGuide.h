@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <limits>
 #include <memory>
 
 // The programme guide named by the playlist: fetched (http, https or a file) and read on a thread
@@ -15,9 +16,10 @@
 class ProgrammeGuide : public QObject {
     Q_OBJECT
 public:
-    // What is kept around the time of reading: the banner shows now and next, a day is plenty.
-    static constexpr qint64 kKeepBeforeSecs = 3600;
-    static constexpr qint64 kKeepAfterSecs = 24 * 3600;
+    // Every programme of the guide is kept, whenever it is: a grid of the days ahead and a recording
+    // set from it need more than the banner's now and next. The reader's limits still bound it.
+    static constexpr qint64 kKeepFrom = std::numeric_limits<qint64>::min();
+    static constexpr qint64 kKeepUntil = std::numeric_limits<qint64>::max();
     // The first fetch waits this long, so that it does not compete with the first picture.
     static constexpr int kFirstFetchDelayMs = 1000;
 

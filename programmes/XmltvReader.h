@@ -11,12 +11,11 @@ class QIODevice;
 class QXmlStreamReader;
 
 // Reads an XMLTV guide from a device, keeping of each programme only its channel, times and first
-// title, and only the programmes that overlap the window: a two-week guide shrinks to the day the
-// banner can show. A programme that is not well-formed (a control character, a stray '&', a tag
-// left open) or whose times cannot be read is skipped, and the reading goes on at the next
-// programme; a document that is not an XMLTV guide, or that ends before its end, is refused.
-// Whatever the input, the reading stays within the limits (the input's size is the device's to
-// bound: see readGuide()).
+// title, and only the programmes that overlap the window asked for. A programme that is not
+// well-formed (a control character, a stray '&', a tag left open) or whose times cannot be read is
+// skipped, and the reading goes on at the next programme; a document that is not an XMLTV guide, or
+// that ends before its end, is refused. Whatever the input, the reading stays within the limits
+// (the input's size is the device's to bound: see readGuide()).
 class XmltvReader {
 public:
     struct Limits {

@@ -5,14 +5,16 @@
 
 #include "app/Constants.h"
 #include "app/FormWiring.h"
+#include "channels/ChannelLineup.h"
 #include "forms/ChannelListBox.h"
 #include "forms/TImage.h"
 #include "forms/Unit1.h"
 #include "forms/Unit2.h"
 #include "player/TVLCPlugin.h"
+#include "programmes/ProgrammeGuide.h"
+#include "settopbox/PlaylistText.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
-#include "settopbox/PlaylistText.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -43,7 +45,8 @@ protected:
         if (m_box.guidePort() < 0)
             return QByteArray();
         return "#EXTM3U url-tvg=\"" +
-               QByteArray::fromStdString(halcyon::settopbox::guideAddress("127.0.0.1", m_box.guidePort())) + "\"\n";
+               QByteArray::fromStdString(halcyon::settopbox::guideAddress("127.0.0.1", m_box.guidePort())) +
+               "\"\n";
     }
 
     void SetUp() override {
@@ -56,7 +59,8 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         QByteArray playlist = playlistHeader();
         for (int channel : playlistChannels()) {
-            const QByteArray id = "tvg-id=\"" + QByteArray::fromStdString(halcyon::settopbox::guideChannelId(channel)) + "\"";
+            const QByteArray id =
+                "tvg-id=\"" + QByteArray::fromStdString(halcyon::settopbox::guideChannelId(channel)) + "\"";
             playlist += "#EXTINF:-1 " + id + "," + QByteArray::number(channel) + " - Chaine " +
                         QByteArray::number(channel) + "\n" + m_box.address(channel) + "\n";
         }
@@ -68,9 +72,9 @@ protected:
         m_oldDir = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
 
-        form1 = std::make_unique<TForm1>(halcyon::StartupStream(), halcyon::RecordFallbackStream());
+        form1 = std::make_unique<TForm1>(halcyon::StartupStream(), halcyon::RecordFallbackStream(), lineup);
         form1->FormCreate();
-        form2 = std::make_unique<TForm2>(*form1->vlc);
+        form2 = std::make_unique<TForm2>(*form1->vlc, lineup);
         FormWiring::wireList(*form1, *form2);
         form2->FormCreate();
         form1->show();
@@ -102,6 +106,9 @@ protected:
     SetTopBox m_box;
     QTemporaryDir m_dir;
     QString m_oldDir;
+    // As the main block has them: the channels and their programmes outlive the windows.
+    ProgrammeGuide guide;
+    ChannelLineup lineup{&guide};
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
 };

@@ -23,7 +23,7 @@ protected:
         if (HasFatalFailure())
             return;
         ASSERT_TRUE(waitForChannel(201));
-        controls = std::make_unique<PlayerMediaControls>(*form1, *form2);
+        controls = std::make_unique<PlayerMediaControls>(*form1, *form2, lineup);
     }
     void TearDown() override {
         qApp->setProperty("errorBoxOpen", QVariant());
@@ -76,7 +76,7 @@ TEST_F(RadioChannelTest, TheMediaControlsTellARadioChannelAsPlayingAndPauseIt) {
     PrivateSessionBus bus;
     ASSERT_TRUE(bus.start()) << "no dbus-daemon";
     ASSERT_TRUE(waitForChannel(201));
-    PlayerMediaControls controls(*form1, *form2);
+    PlayerMediaControls controls(*form1, *form2, lineup);
     QObject service;
     MprisPlayerAdaptor mpris(&service, controls);
     form1->Image3Click();

@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(ProgrammeBannerTest, TheBannerShowsNowAndNextAndFollowsTheProgrammeWhenItChanges) {
-    ASSERT_TRUE(waitUntil([&] { return form2->programmeGuide().hasGuide(); }, 20000)) << "the box's guide was not read";
+    ASSERT_TRUE(waitUntil([&] { return guide.hasGuide(); }, 20000)) << "the box's guide was not read";
     form2->ListBox1->setCurrentRow(0);
     form2->ListBox1Click();
     ASSERT_TRUE(waitForChannel(201));
@@ -47,7 +47,7 @@ TEST_F(ProgrammeBannerTest, TheBannerShowsNowAndNextAndFollowsTheProgrammeWhenIt
     const QString nextTitle = titleOf(first[1]);
     EXPECT_NE(nowTitle, nextTitle);
 
-    PlayerMediaControls controls(*form1, *form2);
+    PlayerMediaControls controls(*form1, *form2, lineup);
     EXPECT_TRUE(controls.title() == QStringLiteral("201 - Chaine 201 — ") + nowTitle ||
                 controls.title() == QStringLiteral("201 - Chaine 201 — ") + nextTitle)
         << qPrintable(controls.title());
@@ -71,9 +71,9 @@ protected:
 };
 
 TEST_F(MissingGuideTest, AGuideThatCannotBeReadLeavesTheChannelsAndTheBannerAsTheyWere) {
-    QSignalSpy failed(&form2->programmeGuide(), &ProgrammeGuide::failed);
+    QSignalSpy failed(&guide, &ProgrammeGuide::failed);
     ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, 20000));
-    EXPECT_FALSE(form2->programmeGuide().hasGuide());
+    EXPECT_FALSE(guide.hasGuide());
     EXPECT_EQ(form2->ListBox1->count(), 3);
     form2->ListBox1->setCurrentRow(1);
     form2->ListBox1Click();
