@@ -4,8 +4,8 @@
 #include "forms/GuideIcon.h"
 #include "forms/WindowFont.h"
 #include "player/EOleException.h"
-#include "player/StartupTrace.h"
 #include "player/PictureView.h"
+#include "player/StartupTrace.h"
 
 #include <QTimer>
 #include <QUrl>
