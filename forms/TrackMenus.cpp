@@ -1,12 +1,12 @@
 #include "forms/TrackMenus.h"
 
-#include "player/TVLCPlugin.h"
+#include "player/PlayerController.h"
 
 #include <QActionGroup>
 #include <QMenu>
 
-TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
-    : QObject(parent), m_picture(picture), m_sound(new QMenu(QStringLiteral("Langue audio"), menu)),
+TrackMenus::TrackMenus(PlayerController *player, QMenu *menu, QObject *parent)
+    : QObject(parent), m_player(player), m_sound(new QMenu(QStringLiteral("Langue audio"), menu)),
       m_subtitles(new QMenu(QStringLiteral("Sous-titres"), menu)), m_soundGroup(new QActionGroup(m_sound)),
       m_subtitlesGroup(new QActionGroup(m_subtitles)) {
     m_sound->setObjectName(QStringLiteral("LangueAudio1"));
@@ -14,21 +14,21 @@ TrackMenus::TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent)
     m_separator = menu->addSeparator();
     m_soundEntry = menu->addMenu(m_sound);
     m_subtitlesEntry = menu->addMenu(m_subtitles);
-    connect(picture, &TVLCPlugin::tracksChanged, this, &TrackMenus::refresh);
+    connect(player, &PlayerController::tracksChanged, this, &TrackMenus::refresh);
     refresh();
 }
 
 void TrackMenus::refresh() {
-    const QStringList sounds = m_picture->soundTracks();
+    const QStringList sounds = m_player->soundTracks();
     m_soundEntry->setVisible(sounds.size() > 1);
-    fill(m_sound, m_soundGroup, sounds, m_picture->currentSound(),
-         [this](int place) { m_picture->chooseSound(place); });
-    QStringList subtitles = m_picture->subtitleTracks();
+    fill(m_sound, m_soundGroup, sounds, m_player->currentSound(),
+         [this](int place) { m_player->chooseSound(place); });
+    QStringList subtitles = m_player->subtitleTracks();
     m_subtitlesEntry->setVisible(!subtitles.isEmpty());
     m_separator->setVisible(m_soundEntry->isVisible() || m_subtitlesEntry->isVisible());
     subtitles.prepend(QStringLiteral("Aucun"));
-    fill(m_subtitles, m_subtitlesGroup, subtitles, m_picture->currentSubtitles() + 1,
-         [this](int place) { m_picture->chooseSubtitles(place - 1); });
+    fill(m_subtitles, m_subtitlesGroup, subtitles, m_player->currentSubtitles() + 1,
+         [this](int place) { m_player->chooseSubtitles(place - 1); });
 }
 
 void TrackMenus::fill(QMenu *menu, QActionGroup *group, const QStringList &names, int current,

@@ -6,7 +6,7 @@
 class QAction;
 class QActionGroup;
 class QMenu;
-class TVLCPlugin;
+class PlayerController;
 
 // The menu's choice of sound track and subtitles for the channel playing: "Langue audio", shown only
 // when the channel has more than one sound track, and "Sous-titres" with "Aucun" first, shown when it
@@ -15,7 +15,7 @@ class TVLCPlugin;
 class TrackMenus : public QObject {
     Q_OBJECT
 public:
-    TrackMenus(TVLCPlugin *picture, QMenu *menu, QObject *parent = nullptr);
+    TrackMenus(PlayerController *player, QMenu *menu, QObject *parent = nullptr);
 
     QMenu *soundMenu() const { return m_sound; }
     QMenu *subtitlesMenu() const { return m_subtitles; }
@@ -28,7 +28,7 @@ private:
     static void fill(QMenu *menu, QActionGroup *group, const QStringList &names, int current,
                      const std::function<void(int)> &choose);
 
-    TVLCPlugin *m_picture;
+    PlayerController *m_player;
     QMenu *m_sound;
     QMenu *m_subtitles;
     // One each, for the program's life: a choice in one unchecks the others.

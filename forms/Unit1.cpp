@@ -189,7 +189,7 @@ void TForm1::setupMenu() {
     optiondenregistrement1 = item("optiondenregistrement1", QStringLiteral("Option d'enregistrement"),
                                   &TForm1::optiondenregistrement1Click);
     Exit1 = item("Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
-    m_trackMenus = new TrackMenus(vlc, PopupMenu1, this);
+    m_trackMenus = new TrackMenus(&vlc->controller(), PopupMenu1, this);
 }
 
 void TForm1::FormCreate() {

@@ -4,8 +4,8 @@
 #include "forms/GuideIcon.h"
 #include "forms/WindowFont.h"
 #include "player/EOleException.h"
+#include "player/PictureView.h"
 #include "player/StartupTrace.h"
-#include "player/TVLCPlugin.h"
 
 #include <QTimer>
 #include <QUrl>
@@ -37,7 +37,7 @@ TForm5::TForm5(const QString &guidePage, QWidget *parent) : QWidget(parent), m_g
 
 TForm5::~TForm5() = default;
 
-void TForm5::setPlayer(TVLCPlugin *player) {
+void TForm5::setPlayer(PictureView *player) {
     m_player = player;
 }
 
@@ -71,10 +71,10 @@ void TForm5::Navigate(const QString &address) {
     // Starting the web engine holds this thread for 0.1 to 0.2 s and loads the machine for a while
     // more, which visibly delays the television's first picture: start it once that picture is on
     // screen, or after a while at most. Without a player it starts as soon as the event loop runs.
-    TVLCPlugin *player = m_player;
+    PictureView *player = m_player;
     QTimer::singleShot(player ? kLongestWaitForPictureMs : 0, this, &TForm5::startEngine);
     if (player)
-        connect(player, &TVLCPlugin::framePainted, this, &TForm5::startEngine,
+        connect(player, &PictureView::framePainted, this, &TForm5::startEngine,
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
 }
 

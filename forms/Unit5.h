@@ -6,7 +6,7 @@
 #include <QWidget>
 
 class QWebEngineView;
-class TVLCPlugin;
+class PictureView;
 
 // The television guide: the listings page in an embedded browser. The page is requested once,
 // at start-up, and stays as the user left it when the window is closed and shown again.
@@ -26,7 +26,7 @@ public:
     // address to navigate to.
     void Navigate(const QString &address);
     // With a player, the web engine waits for its first picture (or a while at most) to start.
-    void setPlayer(TVLCPlugin *player);
+    void setPlayer(PictureView *player);
     // Run each time the window has been opened: throws EOleException, in French, when its browser
     // could not be made (its library cannot be loaded), so the window would stay blank.
     void requireBrowser() const;
@@ -38,7 +38,7 @@ private:
     void fitOuterSize();
     void startEngine();
 
-    QPointer<TVLCPlugin> m_player;
+    QPointer<PictureView> m_player;
     QString m_guidePage;
     QUrl m_firstPage;
     bool m_engineDeferred = false;

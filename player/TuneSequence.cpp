@@ -30,5 +30,5 @@ void runTuneSequence(PlayerControl &control, const QByteArray &address, const QL
 }
 
 PlayTarget tuneTarget(const QByteArray &address, const QList<QByteArray> &options) {
-    return PlayTarget{QString::fromLocal8Bit(address), PlayerOptions::parse(wideOptions(options))};
+    return PlayTarget::read(QString::fromLocal8Bit(address), wideOptions(options), false);
 }

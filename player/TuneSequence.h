@@ -13,6 +13,6 @@ class PlayerControl;
 void runTuneSequence(PlayerControl &control, const QByteArray &address, const QList<QByteArray> &options,
                      bool stopFirst);
 
-// What runTuneSequence queues for address and options. Throws PlayerOptionError on an option that
-// is known but malformed.
+// What runTuneSequence queues for address and options without a stop first (the start-up tune or a
+// recording). Throws PlayerOptionError on an empty address or an option known but malformed.
 PlayTarget tuneTarget(const QByteArray &address, const QList<QByteArray> &options);

@@ -2,7 +2,7 @@
 // more than what they show.
 #include "forms/TrackMenus.h"
 #include "player/FakePlayerEngine.h"
-#include "player/TVLCPlugin.h"
+#include "player/PlayerController.h"
 
 #include <QActionGroup>
 #include <QCoreApplication>
@@ -18,11 +18,10 @@ template <typename T> int childrenOf(const QMenu *menu) {
 TEST(TrackMenus, ManyRefreshesAndChoicesLeaveOneGroupAndTheEntriesShown) {
     auto engine = std::make_unique<FakePlayerEngine>();
     FakePlayerEngine &stream = *engine;
-    TVLCPlugin picture(std::move(engine));
+    PlayerController player(std::move(engine), PlayerController::loadedRecorder());
     QMenu menu;
-    TrackMenus tracks(&picture, &menu);
-    picture.addTarget(QStringLiteral("rtsp://127.0.0.1/orvantv/201"), {}, 1, 0);
-    picture.play();
+    TrackMenus tracks(&player, &menu);
+    player.play(PlayTarget{QStringLiteral("rtsp://127.0.0.1/orvantv/201"), {}});
     using Kind = StreamTrack::Kind;
     emit stream.streamsFound({{Kind::Sound, "fr", "MPEG-1 Audio", "a1"},
                               {Kind::Sound, "en", "MPEG-1 Audio", "a2"},
@@ -34,7 +33,7 @@ TEST(TrackMenus, ManyRefreshesAndChoicesLeaveOneGroupAndTheEntriesShown) {
     for (int i = 0; i < 20; ++i) {
         tracks.soundMenu()->actions().at(i % 2)->trigger();
         tracks.subtitlesMenu()->actions().at(i % 2)->trigger();
-        emit picture.tracksChanged();
+        emit player.tracksChanged();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
@@ -46,8 +45,8 @@ TEST(TrackMenus, ManyRefreshesAndChoicesLeaveOneGroupAndTheEntriesShown) {
         EXPECT_EQ(submenu->actions().size(), 2);
         EXPECT_EQ(submenu->actions().at(1)->isChecked(), true) << "the last choice is not the one checked";
     }
-    EXPECT_EQ(picture.currentSound(), 1);
-    EXPECT_EQ(picture.currentSubtitles(), 0);
+    EXPECT_EQ(player.currentSound(), 1);
+    EXPECT_EQ(player.currentSubtitles(), 0);
 }
 
 } // namespace

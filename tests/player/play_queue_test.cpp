@@ -15,35 +15,52 @@ TEST(PlayQueue, InsertAtTheHeadAndPlayTheNewest) {
     EXPECT_FALSE(queue.mostRecent());
     queue.insert(target("a"), 1, 0);
     queue.insert(target("b"), 1, 0);
-    EXPECT_EQ(queue.addresses(), QList<QString>({"b", "a"}));
     EXPECT_EQ(queue.mostRecent()->address, "b");
 }
 
 TEST(PlayQueue, TheNewestIsPlayedWhereverItWasPut) {
     PlayQueue queue;
     queue.insert(target("a"), 1, 0);
-    queue.insert(target("b"), 1, 99); // past the end: appended
-    queue.insert(target("c"), 4, 0);  // not an insert: appended
+    queue.insert(target("b"), 1, 99); // past the end
+    EXPECT_EQ(queue.mostRecent()->address, "b");
+    queue.insert(target("c"), 4, 0); // not an insert
+    EXPECT_EQ(queue.mostRecent()->address, "c");
     queue.insert(target("d"), 1, -3);
-    EXPECT_EQ(queue.addresses(), QList<QString>({"d", "a", "b", "c"}));
     EXPECT_EQ(queue.mostRecent()->address, "d");
 }
 
-TEST(PlayQueue, ManyTunesKeepOnlyTheMostRecentFew) {
+TEST(PlayQueue, ManyTunesKeepOnlyWhatIsPlayed) {
     PlayQueue queue;
     for (int i = 0; i < 10000; ++i)
         queue.insert(target(QString::number(i)), 1, 0);
     EXPECT_EQ(queue.size(), PlayQueue::kCapacity);
     EXPECT_EQ(queue.mostRecent()->address, "9999");
-    EXPECT_EQ(queue.addresses().first(), "9999");
-    EXPECT_EQ(queue.addresses().last(), QString::number(10000 - PlayQueue::kCapacity));
+}
 
-    // The oldest inserted goes first, even when it sits at the head.
-    PlayQueue appended;
-    appended.insert(target("old"), 1, 0);
-    for (int i = 0; i < PlayQueue::kCapacity; ++i)
-        appended.insert(target(QString("tail%1").arg(i)), 4, 0);
-    EXPECT_FALSE(appended.addresses().contains("old"));
+TEST(PlayTarget, ReadOnceWithWhereItCameFrom) {
+    const QString chain = ":sout=#transcode{vcodec=mp2v,vb=3072,acodec=mpga,ab=192}:standard{mux=ps,"
+                          "url=\"/enr/a,b.mpg\",access=file}";
+    struct Case {
+        QStringList options;
+        bool afterStop;
+        TuneOrigin origin;
+    };
+    const QList<Case> cases = {
+        {{"nooverlay"}, false, TuneOrigin::StartUp},
+        {{"nooverlay"}, true, TuneOrigin::Row},
+        {{chain, "ttl=1"}, false, TuneOrigin::Recording},
+        // A chain records whatever came before it.
+        {{chain, "ttl=1"}, true, TuneOrigin::Recording},
+    };
+    for (const Case &c : cases) {
+        const PlayTarget read = PlayTarget::read("rtsp://box/orvantv/2 ", c.options, c.afterStop);
+        EXPECT_EQ(read.origin, c.origin) << c.options.join(' ').toStdString();
+        EXPECT_EQ(read.address, "rtsp://box/orvantv/2 ");
+        EXPECT_EQ(read.options, PlayerOptions::parse(c.options));
+    }
+    EXPECT_EQ(PlayTarget::read("a", {chain}, false).options.sout->url, "/enr/a,b.mpg");
+    for (const QString &empty : {QString(), QStringLiteral(" \t")})
+        EXPECT_THROW(PlayTarget::read(empty, {"nooverlay"}, true), PlayerOptionError);
 }
 
 } // namespace

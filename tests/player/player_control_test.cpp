@@ -63,6 +63,26 @@ TEST_F(PlayerControl, ManyTunesKeepTheQueueSmall) {
     EXPECT_EQ(fake->lastTarget.address, kChannel);
 }
 
+TEST_F(PlayerControl, TheEngineIsToldWhereEachTuneCameFromAsTheSequenceTellsIt) {
+    // The start-up form: no stop first.
+    control->addTarget(kChannel, {"nooverlay"}, 1, 0);
+    control->play();
+    EXPECT_EQ(fake->lastTarget.origin, TuneOrigin::StartUp);
+    // A refused target ends its tune: the next one, with no stop of its own, is not a row's.
+    control->stop();
+    EXPECT_THROW(control->addTarget(kOther, {"ttl=beaucoup"}, 1, 0), EOleException);
+    control->addTarget(kOther, {"nooverlay"}, 1, 0);
+    control->play();
+    EXPECT_EQ(fake->lastTarget.origin, TuneOrigin::StartUp);
+    // The channel form: a stop first.
+    tune(kOther);
+    EXPECT_EQ(fake->lastTarget.origin, TuneOrigin::Row);
+    // Played again without a new target, it keeps where it came from.
+    control->play();
+    EXPECT_EQ(fake->lastTarget.origin, TuneOrigin::Row);
+    EXPECT_EQ(fake->playCount(), 4);
+}
+
 TEST_F(PlayerControl, BadCallsRaiseTheAutomationExceptionAndQueueNothing) {
     struct Case {
         QString address;
