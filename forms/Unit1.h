@@ -10,6 +10,7 @@ class QAction;
 class QTimer;
 class QScreen;
 class TImage;
+class EarlyTune;
 class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
@@ -23,10 +24,10 @@ class TrackMenus;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // FormCreate plays startupStream; the record command takes recordFallbackStream when no channel
-    // row is selected.
+    // FormCreate plays startupStream (earlyTune's pipeline, when one was begun for it); the record
+    // command takes recordFallbackStream when no channel row is selected.
     TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream,
-           QWidget *parent = nullptr);
+           EarlyTune *earlyTune = nullptr, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // The windows this one steps, shows and records through, as the main block creates them.
@@ -94,7 +95,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void setupDescription();
+    void setupDescription(EarlyTune *earlyTune);
     void setupMenu();
     // The channel steps a key asks for on this tick.
     int stepsOfKey(int key);

@@ -19,8 +19,8 @@ const QString kSource = QStringLiteral("TVLCPlugin");
 constexpr int kMaximumVolume = 200;
 } // namespace
 
-TVLCPlugin::TVLCPlugin(QWidget *parent)
-    : TVLCPlugin(std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>()), parent) {}
+TVLCPlugin::TVLCPlugin(QWidget *parent, EarlyTune *earlyTune)
+    : TVLCPlugin(std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune)), parent) {}
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
     : TVLCPlugin(
@@ -174,7 +174,10 @@ void TVLCPlugin::setMuted(bool muted) {
 
 // The engine keeps its level for every stream it plays next, so a volume outlives channel changes.
 void TVLCPlugin::applyVolume() {
-    m_engine->setVolume(m_muted ? 0 : m_volume);
+    PipelineSettings settings = m_engine->settings();
+    settings.volume = m_volume;
+    settings.muted = m_muted;
+    m_engine->setSettings(settings);
     emit volumeChanged();
 }
 

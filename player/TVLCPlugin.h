@@ -14,6 +14,8 @@
 #include <QWidget>
 #include <memory>
 
+class EarlyTune;
+
 // The player control: a window that plays the queued stream inside its rectangle, the picture
 // scaled with its shape kept and black bars around it, and a line of text in French while it
 // connects or when the stream fails. A stream queued with a recording chain is written to a file
@@ -26,8 +28,9 @@ class TVLCPlugin : public QWidget, public PlayerControl {
     Q_PROPERTY(QString MRL READ mrl WRITE setMrl)
     Q_PROPERTY(bool Visible READ isVisible WRITE setVisible)
 public:
-    // Plays through GStreamer; throws EOleException when GStreamer or a plugin it needs is missing.
-    explicit TVLCPlugin(QWidget *parent = nullptr);
+    // Plays through GStreamer, taking earlyTune's pipeline over when it was begun for the first play;
+    // throws EOleException when GStreamer or a plugin it needs is missing.
+    explicit TVLCPlugin(QWidget *parent = nullptr, EarlyTune *earlyTune = nullptr);
     TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent = nullptr);
     TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
                QWidget *parent = nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/playback/PictureGate.h"
+#include "player/playback/PipelineSettings.h"
 
 #include <QImage>
 #include <QSize>
@@ -32,17 +33,18 @@ public:
 
     // Square-pixel pictures of our format no larger than bound, as the window paints them.
     static GstCaps *capsFor(QSize bound);
-    // The top field, scaler, converter and caps filter that make such pictures, added to bin and
-    // linked; the elements at both ends.
+    // The top field (unless deinterlacing is off), scaler, converter and caps filter that make such
+    // pictures, added to bin and linked; the elements at both ends.
     struct Conversion {
         GstElement *input = nullptr;
         GstElement *filter = nullptr;
     };
-    static Conversion addConversion(GstBin *bin, QSize bound);
+    static Conversion addConversion(GstBin *bin, QSize bound,
+                                    Deinterlacing deinterlacing = Deinterlacing::TopField);
     // A picture of such caps painted straight from the buffer, which the image holds until it goes.
     static Picture pictureOf(GstBuffer *buffer, GstCaps *caps);
     // A bin to hand playbin as its video sink; floating, taken by playbin.
-    GstElement *createBin(QSize bound);
+    GstElement *createBin(QSize bound, Deinterlacing deinterlacing);
     // The largest picture worth delivering; pictures are never enlarged here. Any thread.
     void setBound(QSize bound);
     Picture take();

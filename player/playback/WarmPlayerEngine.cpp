@@ -145,21 +145,12 @@ void WarmPlayerEngine::stopForRetry() {
     m_recovering = true;
 }
 
-void WarmPlayerEngine::setVolume(int volume) {
-    m_volume = volume;
-    m_cold->setVolume(volume);
-    if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline()) {
-        const double level = volume / 100.0;
-        m_pipelines.post([handover, level] { handover->setVolume(level); });
-    }
-}
-
-void WarmPlayerEngine::setPictureSize(QSize size) {
-    m_pictureSize = size;
-    m_keyFrames.setBound(size);
-    m_cold->setPictureSize(size);
+void WarmPlayerEngine::setSettings(const PipelineSettings &settings) {
+    PlayerEngine::setSettings(settings);
+    m_keyFrames.setBound(settings.pictureBound);
+    m_cold->setSettings(settings);
     if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
-        m_pipelines.post([handover, size] { handover->setPictureBound(size); });
+        m_pipelines.post([handover, settings] { handover->apply(settings); });
 }
 
 void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
@@ -167,11 +158,6 @@ void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subti
         m_cold->selectTracks(soundId, subtitlesId);
     else if (std::shared_ptr<HandoverPipeline> handover = m_handover.pipeline())
         m_pipelines.post([handover, soundId, subtitlesId] { handover->selectTracks(soundId, subtitlesId); });
-}
-
-void WarmPlayerEngine::setTrackChooser(TrackChooser chooser) {
-    m_chooser = chooser;
-    m_cold->setTrackChooser(std::move(chooser));
 }
 
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
@@ -296,11 +282,8 @@ void WarmPlayerEngine::startHandover(const std::shared_ptr<WarmSource> &source) 
         });
     };
     auto handover = std::make_shared<HandoverPipeline>(source, m_target->options, std::move(events));
-    handover->pipeline().setTrackChooser(m_chooser);
     m_handover.start(source, handover, m_timing.handoverGraceMs);
-    const double volume = m_volume / 100.0;
-    const QSize bound = m_pictureSize;
-    m_pipelines.post([handover, volume, bound] { handover->start(volume, bound); });
+    m_pipelines.post([handover, settings = settings()] { handover->start(settings); });
 }
 
 void WarmPlayerEngine::fallBack(const char *why, bool ended) {
