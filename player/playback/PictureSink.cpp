@@ -85,9 +85,16 @@ PictureSink::Picture PictureSink::pictureOf(GstBuffer *buffer, GstCaps *caps) {
     return picture;
 }
 
-GstElement *PictureSink::createBin(QSize bound, Deinterlacing deinterlacing) {
+GstCaps *PictureSink::capsFor(const PipelineSettings &settings) {
+    return capsFor(settings.pictureBound);
+}
+
+GstElement *PictureSink::createBin(const PipelineSettings &settings) {
     GstElement *bin = gst_bin_new("pictures");
-    const Conversion conversion = addConversion(GST_BIN(bin), bound, deinterlacing);
+    const Conversion conversion = addConversion(GST_BIN(bin), settings.pictureBound, settings.deinterlacing);
+    GstCaps *caps = capsFor(settings);
+    g_object_set(conversion.filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
     m_filter = conversion.filter;
     GstElement *sink = make("appsink");
     // Very late pictures are dropped here, so under load the picture keeps up with the sound instead
@@ -110,13 +117,18 @@ GstElement *PictureSink::createBin(QSize bound, Deinterlacing deinterlacing) {
     return bin;
 }
 
-void PictureSink::setBound(QSize bound) {
+void PictureSink::apply(const PipelineSettings &settings) {
     if (!m_filter)
         return;
-    // capsfilter asks upstream to renegotiate; the next picture comes at the new size.
-    GstCaps *caps = capsFor(bound);
-    g_object_set(m_filter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
+    GstCaps *wanted = capsFor(settings);
+    GstCaps *current = nullptr;
+    g_object_get(m_filter, "caps", &current, nullptr);
+    // capsfilter asks upstream to renegotiate; the next picture comes as asked.
+    if (!current || !gst_caps_is_equal(current, wanted))
+        g_object_set(m_filter, "caps", wanted, nullptr);
+    if (current)
+        gst_caps_unref(current);
+    gst_caps_unref(wanted);
 }
 
 PictureSink::Picture PictureSink::take() {

@@ -43,10 +43,12 @@ public:
                                     Deinterlacing deinterlacing = Deinterlacing::TopField);
     // A picture of such caps painted straight from the buffer, which the image holds until it goes.
     static Picture pictureOf(GstBuffer *buffer, GstCaps *caps);
-    // A bin to hand playbin as its video sink; floating, taken by playbin.
-    GstElement *createBin(QSize bound, Deinterlacing deinterlacing);
-    // The largest picture worth delivering; pictures are never enlarged here. Any thread.
-    void setBound(QSize bound);
+    // A bin to hand playbin as its video sink, making pictures as settings say; floating, taken by
+    // playbin.
+    GstElement *createBin(const PipelineSettings &settings);
+    // The pictures from now on as settings say (no larger than their bound: pictures are never
+    // enlarged here); nothing is renegotiated when they come out the same. Any thread.
+    void apply(const PipelineSettings &settings);
     Picture take();
     // A picture made outside the pipeline, delivered as one that reached the sink is. Any thread.
     void offer(Picture picture);
@@ -55,6 +57,8 @@ public:
 
 private:
     static int onNewSample(GstAppSink *sink, void *self);
+    // What the caps filter lets through for settings.
+    static GstCaps *capsFor(const PipelineSettings &settings);
 
     std::function<void()> m_pictureWaiting;
     GstElement *m_filter = nullptr;

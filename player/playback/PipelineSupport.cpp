@@ -13,8 +13,7 @@ GstElement *makePlaybin(const char *uri, const PlayerOptions &options, const Pip
     GstElement *playbin = gst_element_factory_make("playbin", nullptr);
     g_object_set(playbin, "uri", uri, "volume", settings.level(), nullptr);
     if (options.video)
-        g_object_set(playbin, "video-sink", pictures.createBin(settings.pictureBound, settings.deinterlacing),
-                     nullptr);
+        g_object_set(playbin, "video-sink", pictures.createBin(settings), nullptr);
     if (options.audio)
         g_object_set(playbin, "audio-sink", SoundOutput::makeSink(), nullptr);
     setFlags(playbin, options, false);

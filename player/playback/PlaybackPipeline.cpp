@@ -148,8 +148,7 @@ void PlaybackPipeline::apply(const PipelineSettings &settings) {
 void PlaybackPipeline::applySettings(const PipelineSettings &previous) {
     if (m_settings->level() != previous.level())
         g_object_set(m_pipeline, "volume", m_settings->level(), nullptr);
-    if (m_settings->pictureBound != previous.pictureBound)
-        m_pictures.setBound(m_settings->pictureBound);
+    m_pictures.apply(*m_settings);
 }
 
 void PlaybackPipeline::setSubtitlesShown(bool shown) {
