@@ -69,8 +69,8 @@ int main(int argc, char **argv) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags.append(" --lang=fr").trimmed());
     // The start-up channel connects while Qt starts and the windows are built, not after: Form1's
     // tune takes the stream over.
-    const EarlyTune earlyTune(tuneTarget(halcyon::StartupStream(), TForm1::startupOptions()),
-                              TForm1::pictureSize());
+    EarlyTune earlyTune(tuneTarget(halcyon::StartupStream(), TForm1::startupOptions()),
+                        TForm1::pictureSize());
     TApplication app(argc, argv);
     StartupTrace::mark("application");
     // Asked from outside to end, the program ends as its Exit command ends it; a request during
@@ -87,7 +87,8 @@ int main(int argc, char **argv) {
     std::unique_ptr<TForm5> form5;
     try {
         form1 = createForm<TForm1>(
-            app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream(), *lineup);
+            app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream(), *lineup,
+            &earlyTune);
         StartupTrace::mark("player window built");
         form2 = createForm<TForm2>(
             app, [&](TForm2 &list) { FormWiring::wireList(*form1, list); }, *form1->vlc, *lineup);

@@ -39,10 +39,10 @@ void bringUp(QWidget *window) {
 } // namespace
 
 TForm1::TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream, ChannelLineup &lineup,
-               QWidget *parent)
+               EarlyTune *earlyTune, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_startupStream(startupStream),
       m_recordFallbackStream(recordFallbackStream), m_lineup(lineup) {
-    setupDescription();
+    setupDescription(earlyTune);
 }
 
 TForm1::~TForm1() = default;
@@ -64,7 +64,7 @@ void TForm1::setGuideWindow(TForm5 *guide) {
     m_guide = guide;
 }
 
-void TForm1::setupDescription() {
+void TForm1::setupDescription(EarlyTune *earlyTune) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Halcyon"));
     setFont(windowFont());
@@ -119,7 +119,7 @@ void TForm1::setupDescription() {
     Image6->setVisible(false);
     connect(Image6, &TImage::clicked, this, &TForm1::Image6Click);
 
-    vlc = new TVLCPlugin(this);
+    vlc = new TVLCPlugin(this, earlyTune);
     vlc->setObjectName(QStringLiteral("vlc"));
     vlc->setGeometry(QRect(QPoint(72, 32), pictureSize()));
     vlc->setFocusPolicy(Qt::StrongFocus);

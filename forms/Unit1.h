@@ -11,6 +11,7 @@ class QAction;
 class QTimer;
 class QScreen;
 class TImage;
+class EarlyTune;
 class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
@@ -24,10 +25,11 @@ class TrackMenus;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // FormCreate plays startupStream; the record command takes recordFallbackStream before a
-    // channel of lineup is watched. The banner, typed numbers and recordings read lineup.
+    // FormCreate plays startupStream (earlyTune's pipeline, when one was begun for it); the record
+    // command takes recordFallbackStream before a channel of lineup is watched. The banner, typed
+    // numbers and recordings read lineup.
     TForm1(const QByteArray &startupStream, const QByteArray &recordFallbackStream, ChannelLineup &lineup,
-           QWidget *parent = nullptr);
+           EarlyTune *earlyTune = nullptr, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // The windows this one steps, shows and records through, as the main block creates them.
@@ -93,7 +95,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void setupDescription();
+    void setupDescription(EarlyTune *earlyTune);
     void setupMenu();
     // The channel steps a key asks for on this tick.
     int stepsOfKey(int key);

@@ -13,8 +13,8 @@ namespace {
 constexpr int kMaximumVolume = 200;
 } // namespace
 
-std::unique_ptr<PlayerEngine> PlayerController::gstreamerEngine() {
-    return std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
+std::unique_ptr<PlayerEngine> PlayerController::gstreamerEngine(EarlyTune *earlyTune) {
+    return std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune));
 }
 
 RecordingSession::EngineFactory PlayerController::loadedRecorder() {
@@ -168,7 +168,10 @@ void PlayerController::setMuted(bool muted) {
 
 // The engine keeps its level for every stream it plays next, so a volume outlives channel changes.
 void PlayerController::applyVolume() {
-    m_engine->setVolume(m_muted ? 0 : m_volume);
+    PipelineSettings settings = m_engine->settings();
+    settings.volume = m_volume;
+    settings.muted = m_muted;
+    m_engine->setSettings(settings);
     emit volumeChanged();
 }
 

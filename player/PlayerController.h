@@ -15,11 +15,13 @@
 // and its supervisor for the watched channel, the recorder's turn on the box, the line of text,
 // the volume and the tracks. A target queued with a recording chain is written to a file instead
 // of shown.
+class EarlyTune;
+
 class PlayerController : public QObject {
     Q_OBJECT
 public:
     // The engine the program plays with: GStreamer, keeping neighbouring channels warm.
-    static std::unique_ptr<PlayerEngine> gstreamerEngine();
+    static std::unique_ptr<PlayerEngine> gstreamerEngine(EarlyTune *earlyTune = nullptr);
     // The recorder loaded from its own library when first needed.
     static RecordingSession::EngineFactory loadedRecorder();
 

@@ -8,7 +8,8 @@ namespace {
 const QString kSource = QStringLiteral("TVLCPlugin");
 } // namespace
 
-TVLCPlugin::TVLCPlugin(QWidget *parent) : TVLCPlugin(PlayerController::gstreamerEngine(), parent) {}
+TVLCPlugin::TVLCPlugin(QWidget *parent, EarlyTune *earlyTune)
+    : TVLCPlugin(PlayerController::gstreamerEngine(earlyTune), parent) {}
 
 TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent)
     : TVLCPlugin(std::move(engine), PlayerController::loadedRecorder(), parent) {}

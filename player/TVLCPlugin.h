@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class EarlyTune;
+
 // The player control the windows hold: the calls they tune with and the control's stored settings,
 // in front of the controller that plays (what plays, what the user is told) and the picture it
 // shows in its rectangle. A stream queued with a recording chain is written to a file instead of
@@ -19,8 +21,9 @@ class TVLCPlugin : public PictureView, public PlayerControl {
     Q_PROPERTY(QString MRL READ mrl WRITE setMrl)
     Q_PROPERTY(bool Visible READ isVisible WRITE setVisible)
 public:
-    // Plays through GStreamer; throws EOleException when GStreamer or a plugin it needs is missing.
-    explicit TVLCPlugin(QWidget *parent = nullptr);
+    // Plays through GStreamer, taking earlyTune's pipeline over when it was begun for the first play;
+    // throws EOleException when GStreamer or a plugin it needs is missing.
+    explicit TVLCPlugin(QWidget *parent = nullptr, EarlyTune *earlyTune = nullptr);
     TVLCPlugin(std::unique_ptr<PlayerEngine> engine, QWidget *parent = nullptr);
     TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::EngineFactory makeRecorder,
                QWidget *parent = nullptr);

@@ -2,6 +2,7 @@
 
 #include "player/PlayerLog.h"
 #include "player/StartupTrace.h"
+#include "player/playback/PipelineSettings.h"
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/RtspControlPath.h"
 #include "player/playback/ServerBye.h"
@@ -23,13 +24,13 @@ QByteArray AddressInput::uriFor(const QString &address) {
     return QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath()).toEncoded();
 }
 
-void AddressInput::setUpSource(GstElement *source, PictureSink &) {
+void AddressInput::setUpSource(GstElement *source, PictureSink &, const PipelineSettings &settings) {
     if (!PipelineSupport::hasProperty(source, "latency"))
         return;
-    g_object_set(source, "latency",
-                 guint(m_options.networkCachingMs.value_or(StreamLatency::kTransportStreamMs)), nullptr);
+    g_object_set(source, "latency", guint(settings.latencyMs.value_or(StreamLatency::kTransportStreamMs)),
+                 nullptr);
     // Read before the streams are set up, while the latency can still change.
-    if (!m_options.networkCachingMs && g_signal_lookup("on-sdp", G_OBJECT_TYPE(source)))
+    if (!settings.latencyMs && g_signal_lookup("on-sdp", G_OBJECT_TYPE(source)))
         g_signal_connect(source, "on-sdp", G_CALLBACK(&AddressInput::onDescription), nullptr);
     // Otherwise UDP first, then TCP when the server answers 461 or no packet comes through.
     if (m_options.rtspTcp && PipelineSupport::hasProperty(source, "protocols"))

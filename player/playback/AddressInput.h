@@ -8,7 +8,8 @@
 typedef struct _GstRTSPMessage GstRTSPMessage;
 
 // A stream the pipeline connects to itself: the box's RTSP address, any other URI, or a file.
-// Sets the RTSP source's latency and transports as the options ask, and its requests' paths right.
+// Sets the RTSP source's latency as the settings ask, its transports as the options do, and its
+// requests' paths right.
 class AddressInput : public PlaybackInput {
 public:
     AddressInput(QByteArray uri, const PlayerOptions &options);
@@ -17,7 +18,7 @@ public:
     static QByteArray uriFor(const QString &address);
 
     QByteArray uri() const override { return m_uri; }
-    void setUpSource(GstElement *source, PictureSink &pictures) override;
+    void setUpSource(GstElement *source, PictureSink &pictures, const PipelineSettings &settings) override;
     bool showsFirstKeyFrameEarly() const override { return true; }
 
 private:

@@ -1,7 +1,5 @@
 #include "player/playback/DeferredSoundSink.h"
 
-#include "player/playback/SoundOutput.h"
-
 #include <gst/gst.h>
 
 namespace {
@@ -10,6 +8,7 @@ struct HalcyonDeferredSoundSink {
     GstBin parent;
     GstPad *input;
     GstElement *output;
+    DeferredSoundSink::Output makeOutput;
 };
 
 struct HalcyonDeferredSoundSinkClass {
@@ -20,7 +19,7 @@ G_DEFINE_TYPE(HalcyonDeferredSoundSink, halcyon_deferred_sound_sink, GST_TYPE_BI
 
 // Puts the sink the search found inside the bin, ready, behind the bin's input.
 bool addOutput(HalcyonDeferredSoundSink *self) {
-    GstElement *sink = SoundOutput::makeFoundSink(SoundOutput::awaitFound());
+    GstElement *sink = self->makeOutput ? self->makeOutput() : nullptr;
     if (!sink)
         return false;
     gst_bin_add(GST_BIN(self), sink);
@@ -57,12 +56,16 @@ void halcyon_deferred_sound_sink_init(HalcyonDeferredSoundSink *self) {
     self->input = gst_ghost_pad_new_no_target("sink", GST_PAD_SINK);
     gst_element_add_pad(GST_ELEMENT(self), self->input);
     self->output = nullptr;
+    self->makeOutput = nullptr;
     // A sink from the start, for the pipeline that holds it, before the real one is inside.
     GST_OBJECT_FLAG_SET(self, GST_ELEMENT_FLAG_SINK);
 }
 
 } // namespace
 
-GstElement *DeferredSoundSink::create() {
-    return GST_ELEMENT(g_object_new(halcyon_deferred_sound_sink_get_type(), nullptr));
+GstElement *DeferredSoundSink::create(Output output) {
+    auto *sink = static_cast<HalcyonDeferredSoundSink *>(
+        g_object_new(halcyon_deferred_sound_sink_get_type(), nullptr));
+    sink->makeOutput = output;
+    return GST_ELEMENT(sink);
 }

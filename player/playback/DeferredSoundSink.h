@@ -10,7 +10,10 @@ typedef struct _GstElement GstElement;
 // then, so nothing is swapped under a running stream.
 namespace DeferredSoundSink {
 
+// The sink to put inside once the sound is about to flow (floating; null for none); may block.
+using Output = GstElement *(*)();
+
 // A new bin, floating, for playbin's audio-sink.
-GstElement *create();
+GstElement *create(Output output);
 
 } // namespace DeferredSoundSink

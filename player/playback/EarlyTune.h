@@ -8,9 +8,8 @@
 
 // The first channel's tune, begun before the player control exists: GStreamer starts, the plugins
 // load and the stream connects on threads of their own while the windows are built, and the
-// control's first play of the same address with the same options takes that pipeline over instead
-// of connecting anew. One at a time, for the life of the object (the main block's); a pipeline that
-// nobody took is torn down with it.
+// engine it is handed to takes that pipeline over at its first play of the same address with the
+// same options instead of connecting anew. A pipeline that nobody took is torn down with it.
 class EarlyTune {
 public:
     EarlyTune(const PlayTarget &target, QSize pictureBound);
@@ -20,15 +19,15 @@ public:
 
     // The pipeline begun for target, from now on telling events and working on thread; null when
     // none was begun for it. Whatever was asked, the early tune is over: a pipeline begun for
-    // another target is torn down.
-    static std::shared_ptr<PlaybackPipeline> take(const PlayTarget &target, PlaybackPipeline::Events events,
-                                                  BackgroundQueue &thread);
+    // another target is torn down. The engine's thread only.
+    std::shared_ptr<PlaybackPipeline> take(const PlayTarget &target, PlaybackPipeline::Events events,
+                                           BackgroundQueue &thread);
 
-    // An early tune exists: it loads the plugins and looks for the sound output itself.
-    static bool isUnderWay();
+    // Not taken yet: it loads the plugins and looks for the sound output itself.
+    bool isUnderWay() const;
 
     struct State;
 
 private:
-    std::unique_ptr<State> m_state;
+    std::shared_ptr<State> m_state;
 };

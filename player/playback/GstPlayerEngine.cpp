@@ -2,6 +2,7 @@
 
 #include "player/PlayerLog.h"
 #include "player/StartupTrace.h"
+#include "player/playback/CallbackGate.h"
 #include "player/playback/EarlyTune.h"
 #include "player/playback/GstPlugins.h"
 #include "player/playback/PipelineError.h"
@@ -24,47 +25,42 @@ int GstPlayerEngine::livePipelines() {
     return PlaybackPipeline::live();
 }
 
-GstPlayerEngine::GstPlayerEngine(QObject *parent) : PlayerEngine(parent) {
+GstPlayerEngine::GstPlayerEngine(EarlyTune *early, QObject *parent)
+    : PlayerEngine(parent), m_gate(std::make_shared<CallbackGate>(this)), m_early(early) {
     GstPlugins::ensureAvailable();
     // Loading the plugins a box's stream needs costs some 80 ms the first time. Done on the
     // otherwise idle lookup thread, it overlaps the first tune's RTSP handshake instead of
-    // delaying the first picture.
-    if (!EarlyTune::isUnderWay())
+    // delaying the first picture. An early tune loads them itself.
+    if (!m_early || !m_early->isUnderWay())
         m_plugins.post(&GstPlugins::preload);
 }
 
 // A name look-up under way is not waited for: its answer is dropped.
 GstPlayerEngine::~GstPlayerEngine() {
+    m_gate->close();
     stop();
     m_pipelines.drain();
     m_plugins.drain();
 }
 
 void GstPlayerEngine::later(quint64 generation, std::function<void()> what) {
-    // Dropped by Qt when the engine has gone meanwhile.
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, what = std::move(what)] {
-            if (generation == m_generation)
-                what();
-        },
-        Qt::QueuedConnection);
+    m_gate->post([this, generation, what = std::move(what)] {
+        if (generation == m_generation)
+            what();
+    });
 }
 
 void GstPlayerEngine::play(const PlayTarget &target) {
-    m_soundRetried = false;
-    tune(target);
+    tune(target, false);
 }
 
-void GstPlayerEngine::tune(const PlayTarget &target) {
+void GstPlayerEngine::tune(const PlayTarget &target, bool soundRetried) {
     stop();
     const quint64 generation = ++m_generation;
     PlaybackPipeline::Events events;
-    events.pictureWaiting = [this, generation] {
-        later(generation, [this, generation] { takePicture(generation); });
-    };
+    events.pictureWaiting = [this, generation] { later(generation, [this] { takePicture(); }); };
     events.finished = [this, generation](const GstMessagePtr &message) {
-        later(generation, [this, generation, message] { onFinished(generation, message); });
+        later(generation, [this, message] { onFinished(message); });
     };
     events.streamsKnown = [this, generation](int pictures, int sounds, bool undecodable) {
         later(generation,
@@ -73,30 +69,21 @@ void GstPlayerEngine::tune(const PlayTarget &target) {
     events.tracksFound = [this, generation](const QList<StreamTrack> &tracks) {
         later(generation, [this, tracks] { emit streamsFound(tracks); });
     };
-    std::shared_ptr<PlaybackPipeline> pipeline = EarlyTune::take(target, events, m_pipelines);
+    std::shared_ptr<PlaybackPipeline> pipeline =
+        m_early ? m_early->take(target, events, m_pipelines) : std::shared_ptr<PlaybackPipeline>();
     StartupTrace::mark(pipeline ? "control took the early tune" : "control tunes");
     const bool begun = pipeline != nullptr;
     if (!begun)
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                       target.options, m_pipelines, std::move(events));
-    pipeline->setTrackChooser(m_chooser);
     m_current = pipeline;
-    m_target = target;
-    m_wantsPictures = target.options.video;
-    m_framesSeen = false;
-    m_failureReported = false;
-    const double volume = m_volume / 100.0;
-    const QSize bound = m_pictureSize;
-    if (!begun) {
-        m_pipelines.post([pipeline, volume, bound] { pipeline->start(volume, bound); });
-        return;
-    }
+    m_tune = Tune{target, soundRetried};
+    const PipelineSettings now = settings();
     // Begun with the control's starting settings: the ones of now replace them.
-    m_pipelines.post([pipeline, volume, bound] {
-        pipeline->setVolume(volume);
-        if (bound.isValid())
-            pipeline->setPictureBound(bound);
-    });
+    if (begun)
+        m_pipelines.post([pipeline, now] { pipeline->apply(now); });
+    else
+        m_pipelines.post([pipeline, now] { pipeline->start(now); });
 }
 
 void GstPlayerEngine::stop() {
@@ -107,24 +94,14 @@ void GstPlayerEngine::stop() {
     std::shared_ptr<PlaybackPipeline> pipeline = std::move(m_current);
     pipeline->cancel();
     m_pipelines.post([pipeline] { pipeline->teardown(); });
-    if (std::exchange(m_soundFailed, false))
+    if (m_tune.soundFailed)
         m_pipelines.post(&SoundOutput::forget);
 }
 
-void GstPlayerEngine::setVolume(int volume) {
-    m_volume = volume;
-    if (std::shared_ptr<PlaybackPipeline> pipeline = m_current) {
-        const double level = volume / 100.0;
-        m_pipelines.post([pipeline, level] { pipeline->setVolume(level); });
-    }
-}
-
-void GstPlayerEngine::setPictureSize(QSize size) {
-    if (size == m_pictureSize)
-        return;
-    m_pictureSize = size;
+void GstPlayerEngine::setSettings(const PipelineSettings &settings) {
+    PlayerEngine::setSettings(settings);
     if (std::shared_ptr<PlaybackPipeline> pipeline = m_current)
-        m_pipelines.post([pipeline, size] { pipeline->setPictureBound(size); });
+        m_pipelines.post([pipeline, settings] { pipeline->apply(settings); });
 }
 
 void GstPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
@@ -134,29 +111,28 @@ void GstPlayerEngine::selectTracks(const QString &soundId, const QString &subtit
 
 void GstPlayerEngine::lendBox(const QString &, std::function<void()> lent) {
     stop();
-    m_pipelines.post(
-        [this, lent = std::move(lent)] { QMetaObject::invokeMethod(this, lent, Qt::QueuedConnection); });
+    m_pipelines.post([gate = m_gate, lent = std::move(lent)] { gate->post(lent); });
 }
 
 void GstPlayerEngine::waitForPipelines() {
     m_pipelines.drain();
 }
 
-void GstPlayerEngine::takePicture(quint64) {
+void GstPlayerEngine::takePicture() {
     if (!m_current)
         return;
     PictureSink::Picture picture = m_current->takePicture();
     if (picture.image.isNull())
         return;
-    m_framesSeen = true;
+    m_tune.framesSeen = true;
     StartupTrace::mark("picture taken by the control");
     emit frameReady(picture.image, picture.pixelAspectRatio);
 }
 
 void GstPlayerEngine::onStreamsKnown(int pictures, int sounds, bool undecodable) {
-    if (m_failureReported || m_framesSeen || sounds == 0)
+    if (m_tune.failureReported || m_tune.framesSeen || sounds == 0)
         return;
-    if (!m_wantsPictures)
+    if (!m_tune.wantsPictures())
         emit soundOnly();
     else if (pictures == 0 && undecodable)
         // A picture this player cannot decode is not a radio channel.
@@ -165,8 +141,8 @@ void GstPlayerEngine::onStreamsKnown(int pictures, int sounds, bool undecodable)
         emit soundOnly();
 }
 
-void GstPlayerEngine::onFinished(quint64, const GstMessagePtr &message) {
-    if (m_failureReported)
+void GstPlayerEngine::onFinished(const GstMessagePtr &message) {
+    if (m_tune.failureReported)
         return;
     if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR)
         onError(message.get());
@@ -179,12 +155,8 @@ void GstPlayerEngine::onError(GstMessage *message) {
         onSoundFailed();
         return;
     }
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    const PipelineError::Reading reading = PipelineError::read(error, debug, m_framesSeen);
-    g_clear_error(&error);
-    g_free(debug);
+    const PipelineError::Reading reading =
+        PipelineError::read(PipelineError::told(message), m_tune.framesSeen);
     if (reading.failure)
         report(*reading.failure, reading.detail);
     else
@@ -194,22 +166,21 @@ void GstPlayerEngine::onError(GstMessage *message) {
 // The device the sink found may be gone (a sound server stopped, a headset pulled): the stream is
 // tuned anew once, and the sound output looked for again after this pipeline has let it go.
 void GstPlayerEngine::onSoundFailed() {
-    m_soundFailed = true;
-    if (m_soundRetried) {
+    m_tune.soundFailed = true;
+    if (m_tune.soundRetried) {
         qCInfo(lcPlayer) << "sound output failed again";
         report(PlayerFailure::Unplayable, QStringLiteral("sortie son indisponible"));
         return;
     }
     qCInfo(lcPlayer) << "sound output failed: tuning anew once it is let go";
-    m_soundRetried = true;
-    tune(PlayTarget(m_target));
+    tune(PlayTarget(m_tune.target), true);
 }
 
 void GstPlayerEngine::reportConnectionFailure() {
     // GStreamer says the same for a box that is down and for a name that does not resolve.
-    m_failureReported = true;
-    const QString host = QUrl(m_target.address).host();
-    const QString authority = authorityOf(m_target.address);
+    m_tune.failureReported = true;
+    const QString host = QUrl(m_tune.target.address).host();
+    const QString authority = authorityOf(m_tune.target.address);
     const quint64 generation = m_generation;
     const auto answer = [this, generation, host, authority](bool known) {
         if (generation != m_generation)
@@ -226,7 +197,7 @@ void GstPlayerEngine::reportConnectionFailure() {
 }
 
 void GstPlayerEngine::report(PlayerFailure failure, const QString &detail) {
-    m_failureReported = true;
-    qCInfo(lcPlayer).noquote() << "failed:" << int(failure) << detail << m_target.address;
+    m_tune.failureReported = true;
+    qCInfo(lcPlayer).noquote() << "failed:" << int(failure) << detail << m_tune.target.address;
     emit failed(failure, detail);
 }

@@ -5,31 +5,31 @@
 #include "player/playback/PlaybackBus.h"
 #include "player/playback/PlayerEngine.h"
 
-#include <QSize>
 #include <QString>
 #include <memory>
 
+class CallbackGate;
+class EarlyTune;
 class PlaybackPipeline;
 
 // Plays through GStreamer, one PlaybackPipeline per stream: pictures and the bus's news reach the
-// owning thread by queued calls. Starting and tearing pipelines down runs on a thread of its own,
-// so no call here waits on the network. Each pipeline carries a number; whatever a replaced one
-// still had in flight arrives with a stale number and is dropped.
+// owning thread through a CallbackGate. Starting and tearing pipelines down runs on a thread of its
+// own, so no call here waits on the network. Each pipeline carries a number; whatever a replaced
+// one still had in flight arrives with a stale number and is dropped.
 class GstPlayerEngine : public PlayerEngine {
     Q_OBJECT
 public:
-    // Initialises GStreamer; throws EOleException when it or a plugin the box's streams need is missing.
-    explicit GstPlayerEngine(QObject *parent = nullptr);
+    // Initialises GStreamer; throws EOleException when it or a plugin the box's streams need is
+    // missing. The first play takes early's pipeline over when it was begun for the same target.
+    explicit GstPlayerEngine(EarlyTune *early = nullptr, QObject *parent = nullptr);
     ~GstPlayerEngine() override;
 
     void play(const PlayTarget &target) override;
     void stop() override;
-    void setVolume(int volume) override;
-    void setPictureSize(QSize size) override;
+    void setSettings(const PipelineSettings &settings) override;
     // Lent once the stopped pipeline's teardown (and its TEARDOWN to the box) is done.
     void lendBox(const QString &address, std::function<void()> lent) override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
-    void setTrackChooser(TrackChooser chooser) override { m_chooser = std::move(chooser); }
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();
@@ -39,9 +39,21 @@ public:
     static int livePipelines();
 
 private:
-    void tune(const PlayTarget &target);
-    void takePicture(quint64 generation);
-    void onFinished(quint64 generation, const GstMessagePtr &message);
+    // What one tune has learned so far; a tune anew starts from a new one.
+    struct Tune {
+        PlayTarget target;
+        // This play has been tuned anew once already for the sound output's sake.
+        bool soundRetried = false;
+        // The sound sink failed: the one found is forgotten once its pipeline has let the device go.
+        bool soundFailed = false;
+        bool framesSeen = false;
+        bool failureReported = false;
+        bool wantsPictures() const { return target.options.video; }
+    };
+
+    void tune(const PlayTarget &target, bool soundRetried);
+    void takePicture();
+    void onFinished(const GstMessagePtr &message);
     void onStreamsKnown(int pictures, int sounds, bool undecodable);
     void onError(GstMessage *message);
     void onSoundFailed();
@@ -50,21 +62,14 @@ private:
     // Runs what on this engine's thread, for the pipeline numbered generation only.
     void later(quint64 generation, std::function<void()> what);
 
+    // Closed first on the way out: nothing reaches the engine from its pipelines' threads after.
+    std::shared_ptr<CallbackGate> m_gate;
+    EarlyTune *m_early;
     BackgroundQueue m_pipelines;
     // Loads the plugins ahead of the first tune.
     BackgroundQueue m_plugins;
     HostLookup m_lookups{this};
     std::shared_ptr<PlaybackPipeline> m_current;
-    bool m_wantsPictures = true;
-    PlayTarget m_target;
-    // The sound sink failed: the one found is forgotten once its pipeline has let the device go.
-    bool m_soundFailed = false;
-    // This play has been tuned anew once already for the sound output's sake.
-    bool m_soundRetried = false;
+    Tune m_tune;
     quint64 m_generation = 0;
-    bool m_framesSeen = false;
-    bool m_failureReported = false;
-    int m_volume = 100;
-    QSize m_pictureSize;
-    TrackChooser m_chooser;
 };

@@ -16,11 +16,10 @@ WatchRoute::Warm Handover::warmth(int maxSilenceMs) const {
     return Warm::Waiting;
 }
 
-void Handover::start(const PlayerOptions &options, const TrackChooser &chooser, double volume, QSize bound,
+void Handover::start(const PlayerOptions &options, const PipelineSettings &settings,
                      HandoverPipeline::Events events) {
     m_decoder = std::make_shared<HandoverPipeline>(m_source, options, std::move(events));
-    m_decoder->pipeline().setTrackChooser(chooser);
-    m_starts.post([decoder = m_decoder, volume, bound] { decoder->start(volume, bound); });
+    m_starts.post([decoder = m_decoder, settings] { decoder->start(settings); });
 }
 
 void Handover::drop() {
@@ -28,14 +27,9 @@ void Handover::drop() {
         m_teardowns.post([decoder] { decoder->teardown(); });
 }
 
-void Handover::setVolume(double volume) {
+void Handover::apply(const PipelineSettings &settings) {
     if (m_decoder)
-        m_starts.post([decoder = m_decoder, volume] { decoder->setVolume(volume); });
-}
-
-void Handover::setPictureBound(QSize bound) {
-    if (m_decoder)
-        m_starts.post([decoder = m_decoder, bound] { decoder->setPictureBound(bound); });
+        m_starts.post([decoder = m_decoder, settings] { decoder->apply(settings); });
 }
 
 void Handover::selectTracks(const QString &soundId, const QString &subtitlesId) {

@@ -25,15 +25,15 @@ public:
     WatchRoute::Warm warmth(int maxSilenceMs) const;
 
     bool decoding() const { return bool(m_decoder); }
-    void start(const PlayerOptions &options, const TrackChooser &chooser, double volume, QSize bound,
+    void start(const PlayerOptions &options, const PipelineSettings &settings,
                HandoverPipeline::Events events);
     PictureSink::Picture takePicture() { return m_decoder->takePicture(); }
     void drop();
     // Waits for the decoders left to be torn down.
     void drain() { m_teardowns.drain(); }
 
-    void setVolume(double volume);
-    void setPictureBound(QSize bound);
+    // The decoder running takes them at once.
+    void apply(const PipelineSettings &settings);
     void selectTracks(const QString &soundId, const QString &subtitlesId);
 
 private:

@@ -25,20 +25,16 @@ HandoverPipeline::~HandoverPipeline() {
     teardown();
 }
 
-void HandoverPipeline::start(double volume, QSize pictureBound) {
-    m_pipeline->start(volume, pictureBound);
+void HandoverPipeline::start(const PipelineSettings &settings) {
+    m_pipeline->start(settings);
 }
 
 void HandoverPipeline::teardown() {
     m_pipeline->teardown();
 }
 
-void HandoverPipeline::setVolume(double volume) {
-    m_pipeline->setVolume(volume);
-}
-
-void HandoverPipeline::setPictureBound(QSize bound) {
-    m_pipeline->setPictureBound(bound);
+void HandoverPipeline::apply(const PipelineSettings &settings) {
+    m_pipeline->apply(settings);
 }
 
 void HandoverPipeline::selectTracks(const QString &soundId, const QString &subtitlesId) {

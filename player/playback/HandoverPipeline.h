@@ -3,8 +3,8 @@
 #include "player/PlayerOptions.h"
 #include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
+#include "player/playback/PipelineSettings.h"
 
-#include <QSize>
 #include <functional>
 #include <memory>
 
@@ -33,10 +33,9 @@ public:
     const std::shared_ptr<WarmSource> &source() const { return m_source; }
     PlaybackPipeline &pipeline() { return *m_pipeline; }
 
-    void start(double volume, QSize pictureBound);
+    void start(const PipelineSettings &settings);
     void teardown();
-    void setVolume(double volume);
-    void setPictureBound(QSize bound);
+    void apply(const PipelineSettings &settings);
     void selectTracks(const QString &soundId, const QString &subtitlesId);
     PictureSink::Picture takePicture();
 

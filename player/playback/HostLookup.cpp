@@ -8,8 +8,8 @@ HostLookup::HostLookup(QObject *receiver, Resolver resolve)
     : m_resolve(std::move(resolve)), m_receiver(receiver) {}
 
 HostLookup::~HostLookup() {
+    m_receiver.close();
     std::lock_guard lock(m_mutex);
-    m_receiver = nullptr;
     m_next.reset();
 }
 
@@ -33,12 +33,8 @@ void HostLookup::runNext() {
     if (!request)
         return;
     const bool known = m_resolve(request->host, m_worker.quitting());
-    std::lock_guard lock(m_mutex);
-    // Posted while the receiver is known to live; Qt drops it if the receiver goes before it runs.
-    if (m_receiver && !m_worker.quitting())
-        QMetaObject::invokeMethod(
-            m_receiver, [answer = std::move(request->answer), known] { answer(known); },
-            Qt::QueuedConnection);
+    if (!m_worker.quitting())
+        m_receiver.post([answer = std::move(request->answer), known] { answer(known); });
 }
 
 bool HostLookup::resolves(const QByteArray &host, const std::atomic<bool> &giveUp) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/WorkerPool.h"
+#include "player/playback/CallbackGate.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -39,8 +40,8 @@ private:
     void runNext();
 
     const Resolver m_resolve;
+    CallbackGate m_receiver;
     std::mutex m_mutex;
-    QObject *m_receiver;
     std::optional<Request> m_next;
     // Last: joined first, while what its task uses is still there.
     WorkerPool m_worker{1};

@@ -40,11 +40,7 @@ GstCaps *PictureSink::capsFor(QSize bound) {
 PictureSink::PictureSink(std::function<void()> pictureWaiting)
     : m_pictureWaiting(std::move(pictureWaiting)) {}
 
-PictureSink::Conversion PictureSink::addConversion(GstBin *bin, QSize bound) {
-    // Interlaced pictures are shown as their top field, read in place by the scaler below: the
-    // window shows far fewer lines than a field has, so nothing is lost, and no pass over the full
-    // picture is spent on deinterlacing. Progressive pictures pass untouched.
-    GstElement *field = TopField::create();
+PictureSink::Conversion PictureSink::addConversion(GstBin *bin, QSize bound, Deinterlacing deinterlacing) {
     // Scaling first, converting after: the conversion then runs on the small picture.
     GstElement *scale = make("videoscale");
     GstElement *convert = make("videoconvert");
@@ -52,8 +48,16 @@ PictureSink::Conversion PictureSink::addConversion(GstBin *bin, QSize bound) {
     GstCaps *caps = capsFor(bound);
     g_object_set(filter, "caps", caps, nullptr);
     gst_caps_unref(caps);
-    gst_bin_add_many(bin, field, scale, convert, filter, nullptr);
-    gst_element_link_many(field, scale, convert, filter, nullptr);
+    gst_bin_add_many(bin, scale, convert, filter, nullptr);
+    gst_element_link_many(scale, convert, filter, nullptr);
+    if (deinterlacing == Deinterlacing::Off)
+        return {scale, filter};
+    // Interlaced pictures are shown as their top field, read in place by the scaler: the window
+    // shows far fewer lines than a field has, so nothing is lost, and no pass over the full picture
+    // is spent on deinterlacing. Progressive pictures pass untouched.
+    GstElement *field = TopField::create();
+    gst_bin_add(bin, field);
+    gst_element_link(field, scale);
     return {field, filter};
 }
 
@@ -81,9 +85,16 @@ PictureSink::Picture PictureSink::pictureOf(GstBuffer *buffer, GstCaps *caps) {
     return picture;
 }
 
-GstElement *PictureSink::createBin(QSize bound) {
+GstCaps *PictureSink::capsFor(const PipelineSettings &settings) {
+    return capsFor(settings.pictureBound);
+}
+
+GstElement *PictureSink::createBin(const PipelineSettings &settings) {
     GstElement *bin = gst_bin_new("pictures");
-    const Conversion conversion = addConversion(GST_BIN(bin), bound);
+    const Conversion conversion = addConversion(GST_BIN(bin), settings.pictureBound, settings.deinterlacing);
+    GstCaps *caps = capsFor(settings);
+    g_object_set(conversion.filter, "caps", caps, nullptr);
+    gst_caps_unref(caps);
     m_filter = conversion.filter;
     GstElement *sink = make("appsink");
     // Very late pictures are dropped here, so under load the picture keeps up with the sound instead
@@ -106,13 +117,18 @@ GstElement *PictureSink::createBin(QSize bound) {
     return bin;
 }
 
-void PictureSink::setBound(QSize bound) {
+void PictureSink::apply(const PipelineSettings &settings) {
     if (!m_filter)
         return;
-    // capsfilter asks upstream to renegotiate; the next picture comes at the new size.
-    GstCaps *caps = capsFor(bound);
-    g_object_set(m_filter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
+    GstCaps *wanted = capsFor(settings);
+    GstCaps *current = nullptr;
+    g_object_get(m_filter, "caps", &current, nullptr);
+    // capsfilter asks upstream to renegotiate; the next picture comes as asked.
+    if (!current || !gst_caps_is_equal(current, wanted))
+        g_object_set(m_filter, "caps", wanted, nullptr);
+    if (current)
+        gst_caps_unref(current);
+    gst_caps_unref(wanted);
 }
 
 PictureSink::Picture PictureSink::take() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/playback/PictureGate.h"
+#include "player/playback/PipelineSettings.h"
 
 #include <QImage>
 #include <QSize>
@@ -32,19 +33,22 @@ public:
 
     // Square-pixel pictures of our format no larger than bound, as the window paints them.
     static GstCaps *capsFor(QSize bound);
-    // The top field, scaler, converter and caps filter that make such pictures, added to bin and
-    // linked; the elements at both ends.
+    // The top field (unless deinterlacing is off), scaler, converter and caps filter that make such
+    // pictures, added to bin and linked; the elements at both ends.
     struct Conversion {
         GstElement *input = nullptr;
         GstElement *filter = nullptr;
     };
-    static Conversion addConversion(GstBin *bin, QSize bound);
+    static Conversion addConversion(GstBin *bin, QSize bound,
+                                    Deinterlacing deinterlacing = Deinterlacing::TopField);
     // A picture of such caps painted straight from the buffer, which the image holds until it goes.
     static Picture pictureOf(GstBuffer *buffer, GstCaps *caps);
-    // A bin to hand playbin as its video sink; floating, taken by playbin.
-    GstElement *createBin(QSize bound);
-    // The largest picture worth delivering; pictures are never enlarged here. Any thread.
-    void setBound(QSize bound);
+    // A bin to hand playbin as its video sink, making pictures as settings say; floating, taken by
+    // playbin.
+    GstElement *createBin(const PipelineSettings &settings);
+    // The pictures from now on as settings say (no larger than their bound: pictures are never
+    // enlarged here); nothing is renegotiated when they come out the same. Any thread.
+    void apply(const PipelineSettings &settings);
     Picture take();
     // A picture made outside the pipeline, delivered as one that reached the sink is. Any thread.
     void offer(Picture picture);
@@ -53,6 +57,8 @@ public:
 
 private:
     static int onNewSample(GstAppSink *sink, void *self);
+    // What the caps filter lets through for settings.
+    static GstCaps *capsFor(const PipelineSettings &settings);
 
     std::function<void()> m_pictureWaiting;
     GstElement *m_filter = nullptr;

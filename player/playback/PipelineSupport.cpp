@@ -7,13 +7,13 @@
 
 namespace PipelineSupport {
 
-GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double volume, PictureSink &pictures,
-                        QSize pictureBound, GCallback onSourceSetup, GCallback onElementSetup,
+GstElement *makePlaybin(const char *uri, const PlayerOptions &options, const PipelineSettings &settings,
+                        PictureSink &pictures, GCallback onSourceSetup, GCallback onElementSetup,
                         gpointer owner) {
     GstElement *playbin = gst_element_factory_make("playbin", nullptr);
-    g_object_set(playbin, "uri", uri, "volume", volume, nullptr);
+    g_object_set(playbin, "uri", uri, "volume", settings.level(), nullptr);
     if (options.video)
-        g_object_set(playbin, "video-sink", pictures.createBin(pictureBound), nullptr);
+        g_object_set(playbin, "video-sink", pictures.createBin(settings), nullptr);
     if (options.audio)
         g_object_set(playbin, "audio-sink", SoundOutput::makeSink(), nullptr);
     setFlags(playbin, options, false);

@@ -3,6 +3,7 @@
 #include "player/PlayerOptions.h"
 #include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
+#include "player/playback/PipelineSettings.h"
 
 #include <QSize>
 #include <gst/gst.h>
@@ -10,11 +11,11 @@
 // Steps every player pipeline takes alike, whether it plays the box's address or a warm source.
 namespace PipelineSupport {
 
-// A playbin for uri at volume, decoding only what options ask for: the first sound track, no
-// subtitles or teletext, pictures unconverted to pictures' own sink (which scales to
-// pictureBound). The callbacks get owner when playbin sets up its source and each element.
-GstElement *makePlaybin(const char *uri, const PlayerOptions &options, double volume, PictureSink &pictures,
-                        QSize pictureBound, GCallback onSourceSetup, GCallback onElementSetup,
+// A playbin for uri at the settings' level, decoding only what options ask for: the first sound
+// track, no subtitles or teletext, pictures unconverted to pictures' own sink (which deinterlaces and
+// scales as the settings say). The callbacks get owner when playbin sets up its source and each element.
+GstElement *makePlaybin(const char *uri, const PlayerOptions &options, const PipelineSettings &settings,
+                        PictureSink &pictures, GCallback onSourceSetup, GCallback onElementSetup,
                         gpointer owner);
 
 // What playbin decodes and shows: the first sound track, subtitles drawn onto the picture only when

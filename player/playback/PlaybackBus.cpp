@@ -1,6 +1,7 @@
 #include "player/playback/PlaybackBus.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/PipelineError.h"
 #include "player/playback/ServerBye.h"
 #include "player/playback/StreamTracks.h"
 
@@ -80,26 +81,18 @@ int PlaybackBus::onMessage(GstBus *, GstMessage *message, void *data) {
 }
 
 void PlaybackBus::onError(GstMessage *message, Owner &owner) {
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_error(message, &error, &debug);
-    qCDebug(lcPlayer).noquote() << "error from" << sourceName(message) << ":" << error->message << "|"
-                                << (debug ? debug : "") << "-> the stream ends";
-    g_clear_error(&error);
-    g_free(debug);
+    const PipelineError::Told told = PipelineError::told(message);
+    qCDebug(lcPlayer).noquote() << "error from" << sourceName(message) << ":" << told.message << "|"
+                                << told.debug << "-> the stream ends";
     owner.finished(keep(message));
 }
 
 // Warnings are not failures: with no sound device the audio sink warns and falls back to a silent
 // one while the picture plays on.
 void PlaybackBus::onWarning(GstMessage *message) {
-    GError *error = nullptr;
-    gchar *debug = nullptr;
-    gst_message_parse_warning(message, &error, &debug);
-    qCDebug(lcPlayer).noquote() << "warning from" << sourceName(message) << ":" << error->message << "|"
-                                << (debug ? debug : "") << "-> playing on";
-    g_clear_error(&error);
-    g_free(debug);
+    const PipelineError::Told told = PipelineError::told(message);
+    qCDebug(lcPlayer).noquote() << "warning from" << sourceName(message) << ":" << told.message << "|"
+                                << told.debug << "-> playing on";
 }
 
 void PlaybackBus::onEndOfStream(GstMessage *message, Owner &owner) {
@@ -150,7 +143,7 @@ void PlaybackBus::onAsyncDone(GstMessage *message, Owner &owner) {
     if (!fromPipeline(message))
         return;
     qCDebug(lcPlayer) << "streams settled -> counting them";
-    owner.streamsSettled();
+    owner.streamsSettled(GST_ELEMENT(GST_MESSAGE_SRC(message)));
 }
 
 void PlaybackBus::onElement(GstMessage *message, Owner &owner) {

@@ -28,8 +28,9 @@ public:
         virtual void streamsListed(const QList<StreamTrack> &tracks) = 0;
         // The programme table marked tracks (audio description, subtitles for the hard of hearing).
         virtual void tracksMarked(const TrackMarks::ByPid &marks) = 0;
-        // Every stream has been found and linked: how many pictures and sounds there are is known.
-        virtual void streamsSettled() = 0;
+        // Every stream has been found and linked in pipeline: how many pictures and sounds there are
+        // is known.
+        virtual void streamsSettled(GstElement *pipeline) = 0;
         // A stream was found that no installed element decodes.
         virtual void decoderMissing() = 0;
 

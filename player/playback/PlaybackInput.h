@@ -4,6 +4,7 @@
 
 typedef struct _GstElement GstElement;
 class PictureSink;
+struct PipelineSettings;
 
 // Where a PlaybackPipeline's stream comes from: an address the pipeline connects to itself, or a
 // warm channel's ring. Called by the pipeline under its own lock or from playbin's signals.
@@ -13,10 +14,14 @@ public:
 
     // What playbin plays.
     virtual QByteArray uri() const = 0;
-    // playbin has made its source element: set it up. On the thread that starts the pipeline.
-    virtual void setUpSource(GstElement *source, PictureSink &pictures) = 0;
+    // playbin has made its source element: set it up for the stream's settings. On the thread that
+    // starts the pipeline.
+    virtual void setUpSource(GstElement *source, PictureSink &pictures, const PipelineSettings &settings) = 0;
     // Just before playbin starts; false when it cannot start (the input has logged why).
-    virtual bool prepare(GstElement *playbin) { (void)playbin; return true; }
+    virtual bool prepare(GstElement *playbin) {
+        (void)playbin;
+        return true;
+    }
     // Just before playbin stops.
     virtual void release() {}
     // A cold tune shows its first key frame as soon as it is whole; a ring's held pictures go

@@ -50,7 +50,8 @@ PlaybackPipeline::PlaybackPipeline(std::unique_ptr<PlaybackInput> input, PlayerO
     : m_input(std::move(input)), m_options(std::move(options)), m_thread(thread), m_events(std::move(events)),
       m_adopted(bool(m_events.pictureWaiting)), m_pictures([this] { pictureWaiting(); }) {}
 
-PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread, Events events)
+PlaybackPipeline::PlaybackPipeline(QByteArray uri, PlayerOptions options, BackgroundQueue &thread,
+                                   Events events)
     : PlaybackPipeline(std::make_unique<AddressInput>(std::move(uri), options), options, &thread,
                        std::move(events)) {}
 
@@ -89,15 +90,17 @@ void PlaybackPipeline::pictureWaiting() {
         m_held.pictureWaiting = true;
 }
 
-void PlaybackPipeline::start(double volume, QSize pictureBound) {
+void PlaybackPipeline::start(const PipelineSettings &settings) {
     std::lock_guard lock(m_lifecycle);
     if (m_cancelled)
         return;
-    m_volume = m_volume.value_or(volume);
-    m_bound = m_bound.value_or(pictureBound);
-    m_startBound = *m_bound;
+    if (!m_settings) {
+        m_settings = settings.forStream(m_options);
+        setTrackChooser(m_settings->tracks);
+    }
+    m_started = *m_settings;
     GstElement *playbin = PipelineSupport::makePlaybin(
-        m_input->uri().constData(), m_options, *m_volume, m_pictures, *m_bound,
+        m_input->uri().constData(), m_options, m_started, m_pictures,
         G_CALLBACK(&PlaybackPipeline::onSourceSetup), G_CALLBACK(&PlaybackPipeline::onElementSetup), this);
     if (m_subtitlesShown)
         PipelineSupport::setFlags(playbin, m_options, true);
@@ -109,7 +112,8 @@ void PlaybackPipeline::start(double volume, QSize pictureBound) {
         G_OBJECT(playbin), [](gpointer, GObject *) { --s_live; }, nullptr);
     if (!m_input->prepare(playbin)) {
         GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_FAILED, "input not ready");
-        finished(GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
+        finished(
+            GstMessagePtr(gst_message_new_error(GST_OBJECT(playbin), error, nullptr), &gst_message_unref));
         g_error_free(error);
         return;
     }
@@ -132,20 +136,19 @@ void PlaybackPipeline::teardown() {
     m_pipeline = nullptr;
 }
 
-void PlaybackPipeline::setVolume(double volume) {
+void PlaybackPipeline::apply(const PipelineSettings &settings) {
+    // The chooser first and without waiting for a start under way: the streams may be found any time.
+    setTrackChooser(settings.tracks);
     std::lock_guard lock(m_lifecycle);
-    m_volume = volume;
+    const std::optional<PipelineSettings> previous = std::exchange(m_settings, settings.forStream(m_options));
     if (m_pipeline)
-        g_object_set(m_pipeline, "volume", volume, nullptr);
+        applySettings(*previous);
 }
 
-void PlaybackPipeline::setPictureBound(QSize bound) {
-    std::lock_guard lock(m_lifecycle);
-    if (m_bound == bound)
-        return;
-    m_bound = bound;
-    if (m_pipeline)
-        m_pictures.setBound(bound);
+void PlaybackPipeline::applySettings(const PipelineSettings &previous) {
+    if (m_settings->level() != previous.level())
+        g_object_set(m_pipeline, "volume", m_settings->level(), nullptr);
+    m_pictures.apply(*m_settings);
 }
 
 void PlaybackPipeline::setSubtitlesShown(bool shown) {
@@ -267,22 +270,24 @@ void PlaybackPipeline::tracksMarked(const TrackMarks::ByPid &marks) {
     m_marks = marks;
 }
 
-void PlaybackPipeline::streamsSettled() {
+// The pipeline comes with the message: m_pipeline is the lifecycle's, and this runs on a streaming
+// thread while a teardown may be clearing it.
+void PlaybackPipeline::streamsSettled(GstElement *pipeline) {
     gint pictures = 0, sounds = 0;
-    g_object_get(m_pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
+    g_object_get(pipeline, "n-video", &pictures, "n-audio", &sounds, nullptr);
     qCDebug(lcPlayer) << "streams:" << pictures << "video," << sounds << "audio";
     QList<StreamTrack> tracks;
     {
         std::lock_guard lock(m_tracksMutex);
-        tracks = m_listed.value_or(StreamTracks::fromPlaybin(m_pipeline));
+        tracks = m_listed.value_or(StreamTracks::fromPlaybin(pipeline));
         TrackMarks::apply(m_marks, &tracks);
     }
     qCDebug(lcPlayer).noquote() << "tracks:" << StreamTracks::describe(tracks);
     if (sounds > 1 && lcPlayer().isDebugEnabled()) {
         gint playing = -1;
-        g_object_get(m_pipeline, "current-audio", &playing, nullptr);
+        g_object_get(pipeline, "current-audio", &playing, nullptr);
         GstTagList *tags = nullptr;
-        g_signal_emit_by_name(m_pipeline, "get-audio-tags", playing, &tags);
+        g_signal_emit_by_name(pipeline, "get-audio-tags", playing, &tags);
         const QString language = StreamTracks::languageOf(tags);
         if (tags)
             gst_tag_list_unref(tags);
@@ -302,7 +307,7 @@ void PlaybackPipeline::streamsSettled() {
 }
 
 void PlaybackPipeline::onSourceSetup(GstElement *, GstElement *source, PlaybackPipeline *self) {
-    self->m_input->setUpSource(source, self->m_pictures);
+    self->m_input->setUpSource(source, self->m_pictures, self->m_started);
 }
 
 void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, PlaybackPipeline *self) {
@@ -328,7 +333,7 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
     }
     if (self->m_options.video && self->m_input->showsFirstKeyFrameEarly() &&
         (name == "h264parse" || name == "h265parse" || name == "mpegvideoparse"))
-        EarlyKeyFrame::watch(element, self->m_pictures, self->m_startBound);
+        EarlyKeyFrame::watch(element, self->m_pictures, self->m_started.pictureBound);
     if (name == "rtpjitterbuffer")
         StreamLatency::startEarly(element);
     else if (name == "tsdemux")

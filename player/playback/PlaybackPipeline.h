@@ -4,6 +4,7 @@
 #include "player/PlayerOptions.h"
 #include "player/StreamTrack.h"
 #include "player/playback/PictureSink.h"
+#include "player/playback/PipelineSettings.h"
 #include "player/playback/PlaybackBus.h"
 #include "player/playback/PlaybackInput.h"
 
@@ -54,21 +55,18 @@ public:
     void moveTo(BackgroundQueue &thread) { m_thread = &thread; }
 
     // On a pipeline thread; each may run on another thread than the start, before or after it.
-    // A volume or bound set before the start replaces the one the start is given. A teardown that
-    // comes first means no start.
-    void start(double volume, QSize pictureBound);
+    // Settings applied before the start replace the ones the start is given. A teardown that comes
+    // first means no start.
+    void start(const PipelineSettings &settings);
     void teardown();
-    void setVolume(double volume);
-    void setPictureBound(QSize bound);
+    // The one place settings become the pipeline's: the level, the picture's bound and the track
+    // chooser at once; the latency and the deinterlacing are the start's, kept for the stream.
+    void apply(const PipelineSettings &settings);
     // Subtitles found in the stream drawn onto the pictures, or not (the default).
     void setSubtitlesShown(bool shown);
     // Plays the sound track and draws the subtitles (an empty id: none) with those ids among the
     // tracks found (tracksFound), switching without retuning.
     void selectTracks(const QString &soundId, const QString &subtitlesId);
-    // Any thread, before the start: chooses the sound track as playbin learns of the streams,
-    // before their sound flows.
-    void setTrackChooser(TrackChooser chooser);
-
     // Before start(): called once, on a streaming thread, as the stream's first packet reaches
     // the demultiplexer (or a parser, for a stream sent without one).
     void whenStreamArrives(std::function<void()> arrived) { m_streamArrived = std::move(arrived); }
@@ -88,12 +86,15 @@ private:
     void reselectClock() override;
     void streamsListed(const QList<StreamTrack> &tracks) override;
     void tracksMarked(const TrackMarks::ByPid &marks) override;
-    void streamsSettled() override;
+    void streamsSettled(GstElement *pipeline) override;
     void decoderMissing() override { m_decoderMissing = true; }
     // Runs task on the pipeline thread while this pipeline is still wanted.
     void onPipelineThread(const char *what, std::function<void(GstElement *)> task);
     // With m_lifecycle held and a pipeline.
     void applySelection();
+    void applySettings(const PipelineSettings &previous);
+    // Any thread: chooses the sound track as playbin learns of the streams, before their sound flows.
+    void setTrackChooser(TrackChooser chooser);
 
     static void onSourceSetup(GstElement *playbin, GstElement *source, PlaybackPipeline *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
@@ -118,13 +119,13 @@ private:
     std::atomic<bool> m_decoderMissing{false};
     // Start, teardown, settings and the bus's work may come from two pipeline threads.
     std::mutex m_lifecycle;
-    std::optional<double> m_volume;
-    std::optional<QSize> m_bound;
+    // Applied before the start or given to it; the stream's own options already over them.
+    std::optional<PipelineSettings> m_settings;
     bool m_subtitlesShown = false;
     std::optional<QString> m_soundId;
     QString m_subtitlesId;
-    // The bound the pipeline started with, read by its streaming threads; never changes after.
-    QSize m_startBound;
+    // The settings the pipeline started with, read by its streaming threads; never change after.
+    PipelineSettings m_started;
     GstElement *m_pipeline = nullptr;
     // The tracks the demultiplexer listed; read from playbin at settling when none did.
     std::mutex m_tracksMutex;

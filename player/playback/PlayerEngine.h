@@ -2,6 +2,7 @@
 
 #include "player/PlayTarget.h"
 #include "player/StreamTrack.h"
+#include "player/playback/PipelineSettings.h"
 
 #include <QImage>
 #include <QObject>
@@ -35,12 +36,25 @@ public:
     // Stops the stream for a retry of the same target a few seconds on: an engine may keep what it
     // prepared around it meanwhile. A plain stop() unless the engine keeps something.
     virtual void stopForRetry() { stop(); }
-    // 0 to 200; 100 leaves the stream's own level.
-    virtual void setVolume(int volume) = 0;
+    // What every stream is played with from now on; the stream playing takes it at once. An engine
+    // that plays through pipelines overrides it to hand them the value, and calls this first.
+    virtual void setSettings(const PipelineSettings &settings) { m_settings = settings; }
+    const PipelineSettings &settings() const { return m_settings; }
+    // Each changes one of the settings.
+    void setVolume(int volume) {
+        change([&](PipelineSettings &s) { s.volume = volume; });
+    }
+    void setMuted(bool muted) {
+        change([&](PipelineSettings &s) { s.muted = muted; });
+    }
+    void setPictureSize(QSize size) {
+        change([&](PipelineSettings &s) { s.pictureBound = size; });
+    }
+    void setTrackChooser(TrackChooser chooser) {
+        change([&](PipelineSettings &s) { s.tracks = std::move(chooser); });
+    }
     // The streams likely to be played next; an engine may prepare them. Ignored by default.
     virtual void setNeighbours(const QStringList &addresses) { Q_UNUSED(addresses); }
-    // The size the picture is shown at: an engine may deliver pictures no larger than that.
-    virtual void setPictureSize(QSize) {}
     // Another user (a recording) takes a session of the box of address (its host and port) first:
     // the engine, stopped, opens none of its own there until boxReturned(), and calls lent on its
     // own thread once that box has seen every session it held close. A play on that box meanwhile
@@ -51,11 +65,9 @@ public:
     }
     // The other user's sessions on the box of address are closed: that box is this engine's again.
     virtual void boxReturned(const QString &address) { Q_UNUSED(address); }
-    // Asked of each stream played from now on as soon as its tracks are known, before any sound
-    // plays, so that the first sound heard is the chosen track's. Ignored by default.
-    virtual void setTrackChooser(TrackChooser chooser) { Q_UNUSED(chooser); }
     // Plays the sound track and draws the subtitles (an empty id: none) of the stream playing,
-    // by the ids streamsFound gave them, without retuning. Ignored by default.
+    // by the ids streamsFound gave them, without retuning. Ignored by default. Not a setting: the
+    // ids are the stream's own, and the next stream's first choice is the settings' chooser.
     virtual void selectTracks(const QString &soundId, const QString &subtitlesId) {
         Q_UNUSED(soundId);
         Q_UNUSED(subtitlesId);
@@ -77,4 +89,13 @@ signals:
     void soundOnly();
     // The sound and subtitle tracks the stream carries, once its streams are settled.
     void streamsFound(const QList<StreamTrack> &tracks);
+
+private:
+    void change(const std::function<void(PipelineSettings &)> &edit) {
+        PipelineSettings changed = m_settings;
+        edit(changed);
+        setSettings(changed);
+    }
+
+    PipelineSettings m_settings;
 };

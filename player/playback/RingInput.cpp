@@ -25,7 +25,7 @@ constexpr guint64 kMaxQueuedBytes = 4 * 1024 * 1024;
 
 } // namespace
 
-void RingInput::setUpSource(GstElement *source, PictureSink &pictures) {
+void RingInput::setUpSource(GstElement *source, PictureSink &pictures, const PipelineSettings &) {
     if (!GST_IS_APP_SRC(source))
         return;
     GstAppSrc *appsrc = GST_APP_SRC(source);
@@ -38,9 +38,8 @@ void RingInput::setUpSource(GstElement *source, PictureSink &pictures) {
     m_appsrc = appsrc;
     // Only the newest held pictures the decoder gives out at once are worth converting and showing:
     // the last few come out only as live ones push them through.
-    m_source->attach(appsrc, [&pictures](int held) {
-        pictures.gate().drop(std::max(0, held - 1 - kDecoderDelayFrames));
-    });
+    m_source->attach(
+        appsrc, [&pictures](int held) { pictures.gate().drop(std::max(0, held - 1 - kDecoderDelayFrames)); });
 }
 
 bool RingInput::prepare(GstElement *playbin) {

@@ -18,7 +18,7 @@ public:
     const std::shared_ptr<WarmSource> &source() const { return m_source; }
 
     QByteArray uri() const override { return "appsrc://"; }
-    void setUpSource(GstElement *source, PictureSink &pictures) override;
+    void setUpSource(GstElement *source, PictureSink &pictures, const PipelineSettings &) override;
     bool prepare(GstElement *playbin) override;
     // The source stops feeding; it stays open, warm again, for a step back.
     void release() override;

@@ -89,7 +89,7 @@ GstElement *makeSink() {
         std::lock_guard lock(s_mutex);
         found = s_found;
     }
-    return found ? makeFoundSink(*found) : DeferredSoundSink::create();
+    return found ? makeFoundSink(*found) : DeferredSoundSink::create(&awaitSink);
 }
 
 GstElement *makeFoundSink(const QByteArray &factory) {
@@ -102,6 +102,10 @@ GstElement *makeFoundSink(const QByteArray &factory) {
     return sink;
 }
 
+GstElement *awaitSink() {
+    return makeFoundSink(awaitFound());
+}
+
 void forget() {
     std::lock_guard lock(s_mutex);
     s_found.reset();
@@ -110,7 +114,8 @@ void forget() {
 bool isSoundSink(GstObject *element) {
     if (!element || !GST_IS_ELEMENT(element))
         return false;
-    const gchar *kind = gst_element_class_get_metadata(GST_ELEMENT_GET_CLASS(element), GST_ELEMENT_METADATA_KLASS);
+    const gchar *kind =
+        gst_element_class_get_metadata(GST_ELEMENT_GET_CLASS(element), GST_ELEMENT_METADATA_KLASS);
     const QByteArray klass(kind ? kind : "");
     return klass.contains("Sink") && klass.contains("Audio");
 }

@@ -24,6 +24,8 @@ QByteArray awaitFound();
 GstElement *makeSink();
 // A new sink (floating) of the kind a probe found; the searching sink itself for none.
 GstElement *makeFoundSink(const QByteArray &factory);
+// makeFoundSink(awaitFound()): what a deferred sink puts inside once the sound is about to flow.
+GstElement *awaitSink();
 // The sink found no longer works: the next pipeline looks for one again, as its sound is about to
 // flow. Call it once the pipeline whose sink failed has let the device go, or the search may find
 // the device busy (ALSA without mixing).

@@ -90,17 +90,11 @@ void WarmPlayerEngine::stopForRetry() {
     m_handover.setSource(nullptr);
 }
 
-void WarmPlayerEngine::setVolume(int volume) {
-    m_volume = volume;
-    m_cold->setVolume(volume);
-    m_handover.setVolume(volume / 100.0);
-}
-
-void WarmPlayerEngine::setPictureSize(QSize size) {
-    m_pictureSize = size;
-    m_keyFrames.setBound(size);
-    m_cold->setPictureSize(size);
-    m_handover.setPictureBound(size);
+void WarmPlayerEngine::setSettings(const PipelineSettings &settings) {
+    PlayerEngine::setSettings(settings);
+    m_keyFrames.setBound(settings.pictureBound);
+    m_cold->setSettings(settings);
+    m_handover.apply(settings);
 }
 
 void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
@@ -108,11 +102,6 @@ void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subti
         m_cold->selectTracks(soundId, subtitlesId);
     else
         m_handover.selectTracks(soundId, subtitlesId);
-}
-
-void WarmPlayerEngine::setTrackChooser(TrackChooser chooser) {
-    m_chooser = chooser;
-    m_cold->setTrackChooser(std::move(chooser));
 }
 
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
@@ -326,7 +315,7 @@ void WarmPlayerEngine::startDecoder() {
     events.tracksFound = [this, post](const QList<StreamTrack> &tracks) {
         post([this, tracks] { dispatch({EventKind::DecoderTracks}, {{}, 1, tracks, {}}); });
     };
-    m_handover.start(m_target->options, m_chooser, m_volume / 100.0, m_pictureSize, std::move(events));
+    m_handover.start(m_target->options, settings(), std::move(events));
 }
 
 void WarmPlayerEngine::releaseCold() {

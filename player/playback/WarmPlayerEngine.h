@@ -62,14 +62,13 @@ public:
     void stop() override;
     // Keeps the neighbours warm: the same channel is played again in a moment.
     void stopForRetry() override;
-    void setVolume(int volume) override;
+    // Handed to the cold engine and to the hand-over's decoder alike.
+    void setSettings(const PipelineSettings &settings) override;
     // Nearest first, alternately after and before the watched row (an empty string for none).
     void setNeighbours(const QStringList &addresses) override;
-    void setPictureSize(QSize size) override;
     void lendBox(const QString &address, std::function<void()> lent) override;
     void boxReturned(const QString &address) override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
-    void setTrackChooser(TrackChooser chooser) override;
 
     void setTiming(const Timing &timing);
     void setPolicyRules(const NeighbourPolicy::Rules &rules) { m_policy.setRules(rules); }
@@ -161,9 +160,6 @@ private:
     std::optional<PlayTarget> m_target;
     // Callbacks of an earlier play (or of none) are dropped by this.
     quint64 m_generation = 0;
-    int m_volume = 100;
     int m_sessionsRequested = 0;
     int m_peakSessions = 0;
-    QSize m_pictureSize;
-    TrackChooser m_chooser;
 };

@@ -1,6 +1,7 @@
 #include "player/playback/WarmSource.h"
 
 #include "player/PlayerLog.h"
+#include "player/playback/PipelineError.h"
 #include "player/playback/PipelineSupport.h"
 #include "player/playback/ServerBye.h"
 #include "player/playback/WarmPipeline.h"
@@ -210,12 +211,8 @@ GstBusSyncReply WarmSource::onBusMessage(GstBus *, GstMessage *message, gpointer
     auto *self = static_cast<WarmSource *>(data);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
         // Whether the box is out of sessions or this one stream is at fault decides what is tried next.
-        GError *error = nullptr;
-        gchar *debug = nullptr;
-        gst_message_parse_error(message, &error, &debug);
-        self->fail(WarmFailures::fromError(error->domain, error->code, QString::fromUtf8(debug)));
-        g_clear_error(&error);
-        g_free(debug);
+        const PipelineError::Told error = PipelineError::told(message);
+        self->fail(WarmFailures::fromError(error.domain, error.code, error.debug));
     } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
         qCDebug(lcPlayer) << "warm" << self->m_address << "end of stream";
         self->fail(WarmFailure::Ended);

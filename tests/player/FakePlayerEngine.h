@@ -17,7 +17,13 @@ public:
         calls.append(QStringLiteral("play ") + target.address);
     }
     void stop() override { calls.append(QStringLiteral("stop")); }
-    void setVolume(int volume) override { calls.append(QStringLiteral("volume %1").arg(volume)); }
+    // The level heard, as one call, each time it changes: "volume 0" while muted.
+    void setSettings(const PipelineSettings &settings) override {
+        const int heard = settings.muted ? 0 : settings.volume;
+        if (heard != (this->settings().muted ? 0 : this->settings().volume))
+            calls.append(QStringLiteral("volume %1").arg(heard));
+        PlayerEngine::setSettings(settings);
+    }
     // Kept apart from calls, which tests compare whole.
     void setNeighbours(const QStringList &addresses) override { neighbours = addresses; }
     QStringList neighbours;

@@ -28,7 +28,7 @@ protected:
 
     // The control as the player window makes it, then its start-up tune (no stop first).
     void playAtStartup(int channel) {
-        control = std::make_unique<TVLCPlugin>();
+        control = std::make_unique<TVLCPlugin>(nullptr, early.get());
         control->resize(537, 329);
         control->show();
         runTuneSequence(*control, box.address(channel), {"nooverlay"}, false);

@@ -10,9 +10,8 @@
 namespace {
 
 QString toldFor(GQuark domain, int code, const char *debug, bool picturesSeen = false) {
-    GError *error = g_error_new_literal(domain, code, "message");
-    const PipelineError::Reading reading = PipelineError::read(error, debug, picturesSeen);
-    g_error_free(error);
+    const PipelineError::Reading reading = PipelineError::read(
+        {domain, code, QStringLiteral("message"), QString::fromUtf8(debug)}, picturesSeen);
     if (!reading.failure)
         return QStringLiteral("(look the host up)");
     return PlaybackSupervisor::failureText(*reading.failure, reading.detail);
@@ -26,15 +25,18 @@ TEST(PipelineError, ASessionRefusedForWantOfRoomIsBusyAndOtherRefusalsAreNot) {
               "Décodeur occupé");
     EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_READ, "Got error response: 453 (Not Enough Bandwidth)."),
               "Décodeur occupé");
-    EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_WRITE, "Error (454): Session Not Found"), "Décodeur occupé");
+    EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_WRITE, "Error (454): Session Not Found"),
+              "Décodeur occupé");
     EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_READ, "Got error response: 500 (Internal Server Error)."),
               "(look the host up)");
     EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_OPEN_READ_WRITE, "Could not connect to 127.0.0.1:503"),
               "(look the host up)");
-    EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_NOT_FOUND, "Not Found"), "Chaîne introuvable sur le décodeur");
+    EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_NOT_FOUND, "Not Found"),
+              "Chaîne introuvable sur le décodeur");
     // Once pictures were shown, any error interrupts the stream, a refusal included.
-    EXPECT_EQ(toldFor(resource, GST_RESOURCE_ERROR_READ, "Got error response: 503 (Service Unavailable).", true),
-              "Flux interrompu");
+    EXPECT_EQ(
+        toldFor(resource, GST_RESOURCE_ERROR_READ, "Got error response: 503 (Service Unavailable).", true),
+        "Flux interrompu");
 }
 
 TEST(PipelineError, AStreamThatCannotBeDecodedSaysWhetherTheFormatIsUnsupported) {
@@ -43,7 +45,8 @@ TEST(PipelineError, AStreamThatCannotBeDecodedSaysWhetherTheFormatIsUnsupported)
               "Lecture impossible : format non pris en charge");
     EXPECT_EQ(toldFor(GST_STREAM_ERROR, GST_STREAM_ERROR_CODEC_NOT_FOUND, nullptr),
               "Lecture impossible : format non pris en charge");
-    EXPECT_EQ(toldFor(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, nullptr), "Lecture impossible : flux illisible");
+    EXPECT_EQ(toldFor(GST_STREAM_ERROR, GST_STREAM_ERROR_DECODE, nullptr),
+              "Lecture impossible : flux illisible");
 }
 
 } // namespace

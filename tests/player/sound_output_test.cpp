@@ -12,8 +12,8 @@ QByteArray childFactory(GstElement *bin) {
     GstIterator *children = gst_bin_iterate_elements(GST_BIN(bin));
     GValue child = G_VALUE_INIT;
     if (gst_iterator_next(children, &child) == GST_ITERATOR_OK) {
-        name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(
-            gst_element_get_factory(GST_ELEMENT(g_value_get_object(&child)))));
+        name = gst_plugin_feature_get_name(
+            GST_PLUGIN_FEATURE(gst_element_get_factory(GST_ELEMENT(g_value_get_object(&child)))));
         g_value_unset(&child);
     }
     gst_iterator_free(children);
@@ -22,9 +22,10 @@ QByteArray childFactory(GstElement *bin) {
 
 TEST(DeferredSoundSink, TakesTheSinkFoundOnceSoundIsAboutToFlowAndPlaysItThrough) {
     gst_init(nullptr, nullptr);
-    GstElement *pipeline = gst_parse_launch("audiotestsrc num-buffers=20 ! audioconvert ! audioresample", nullptr);
+    GstElement *pipeline =
+        gst_parse_launch("audiotestsrc num-buffers=20 ! audioconvert ! audioresample", nullptr);
     ASSERT_NE(pipeline, nullptr);
-    GstElement *deferred = DeferredSoundSink::create();
+    GstElement *deferred = DeferredSoundSink::create(&SoundOutput::awaitSink);
     gst_bin_add(GST_BIN(pipeline), deferred);
     GstElement *resample = gst_bin_get_by_name(GST_BIN(pipeline), "audioresample0");
     ASSERT_TRUE(gst_element_link(resample, deferred));
@@ -36,8 +37,8 @@ TEST(DeferredSoundSink, TakesTheSinkFoundOnceSoundIsAboutToFlowAndPlaysItThrough
 
     ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
     GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *end = gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND,
-                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    GstMessage *end =
+        gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     ASSERT_NE(end, nullptr);
     EXPECT_EQ(GST_MESSAGE_TYPE(end), GST_MESSAGE_EOS);
     gst_message_unref(end);
@@ -65,22 +66,23 @@ TEST(SoundOutput, AFailedSinkIsForgottenAndOnlySoundSinksCountAsIt) {
         gst_object_unref(element);
         return type;
     };
-    const GType deferred = typeOf(DeferredSoundSink::create());
+    const GType deferred = typeOf(DeferredSoundSink::create(&SoundOutput::awaitSink));
     EXPECT_NE(typeOf(SoundOutput::makeSink()), deferred);
     SoundOutput::forget();
     EXPECT_EQ(typeOf(SoundOutput::makeSink()), deferred);
     SoundOutput::awaitFound();
     EXPECT_NE(typeOf(SoundOutput::makeSink()), deferred);
 
-    for (const auto &[factory, sound] : {std::pair("autoaudiosink", true), std::pair("fakesink", false),
-                                         std::pair("fakevideosink", false), std::pair("audiotestsrc", false)}) {
+    for (const auto &[factory, sound] :
+         {std::pair("autoaudiosink", true), std::pair("fakesink", false), std::pair("fakevideosink", false),
+          std::pair("audiotestsrc", false)}) {
         GstElement *element = gst_element_factory_make(factory, nullptr);
         ASSERT_NE(element, nullptr) << factory;
         gst_object_ref_sink(element);
         EXPECT_EQ(SoundOutput::isSoundSink(GST_OBJECT(element)), sound) << factory;
         gst_object_unref(element);
     }
-    GstElement *bin = DeferredSoundSink::create();
+    GstElement *bin = DeferredSoundSink::create(&SoundOutput::awaitSink);
     gst_object_ref_sink(bin);
     EXPECT_TRUE(SoundOutput::isSoundSink(GST_OBJECT(bin)));
     gst_object_unref(bin);

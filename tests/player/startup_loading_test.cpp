@@ -5,6 +5,7 @@
 #include "player/PrivateLibrary.h"
 #include "player/TuneSequence.h"
 #include "player/playback/GstPlugins.h"
+#include "player/playback/PipelineError.h"
 #include "player/playback/PlaybackPipeline.h"
 
 #include <gst/gst.h>
@@ -61,14 +62,11 @@ TEST_P(StreamArrival, IsToldOnceAsTheFirstPacketsCome) {
     std::mutex endMutex;
     std::string ended;
     events.finished = [&](const GstMessagePtr &message) {
-        GError *error = nullptr;
-        gchar *debug = nullptr;
-        if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR)
-            gst_message_parse_error(message.get(), &error, &debug);
+        const PipelineError::Told error = PipelineError::told(message.get());
         std::lock_guard lock(endMutex);
-        ended = error ? std::string(error->message) + " | " + (debug ? debug : "") : "end of stream";
-        g_clear_error(&error);
-        g_free(debug);
+        ended = GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR
+                    ? (error.message + QStringLiteral(" | ") + error.debug).toStdString()
+                    : "end of stream";
     };
     events.streamsKnown = [](int, int, bool) {};
     BackgroundQueue thread;
@@ -77,7 +75,10 @@ TEST_P(StreamArrival, IsToldOnceAsTheFirstPacketsCome) {
                                                        target.options, thread, events);
     playing = pipeline.get();
     pipeline->whenStreamArrives([&] { ++told; });
-    thread.post([pipeline] { pipeline->start(0.5, QSize(320, 240)); });
+    PipelineSettings settings;
+    settings.volume = 50;
+    settings.pictureBound = QSize(320, 240);
+    thread.post([pipeline, settings] { pipeline->start(settings); });
     const auto state = [&] {
         std::lock_guard lock(endMutex);
         return std::to_string(pictures) + " pictures, told " + std::to_string(told) + " times, " +

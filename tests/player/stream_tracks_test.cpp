@@ -65,7 +65,8 @@ protected:
 TEST_F(TwoLanguages, TheEngineListsBothSoundTracksAndTheSubtitles) {
     GstPlayerEngine engine;
     QList<StreamTrack> found;
-    QObject::connect(&engine, &PlayerEngine::streamsFound, [&](const QList<StreamTrack> &tracks) { found = tracks; });
+    QObject::connect(&engine, &PlayerEngine::streamsFound,
+                     [&](const QList<StreamTrack> &tracks) { found = tracks; });
     engine.play({QString::fromLatin1(box.address(201)), {}});
     ASSERT_TRUE(waitUntil([&] { return !found.isEmpty(); }, 20000));
     QStringList seen;
@@ -112,7 +113,10 @@ int mostSubtitlePixels(const QByteArray &address, bool subtitlesShown) {
     auto pipeline = std::make_shared<PlaybackPipeline>(address, PlayerOptions(), thread, events);
     playing = pipeline.get();
     pipeline->setSubtitlesShown(subtitlesShown);
-    thread.post([pipeline] { pipeline->start(0.0, QSize(360, 288)); });
+    PipelineSettings settings;
+    settings.volume = 0;
+    settings.pictureBound = QSize(360, 288);
+    thread.post([pipeline, settings] { pipeline->start(settings); });
     // The box sends a subtitle page each second.
     waitUntil([&] { return pictures > 100 || (subtitlesShown && most > 25); }, 20000);
     thread.post([pipeline] { pipeline->teardown(); });
