@@ -13,7 +13,7 @@
 #include "player/StartupTrace.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
-#include "player/playback/EarlyTune.h"
+#include "player/engine/EarlyTune.h"
 #include "programmes/ProgrammeGuide.h"
 
 #include <QTimer>

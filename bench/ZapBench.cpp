@@ -10,9 +10,9 @@
 #include "player/PlayerLog.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
-#include "player/playback/GstPlayerEngine.h"
-#include "player/playback/PlaybackSupervisor.h"
-#include "player/playback/WarmPlayerEngine.h"
+#include "player/engine/GstPlayerEngine.h"
+#include "player/engine/PlaybackSupervisor.h"
+#include "player/warm/WarmPlayerEngine.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>

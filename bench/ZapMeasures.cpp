@@ -2,7 +2,7 @@
 
 #include "support/Wait.h"
 
-#include "player/playback/RtspControlPath.h"
+#include "player/ring/RtspControlPath.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -5,7 +5,7 @@
 
 #include "gui/PitchSink.h"
 #include "player/TVLCPlugin.h"
-#include "player/playback/SoundOutput.h"
+#include "player/pipeline/SoundOutput.h"
 #include "settopbox/TrackProfile.h"
 #include "support/SetTopBox.h"
 #include "support/Wait.h"

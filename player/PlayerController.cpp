@@ -1,9 +1,9 @@
 #include "player/PlayerController.h"
 
 #include "player/TrackNames.h"
-#include "player/playback/Boxes.h"
-#include "player/playback/GstPlayerEngine.h"
-#include "player/playback/WarmPlayerEngine.h"
+#include "player/warm/Boxes.h"
+#include "player/engine/GstPlayerEngine.h"
+#include "player/warm/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
 
 #include <QLocale>

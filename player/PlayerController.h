@@ -2,8 +2,8 @@
 
 #include "player/PlayTarget.h"
 #include "player/TrackChoice.h"
-#include "player/playback/PlaybackSupervisor.h"
-#include "player/playback/PlayerEngine.h"
+#include "player/engine/PlaybackSupervisor.h"
+#include "player/engine/PlayerEngine.h"
 #include "player/recording/RecordingSession.h"
 
 #include <QImage>

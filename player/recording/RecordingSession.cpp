@@ -1,6 +1,6 @@
 #include "player/recording/RecordingSession.h"
 
-#include "player/playback/Boxes.h"
+#include "player/warm/Boxes.h"
 
 #include <QFileInfo>
 #include <QLocale>

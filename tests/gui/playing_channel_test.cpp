@@ -5,7 +5,7 @@
 #include "app/PlayerMediaControls.h"
 #include "desktop/MprisPlayerAdaptor.h"
 #include "forms/PictureCommands.h"
-#include "player/playback/PlaybackSupervisor.h"
+#include "player/engine/PlaybackSupervisor.h"
 #include "support/PrivateSessionBus.h"
 
 #include <QApplication>

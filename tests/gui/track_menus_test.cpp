@@ -4,7 +4,7 @@
 #include "PitchSink.h"
 #include "PlayerWindowFixture.h"
 #include "forms/PictureCommands.h"
-#include "player/playback/SoundOutput.h"
+#include "player/pipeline/SoundOutput.h"
 #include "settopbox/TrackProfile.h"
 
 #include <QMenu>

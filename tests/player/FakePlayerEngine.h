@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/playback/PlayerEngine.h"
+#include "player/engine/PlayerEngine.h"
 
 #include <QStringList>
 

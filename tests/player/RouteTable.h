@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/playback/WatchRoute.h"
+#include "player/warm/WatchRoute.h"
 
 #include <gtest/gtest.h>
 

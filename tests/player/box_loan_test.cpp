@@ -4,7 +4,7 @@
 #include "QtPrinting.h"
 #include "support/Wait.h"
 
-#include "player/playback/WarmPlayerEngine.h"
+#include "player/warm/WarmPlayerEngine.h"
 
 #include <gtest/gtest.h>
 

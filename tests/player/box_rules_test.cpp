@@ -1,7 +1,7 @@
 #include "QtPrinting.h"
 
-#include "player/playback/Boxes.h"
-#include "player/playback/NeighbourPolicy.h"
+#include "player/warm/Boxes.h"
+#include "player/warm/NeighbourPolicy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "player/playback/EarlyKeyFrame.h"
+#include "player/ring/EarlyKeyFrame.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>

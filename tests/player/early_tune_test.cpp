@@ -5,7 +5,7 @@
 
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
-#include "player/playback/EarlyTune.h"
+#include "player/engine/EarlyTune.h"
 
 #include <gtest/gtest.h>
 

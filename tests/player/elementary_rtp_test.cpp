@@ -1,5 +1,5 @@
-#include "player/playback/FrameStamping.h"
-#include "player/playback/RtpStreamChain.h"
+#include "player/pipeline/FrameStamping.h"
+#include "player/ring/RtpStreamChain.h"
 
 #include <QList>
 #include <gst/gst.h>

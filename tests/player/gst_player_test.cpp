@@ -4,7 +4,7 @@
 #include "support/Wait.h"
 
 #include "player/TVLCPlugin.h"
-#include "player/playback/GstPlayerEngine.h"
+#include "player/engine/GstPlayerEngine.h"
 
 #include <gtest/gtest.h>
 

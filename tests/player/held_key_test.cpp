@@ -4,8 +4,8 @@
 #include "support/Wait.h"
 
 #include "player/TVLCPlugin.h"
-#include "player/playback/GstPlayerEngine.h"
-#include "player/playback/WarmPlayerEngine.h"
+#include "player/engine/GstPlayerEngine.h"
+#include "player/warm/WarmPlayerEngine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "support/Wait.h"
 
-#include "player/playback/HostLookup.h"
+#include "player/engine/HostLookup.h"
 
 #include <gtest/gtest.h>
 

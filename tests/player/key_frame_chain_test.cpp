@@ -1,4 +1,4 @@
-#include "player/playback/KeyFrameChain.h"
+#include "player/ring/KeyFrameChain.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>

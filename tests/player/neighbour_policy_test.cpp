@@ -1,7 +1,7 @@
 #include "QtPrinting.h"
 
-#include "player/playback/NeighbourPolicy.h"
-#include "player/playback/WarmFailure.h"
+#include "player/warm/NeighbourPolicy.h"
+#include "player/warm/WarmFailure.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>

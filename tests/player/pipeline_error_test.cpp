@@ -1,7 +1,7 @@
 #include "QtPrinting.h"
 
-#include "player/playback/PipelineError.h"
-#include "player/playback/PlaybackSupervisor.h"
+#include "player/engine/PipelineError.h"
+#include "player/engine/PlaybackSupervisor.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>

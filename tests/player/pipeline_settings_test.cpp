@@ -1,7 +1,7 @@
 #include "support/Wait.h"
 
-#include "player/playback/CallbackGate.h"
-#include "player/playback/PipelineSettings.h"
+#include "player/engine/CallbackGate.h"
+#include "player/engine/PipelineSettings.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

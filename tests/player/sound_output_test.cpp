@@ -1,5 +1,5 @@
-#include "player/playback/DeferredSoundSink.h"
-#include "player/playback/SoundOutput.h"
+#include "player/pipeline/DeferredSoundSink.h"
+#include "player/pipeline/SoundOutput.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>

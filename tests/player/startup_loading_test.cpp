@@ -4,9 +4,9 @@
 #include "player/BackgroundQueue.h"
 #include "player/PrivateLibrary.h"
 #include "player/TuneSequence.h"
-#include "player/playback/GstPlugins.h"
-#include "player/playback/PipelineError.h"
-#include "player/playback/PlaybackPipeline.h"
+#include "player/engine/GstPlugins.h"
+#include "player/engine/PipelineError.h"
+#include "player/pipeline/PlaybackPipeline.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "player/playback/StreamLatency.h"
+#include "player/pipeline/StreamLatency.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>

@@ -2,9 +2,9 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/playback/GstPlayerEngine.h"
-#include "player/playback/PlaybackPipeline.h"
-#include "player/playback/StreamTracks.h"
+#include "player/engine/GstPlayerEngine.h"
+#include "player/pipeline/PlaybackPipeline.h"
+#include "player/pipeline/StreamTracks.h"
 
 #include <gst/gst.h>
 #include <gst/tag/tag.h>

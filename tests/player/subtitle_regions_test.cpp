@@ -1,6 +1,6 @@
 // DVB subtitle pages widened by a column before GStreamer's overlay decodes them, so that a region
 // whose lines fill its width is drawn whole.
-#include "player/playback/SubtitleRegions.h"
+#include "player/pipeline/SubtitleRegions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "player/playback/TopField.h"
+#include "player/pipeline/TopField.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>

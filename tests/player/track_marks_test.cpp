@@ -1,6 +1,6 @@
 #include "QtPrinting.h"
 
-#include "player/playback/TrackMarks.h"
+#include "player/pipeline/TrackMarks.h"
 
 #define GST_USE_UNSTABLE_API
 #include <gst/gst.h>

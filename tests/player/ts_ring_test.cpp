@@ -1,4 +1,4 @@
-#include "player/playback/TsRing.h"
+#include "player/ring/TsRing.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "support/Wait.h"
 
 #include "player/TVLCPlugin.h"
-#include "player/playback/GstPlayerEngine.h"
-#include "player/playback/WarmPlayerEngine.h"
+#include "player/engine/GstPlayerEngine.h"
+#include "player/warm/WarmPlayerEngine.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>

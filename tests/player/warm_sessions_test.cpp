@@ -1,8 +1,8 @@
 #include "QtPrinting.h"
 #include "support/Wait.h"
 
-#include "player/playback/WarmSessions.h"
-#include "player/playback/WarmSource.h"
+#include "player/warm/WarmSessions.h"
+#include "player/warm/WarmSource.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "support/SetTopBox.h"
 #include "support/Wait.h"
 
-#include "player/playback/KeyFrameChain.h"
-#include "player/playback/WarmSource.h"
+#include "player/ring/KeyFrameChain.h"
+#include "player/warm/WarmSource.h"
 
 #include <gtest/gtest.h>
 

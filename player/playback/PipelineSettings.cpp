@@ -1,8 +1,0 @@
-#include "player/playback/PipelineSettings.h"
-
-PipelineSettings PipelineSettings::forStream(const PlayerOptions &options) const {
-    PipelineSettings settings = *this;
-    if (options.networkCachingMs)
-        settings.latencyMs = options.networkCachingMs;
-    return settings;
-}
