@@ -1,3 +1,4 @@
+#include "PlayerLogLines.h"
 #include "QtPrinting.h"
 #include "support/Screen.h"
 #include "support/SetTopBox.h"
@@ -17,41 +18,10 @@
 // count of sessions, and what one box refuses or lends never costs the other a warm neighbour.
 namespace {
 
-// The warm sessions the player was refused, as it logs them.
-class RefusalLog {
-public:
-    RefusalLog() {
-        s_current = this;
-        QLoggingCategory::setFilterRules(QStringLiteral("halcyon.player.info=true"));
-        m_previous = qInstallMessageHandler(&RefusalLog::handle);
-    }
-    ~RefusalLog() {
-        qInstallMessageHandler(m_previous);
-        QLoggingCategory::setFilterRules(QString());
-        s_current = nullptr;
-    }
-    QStringList refusals() const {
-        std::lock_guard lock(m_mutex);
-        return m_refusals;
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-        if (RefusalLog *log = s_current; log && qstrcmp(context.category, "halcyon.player") == 0 &&
-                                         message.startsWith(QLatin1String("warm")) &&
-                                         message.contains(QLatin1String("refused with"))) {
-            std::lock_guard lock(log->m_mutex);
-            log->m_refusals << message;
-        }
-        if (type >= QtWarningMsg && s_current)
-            s_current->m_previous(type, context, message);
-    }
-
-    static inline RefusalLog *s_current = nullptr;
-    QtMessageHandler m_previous = nullptr;
-    mutable std::mutex m_mutex;
-    QStringList m_refusals;
-};
+// The box refusals of warm sessions the player logged.
+QStringList refusalsIn(const PlayerLogLines &log) {
+    return log.startingWith(QLatin1String("warm")).filter(QLatin1String("refused with"));
+}
 
 class TwoBoxes : public ::testing::Test {
 protected:
@@ -106,7 +76,7 @@ protected:
 };
 
 TEST_F(TwoBoxes, StepsStayWarmWhereABoxHasRoomAndARecordingOnOneLeavesTheOthersNeighbours) {
-    const RefusalLog log;
+    const PlayerLogLines log("halcyon.player.info=true", QtWarningMsg);
     // On the large box, between a neighbour on each box: both warm, the single box's one session
     // going to its neighbour.
     tune(1);
@@ -119,7 +89,7 @@ TEST_F(TwoBoxes, StepsStayWarmWhereABoxHasRoomAndARecordingOnOneLeavesTheOthersN
     tune(2);
     EXPECT_TRUE(warm->lastPlayWasHandedOver());
     ASSERT_TRUE(waitUntil([&] { return shows(2); }, 5000)) << control->statusText();
-    ASSERT_TRUE(waitUntil([&] { return !log.refusals().isEmpty(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return !refusalsIn(log).isEmpty(); }, 10000));
     waitUntil([] { return false; }, 1500);
     EXPECT_TRUE(isWarm(1)) << "the single box's refusal cost the large box a warm neighbour";
     EXPECT_FALSE(isWarm(3));
@@ -161,7 +131,7 @@ TEST_F(TwoBoxes, StepsStayWarmWhereABoxHasRoomAndARecordingOnOneLeavesTheOthersN
     ASSERT_TRUE(waitUntil([&] { return shows(4); }, 5000)) << control->statusText();
 
     // One refusal in all, from the single box, the one that taught its limit.
-    const QStringList refusals = log.refusals();
+    const QStringList refusals = refusalsIn(log);
     ASSERT_EQ(refusals.size(), 1) << refusals.join("\n").toStdString();
     EXPECT_TRUE(refusals.first().contains(QString::number(single.port()))) << refusals.first().toStdString();
     EXPECT_TRUE(failures.isEmpty()) << failures.join(" | ").toStdString();

@@ -1,3 +1,4 @@
+#include "PlayerLogLines.h"
 #include "QtPrinting.h"
 #include "RecordingRun.h"
 #include "support/IndependentRelay.h"
@@ -340,52 +341,11 @@ TEST_F(WarmPlayer, OnABoxOfOneSessionPlayingAndRecordingTakeTurnsWithoutARefusal
     EXPECT_TRUE(failures().isEmpty()) << failures().join(" | ");
 }
 
-// What the player logs of its tunes: a cold tune the box refused, and one asked again quietly.
-class TuneLog {
-public:
-    TuneLog() {
-        s_current = this;
-        QLoggingCategory::setFilterRules(QStringLiteral("halcyon.player.debug=true"));
-        m_previous = qInstallMessageHandler(&TuneLog::handle);
-    }
-    ~TuneLog() {
-        qInstallMessageHandler(m_previous);
-        QLoggingCategory::setFilterRules(QString());
-        s_current = nullptr;
-    }
-    QStringList refusals() const {
-        std::lock_guard lock(m_mutex);
-        return m_refusals;
-    }
-    int quietRetries() const {
-        std::lock_guard lock(m_mutex);
-        return m_quietRetries;
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-        if (TuneLog *log = s_current; log && qstrcmp(context.category, "halcyon.player") == 0) {
-            std::lock_guard lock(log->m_mutex);
-            if (message.startsWith(QLatin1String("failed:")))
-                log->m_refusals << message;
-            else if (message.contains(QLatin1String("after the box came back")))
-                ++log->m_quietRetries;
-        }
-        if (type >= QtInfoMsg && s_current)
-            s_current->m_previous(type, context, message);
-    }
-
-    static inline TuneLog *s_current = nullptr;
-    QtMessageHandler m_previous = nullptr;
-    mutable std::mutex m_mutex;
-    QStringList m_refusals;
-    int m_quietRetries = 0;
-};
-
 TEST_F(WarmPlayer, OnABoxOfOneSessionEveryStepRightAfterARecordingWaitsForItsSessionAndShowsItsChannel) {
     box.stop();
     startBox({"--max-sessions", "1"});
-    const TuneLog log;
+    // What the player logs of its tunes: a cold tune the box refused, and one asked again quietly.
+    const PlayerLogLines log("halcyon.player.debug=true", QtInfoMsg);
     watchStatuses();
     tune(201, {202, 203});
     ASSERT_TRUE(waitUntil([&] { return shows(201); }, 15000)) << control->statusText();
@@ -418,10 +378,11 @@ TEST_F(WarmPlayer, OnABoxOfOneSessionEveryStepRightAfterARecordingWaitsForItsSes
         keyToPicture << QString::number(key.elapsed());
         EXPECT_TRUE(failures().isEmpty()) << "round " << round << ": " << failures().join(" | ");
     }
-    EXPECT_TRUE(log.refusals().isEmpty()) << log.refusals().join("\n");
+    EXPECT_TRUE(log.startingWith(QLatin1String("failed:")).isEmpty())
+        << log.startingWith(QLatin1String("failed:")).join("\n");
     // Measured, not judged: how long each step took to show its channel.
     std::printf("key to picture (ms): %s; asked again quietly: %d\n", qPrintable(keyToPicture.join(", ")),
-                log.quietRetries());
+                log.containing(QLatin1String("after the box came back")).size());
 }
 
 } // namespace
