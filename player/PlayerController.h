@@ -67,6 +67,8 @@ public:
     void chooseSound(int place);
     // -1 for none.
     void chooseSubtitles(int place);
+    // Pausing and rewinding the channel watched; null when the engine keeps nothing of it.
+    ShiftControl *shift() { return m_engine->shiftControl(); }
 
 signals:
     // A picture to show (a still kept from before the tune as well); pixelAspectRatio is the width

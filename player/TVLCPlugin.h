@@ -36,6 +36,8 @@ public:
     void setNeighbours(const QStringList &addresses) override;
 
     PlayerController &controller() { return m_controller; }
+    // Pausing and rewinding the channel watched; null when nothing of it is kept.
+    ShiftControl *shift() { return m_controller.shift(); }
     const PlayerController &controller() const { return m_controller; }
 
     bool autoPlay() const { return m_autoPlay; }

@@ -3,6 +3,7 @@
 #include "player/PlayTarget.h"
 #include "player/StreamTrack.h"
 #include "player/engine/PipelineSettings.h"
+#include "player/engine/StreamTap.h"
 
 #include <QImage>
 #include <QObject>
@@ -11,6 +12,8 @@
 #include <QStringList>
 
 #include <functional>
+
+class ShiftControl;
 
 // Why a stream stopped or never started, as the user is told.
 enum class PlayerFailure {
@@ -73,6 +76,14 @@ public:
         Q_UNUSED(subtitlesId);
     }
 
+    // The tap in force when play() is called receives that play's stream, from its first packet,
+    // until the next play or stop; a play's later packets never go to another tap. An empty tap:
+    // none. Ignored by engines that have no stream to give.
+    void setStreamTap(StreamTap tap) { m_tap = std::move(tap); }
+    // Pausing and rewinding the watched channel, for an engine that keeps what it plays; null when
+    // it keeps nothing.
+    virtual ShiftControl *shiftControl() { return nullptr; }
+
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.
     void frameReady(const QImage &frame, qreal pixelAspectRatio);
@@ -97,5 +108,10 @@ private:
         setSettings(changed);
     }
 
+protected:
+    const StreamTap &streamTap() const { return m_tap; }
+
+private:
     PipelineSettings m_settings;
+    StreamTap m_tap;
 };
