@@ -3,6 +3,7 @@
 #include "player/TrackNames.h"
 #include "player/warm/Boxes.h"
 #include "player/engine/GstPlayerEngine.h"
+#include "player/timeshift/ShiftingEngine.h"
 #include "player/warm/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
 
@@ -14,7 +15,8 @@ constexpr int kMaximumVolume = 200;
 } // namespace
 
 std::unique_ptr<PlayerEngine> PlayerController::gstreamerEngine(EarlyTune *earlyTune) {
-    return std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune));
+    return std::make_unique<ShiftingEngine>(
+        std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune)), ShiftingEngine::cacheStore());
 }
 
 RecordingSession::EngineFactory PlayerController::loadedRecorder() {

@@ -35,6 +35,11 @@ GstPlayerEngine::GstPlayerEngine(EarlyTune *early, QObject *parent)
         m_plugins.post(&GstPlugins::preload);
 }
 
+GstPlayerEngine::GstPlayerEngine(InputFactory inputs, QObject *parent)
+    : PlayerEngine(parent), m_gate(std::make_shared<CallbackGate>(this)), m_inputs(std::move(inputs)) {
+    GstPlugins::ensureAvailable();
+}
+
 // A name look-up under way is not waited for: its answer is dropped.
 GstPlayerEngine::~GstPlayerEngine() {
     m_gate->close();
@@ -73,7 +78,10 @@ void GstPlayerEngine::tune(const PlayTarget &target, bool soundRetried) {
         m_early ? m_early->take(target, events, m_pipelines) : std::shared_ptr<PlaybackPipeline>();
     StartupTrace::mark(pipeline ? "control took the early tune" : "control tunes");
     const bool begun = pipeline != nullptr;
-    if (!begun)
+    if (!begun && m_inputs)
+        pipeline = std::make_shared<PlaybackPipeline>(m_inputs(target), target.options, &m_pipelines,
+                                                      std::move(events));
+    else if (!begun)
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                       target.options, m_pipelines, std::move(events));
     m_current = pipeline;
@@ -107,6 +115,11 @@ void GstPlayerEngine::setSettings(const PipelineSettings &settings) {
 void GstPlayerEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
     if (std::shared_ptr<PlaybackPipeline> pipeline = m_current)
         m_pipelines.post([pipeline, soundId, subtitlesId] { pipeline->selectTracks(soundId, subtitlesId); });
+}
+
+void GstPlayerEngine::setPaused(bool paused) {
+    if (std::shared_ptr<PlaybackPipeline> pipeline = m_current)
+        m_pipelines.post([pipeline, paused] { pipeline->setPaused(paused); });
 }
 
 void GstPlayerEngine::lendBox(const QString &, std::function<void()> lent) {

@@ -6,10 +6,12 @@
 #include "player/engine/PlayerEngine.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class CallbackGate;
 class EarlyTune;
+class PlaybackInput;
 class PlaybackPipeline;
 
 // Plays through GStreamer, one PlaybackPipeline per stream: pictures and the bus's news reach the
@@ -22,6 +24,9 @@ public:
     // Initialises GStreamer; throws EOleException when it or a plugin the box's streams need is
     // missing. The first play takes early's pipeline over when it was begun for the same target.
     explicit GstPlayerEngine(EarlyTune *early = nullptr, QObject *parent = nullptr);
+    // Plays what inputs makes of each target instead of its address.
+    using InputFactory = std::function<std::unique_ptr<PlaybackInput>(const PlayTarget &)>;
+    explicit GstPlayerEngine(InputFactory inputs, QObject *parent = nullptr);
     ~GstPlayerEngine() override;
 
     void play(const PlayTarget &target) override;
@@ -30,6 +35,8 @@ public:
     // Lent once the stopped pipeline's teardown (and its TEARDOWN to the box) is done.
     void lendBox(const QString &address, std::function<void()> lent) override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
+    // Holds the stream playing or plays it on, for an input that is not live.
+    void setPaused(bool paused);
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();
@@ -64,7 +71,8 @@ private:
 
     // Closed first on the way out: nothing reaches the engine from its pipelines' threads after.
     std::shared_ptr<CallbackGate> m_gate;
-    EarlyTune *m_early;
+    EarlyTune *m_early = nullptr;
+    InputFactory m_inputs;
     BackgroundQueue m_pipelines;
     // Loads the plugins ahead of the first tune.
     BackgroundQueue m_plugins;

@@ -14,6 +14,14 @@ PlaybackSupervisor::PlaybackSupervisor(PlayerEngine &engine, QObject *parent)
     connect(&m_engine, &PlayerEngine::failed, this, &PlaybackSupervisor::onFailed);
     connect(&m_engine, &PlayerEngine::endOfStream, this, &PlaybackSupervisor::onEndOfStream);
     connect(&m_engine, &PlayerEngine::soundOnly, this, &PlaybackSupervisor::onSoundOnly);
+    connect(&m_engine, &PlayerEngine::held, this, [this](bool held) {
+        // A held picture is the user's pause, not a stall.
+        m_held = held;
+        if (m_state == State::Playing && held)
+            m_frameWatchdog.stop();
+        else if (m_state == State::Playing)
+            m_frameWatchdog.start(m_timing.frameTimeoutMs);
+    });
     connect(&m_frameWatchdog, &QTimer::timeout, this, [this] {
         if (m_state == State::Playing)
             fail(failureText(PlayerFailure::StreamInterrupted, QString()));
@@ -89,7 +97,10 @@ void PlaybackSupervisor::onFrame(const QImage &frame, qreal pixelAspectRatio) {
         return;
     m_state = State::Playing;
     m_retrying = false;
-    m_frameWatchdog.start(m_timing.frameTimeoutMs);
+    if (m_held)
+        m_frameWatchdog.stop();
+    else
+        m_frameWatchdog.start(m_timing.frameTimeoutMs);
     setStatus(QString());
     emit frameReady(frame, pixelAspectRatio);
 }

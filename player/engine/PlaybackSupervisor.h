@@ -72,4 +72,6 @@ private:
     QString m_status;
     QTimer m_frameWatchdog;
     QTimer m_retryTimer;
+    // The user holds the picture: the stall watchdog waits.
+    bool m_held = false;
 };

@@ -100,6 +100,8 @@ signals:
     void soundOnly();
     // The sound and subtitle tracks the stream carries, once its streams are settled.
     void streamsFound(const QList<StreamTrack> &tracks);
+    // The user holds the picture (a pause): no new picture comes meanwhile, and none is missed.
+    void held(bool held);
 
 private:
     void change(const std::function<void(PipelineSettings &)> &edit) {

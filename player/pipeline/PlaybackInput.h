@@ -27,4 +27,15 @@ public:
     // A cold tune shows its first key frame as soon as it is whole; a ring's held pictures go
     // through the picture gate instead.
     virtual bool showsFirstKeyFrameEarly() const = 0;
+    // playbin made element (factory name given), not yet started: an input may watch its pads.
+    virtual void elementAdded(GstElement *element, const QByteArray &name) {
+        (void)element;
+        (void)name;
+    }
+    // An input that is not live may start from a point inside its stream: the pipeline then
+    // prerolls paused first, and plays with startTime() as its running time at once, unless
+    // staysPaused().
+    virtual bool prerolls() const { return false; }
+    virtual quint64 startTime() const { return 0; }
+    virtual bool staysPaused() const { return false; }
 };

@@ -18,6 +18,9 @@ namespace {
 // about 0.55 s.
 constexpr int kTsDemuxLatencyMs = 0;
 
+// How long a start from inside a kept stream may take to decode up to its first picture.
+constexpr GstClockTime kPrerollWait = 3 * GST_SECOND;
+
 std::atomic<int> s_live{0};
 
 // Marks the first buffer into the demuxer and into and out of a video decoder.
@@ -119,8 +122,22 @@ void PlaybackPipeline::start(const PipelineSettings &settings) {
     }
     qCDebug(lcPlayer) << "playing" << m_input->uri();
     StartupTrace::mark("pipeline built");
+    if (m_input->prerolls()) {
+        // The first picture kept shows at once instead of after the stretch the input skipped.
+        gst_element_set_state(playbin, GST_STATE_PAUSED);
+        gst_element_get_state(playbin, nullptr, nullptr, kPrerollWait);
+        gst_element_set_start_time(playbin, m_input->startTime());
+        if (m_input->staysPaused())
+            return;
+    }
     gst_element_set_state(playbin, GST_STATE_PLAYING);
     StartupTrace::mark("pipeline set playing");
+}
+
+void PlaybackPipeline::setPaused(bool paused) {
+    std::lock_guard lock(m_lifecycle);
+    if (m_pipeline && m_input->prerolls())
+        gst_element_set_state(m_pipeline, paused ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
 void PlaybackPipeline::teardown() {
@@ -317,6 +334,7 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
     const QByteArray name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
     if (StartupTrace::enabled())
         traceFirstBuffers(element, name);
+    self->m_input->elementAdded(element, name);
     // The demultiplexer sees a transport stream first, a parser a stream sent without one.
     if (self->m_streamArrived && (name == "tsdemux" || name.endsWith("parse"))) {
         GstPad *input = gst_element_get_static_pad(element, "sink");

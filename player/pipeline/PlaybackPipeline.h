@@ -59,6 +59,8 @@ public:
     // first means no start.
     void start(const PipelineSettings &settings);
     void teardown();
+    // Holds the picture and the sound (an input that is not live only), or plays on.
+    void setPaused(bool paused);
     // The one place settings become the pipeline's: the level, the picture's bound and the track
     // chooser at once; the latency and the deinterlacing are the start's, kept for the stream.
     void apply(const PipelineSettings &settings);

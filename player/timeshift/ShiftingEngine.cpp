@@ -1,0 +1,366 @@
+#include "player/timeshift/ShiftingEngine.h"
+
+#include "player/PlayerLog.h"
+#include "player/engine/CallbackGate.h"
+#include "player/engine/GstPlayerEngine.h"
+#include "player/timeshift/ReplayReader.h"
+#include "player/timeshift/ShiftFeed.h"
+#include "player/timeshift/ShiftStore.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+constexpr qint64 kNsPerMs = 1'000'000;
+
+// Only a stream received from the network is worth keeping: a file can be read again.
+bool isReceived(const PlayTarget &target) {
+    const QString scheme = QUrl(target.address).scheme().toLower();
+    return scheme.size() > 1 && scheme != QLatin1String("file");
+}
+
+} // namespace
+
+// The commands of the keys and of the desktop, on the engine.
+class ShiftingEngine::Control : public ShiftControl {
+public:
+    explicit Control(ShiftingEngine &engine) : m_engine(engine) {}
+
+    Position position() const override { return m_engine.position(); }
+    void togglePause() override { m_engine.togglePause(); }
+    void pause() override { m_engine.pause(); }
+    void resume() override { m_engine.resume(); }
+    void seekBy(qint64 deltaMs) override { m_engine.seekBy(deltaMs); }
+    void seekTo(qint64 fromOldestMs) override { m_engine.seekTo(fromOldestMs); }
+    void toOldest() override { m_engine.seekTo(0); }
+    void toLive() override { m_engine.toLive(); }
+
+private:
+    ShiftingEngine &m_engine;
+};
+
+ShiftingEngine::StoreOpener ShiftingEngine::cacheStore() {
+    return [](QString *why) -> std::shared_ptr<ShiftStore> {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        // The user's own cache folder, which a new account may not have yet.
+        QDir().mkpath(folder);
+        return ShiftStore::open(folder, ShiftStore::Limits(), why);
+    };
+}
+
+ShiftingEngine::ShiftingEngine(std::unique_ptr<PlayerEngine> live, StoreOpener openStore, QObject *parent)
+    : PlayerEngine(parent), m_live(std::move(live)), m_control(std::make_unique<Control>(*this)),
+      m_gate(std::make_shared<CallbackGate>(this)), m_openStore(std::move(openStore)) {
+    m_replay = std::make_unique<GstPlayerEngine>([this](const PlayTarget &) -> std::unique_ptr<PlaybackInput> {
+        return std::make_unique<ReplayInput>(m_nextReader, m_nextStart);
+    });
+    connect(m_live.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
+        if (m_position.isLive())
+            emit frameReady(frame, aspect);
+    });
+    connect(m_live.get(), &PlayerEngine::stillReady, this, [this](const QImage &frame, qreal aspect) {
+        if (m_position.isLive())
+            emit stillReady(frame, aspect);
+    });
+    connect(m_live.get(), &PlayerEngine::restarted, this, [this] {
+        if (m_position.isLive())
+            emit restarted();
+    });
+    connect(m_live.get(), &PlayerEngine::failed, this, &ShiftingEngine::onLiveFailed);
+    connect(m_live.get(), &PlayerEngine::endOfStream, this, &ShiftingEngine::onLiveEnded);
+    connect(m_live.get(), &PlayerEngine::soundOnly, this, &PlayerEngine::soundOnly);
+    connect(m_live.get(), &PlayerEngine::streamsFound, this, &PlayerEngine::streamsFound);
+    connect(m_replay.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
+        if (!m_position.isLive())
+            emit frameReady(frame, aspect);
+    });
+    connect(m_replay.get(), &PlayerEngine::failed, this,
+            [this](PlayerFailure, const QString &detail) { onReplayFailed(detail); });
+    connect(m_replay.get(), &PlayerEngine::endOfStream, this, [this] { onReplayFailed(QString()); });
+}
+
+ShiftingEngine::~ShiftingEngine() {
+    m_gate->close();
+    m_replay->stop();
+    if (m_feed)
+        m_feed->stop();
+}
+
+ShiftControl *ShiftingEngine::shiftControl() {
+    return m_control.get();
+}
+
+void ShiftingEngine::play(const PlayTarget &target) {
+    dropShift();
+    m_target = target;
+    if (isReceived(target) && !m_store && m_storeFault.isEmpty()) {
+        m_store = m_openStore(&m_storeFault);
+        if (m_store)
+            m_feed = std::make_shared<ShiftFeed>(m_store);
+        else
+            qCInfo(lcPlayer).noquote() << "timeshift: nothing can be kept:" << m_storeFault;
+    }
+    if (m_feed && isReceived(target))
+        setStreamTap(m_feed->restart());
+    else if (m_feed) {
+        m_feed->stop();
+        setStreamTap({});
+    }
+    m_live->setStreamTap(streamTap());
+    m_live->play(target);
+    emit m_control->changed();
+}
+
+void ShiftingEngine::stop() {
+    dropShift();
+    m_target.reset();
+    if (m_feed)
+        m_feed->stop();
+    m_live->stop();
+}
+
+void ShiftingEngine::stopForRetry() {
+    dropShift();
+    m_live->stopForRetry();
+}
+
+void ShiftingEngine::lendBox(const QString &address, std::function<void()> lent) {
+    dropShift();
+    m_live->lendBox(address, std::move(lent));
+}
+
+void ShiftingEngine::setSettings(const PipelineSettings &settings) {
+    PlayerEngine::setSettings(settings);
+    applyLiveSettings();
+    m_replay->setSettings(settings);
+}
+
+void ShiftingEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    m_live->selectTracks(soundId, subtitlesId);
+    m_replay->selectTracks(soundId, subtitlesId);
+}
+
+// Behind live the live stream goes on unheard; its volume stays for when it is heard again.
+void ShiftingEngine::applyLiveSettings() {
+    PipelineSettings live = settings();
+    live.muted = live.muted || !m_position.isLive();
+    m_live->setSettings(live);
+}
+
+qint64 ShiftingEngine::oldestNs() const {
+    return m_store && m_store->hasStartPoint() ? m_store->oldestNs() : StreamArrival::nowNs();
+}
+
+ShiftControl::Position ShiftingEngine::position() const {
+    ShiftControl::Position position;
+    position.paused = m_position.isPaused();
+    if (!m_store || !m_target || !m_store->hasStartPoint())
+        return position;
+    const qint64 now = StreamArrival::nowNs();
+    const qint64 oldest = m_store->oldestNs();
+    position.keptMs = std::max<qint64>(0, now - ShiftPosition::kLiveDelayNs - oldest) / kNsPerMs;
+    position.behindMs = m_position.behindNs(now, oldest) / kNsPerMs;
+    return position;
+}
+
+QString ShiftingEngine::unavailableWhy() const {
+    if (!m_store)
+        return m_storeFault.isEmpty() ? QStringLiteral("aucune chaîne en cours") : m_storeFault;
+    if (!m_store->fault().isEmpty())
+        return m_store->fault();
+    if (!m_target || !isReceived(*m_target))
+        return QStringLiteral("aucune chaîne en cours");
+    return QString();
+}
+
+void ShiftingEngine::togglePause() {
+    if (m_position.isPaused())
+        resume();
+    else
+        pause();
+}
+
+void ShiftingEngine::pause() {
+    if (m_position.isPaused())
+        return;
+    if (const QString why = unavailableWhy(); !why.isEmpty()) {
+        emit m_control->unavailable(why);
+        return;
+    }
+    const qint64 now = StreamArrival::nowNs();
+    if (m_replaying)
+        m_replay->setPaused(true);
+    m_position.pause(now);
+    applyLiveSettings();
+    setHeld(true);
+    emit m_control->changed();
+}
+
+void ShiftingEngine::resume() {
+    if (!m_position.isPaused())
+        return;
+    const qint64 now = StreamArrival::nowNs();
+    const qint64 from = m_position.resumePoint(oldestNs());
+    if (m_replaying && from == m_position.shownAt(now)) {
+        m_replay->setPaused(false);
+        m_position.resume(now);
+    } else if (!startReplay(from, false)) {
+        toLive();
+        return;
+    }
+    setHeld(false);
+    emit m_control->changed();
+}
+
+void ShiftingEngine::seekBy(qint64 deltaMs) {
+    if (const QString why = unavailableWhy(); !why.isEmpty()) {
+        emit m_control->unavailable(why);
+        return;
+    }
+    if (m_position.isLive() && deltaMs >= 0)
+        return;
+    const qint64 now = StreamArrival::nowNs();
+    const qint64 target = m_position.target(now, deltaMs * kNsPerMs, oldestNs());
+    if (target < 0)
+        toLive();
+    else
+        moveTo(target);
+}
+
+void ShiftingEngine::seekTo(qint64 fromOldestMs) {
+    if (const QString why = unavailableWhy(); !why.isEmpty()) {
+        emit m_control->unavailable(why);
+        return;
+    }
+    const qint64 now = StreamArrival::nowNs();
+    const qint64 target = oldestNs() + std::max<qint64>(0, fromOldestMs) * kNsPerMs;
+    if (target >= now - ShiftPosition::kLiveDelayNs - ShiftPosition::kLiveMarginNs)
+        toLive();
+    else
+        moveTo(target);
+}
+
+void ShiftingEngine::moveTo(qint64 targetNs) {
+    if (!startReplay(targetNs, m_position.isPaused()))
+        return;
+    setHeld(m_position.isPaused());
+    emit m_control->changed();
+}
+
+bool ShiftingEngine::startReplay(qint64 fromNs, bool paused) {
+    const std::optional<ShiftStore::Point> point = m_store ? m_store->startAtOrBefore(fromNs) : std::nullopt;
+    if (!point || !m_target)
+        return false;
+    const quint64 number = ++m_replayNumber;
+    const std::weak_ptr<CallbackGate> gate = m_gate;
+    ReplayReader::Events events;
+    events.caughtUp = [this, gate, number] {
+        if (auto open = gate.lock())
+            open->post([this, number] { onCaughtUp(number); });
+    };
+    events.overtaken = [this, gate, number] {
+        if (auto open = gate.lock())
+            open->post([this, number] { onOvertaken(number); });
+    };
+    m_nextReader = std::make_shared<ReplayReader>(m_store, point->offset, std::move(events));
+    m_nextStart = ReplayInput::Start{point->offset, point->arrivalNs, std::max(fromNs, point->arrivalNs), paused,
+                                     m_store->hasPictures()};
+    m_feed->setReader(m_nextReader);
+    qCDebug(lcPlayer) << "timeshift: playing from" << (StreamArrival::nowNs() - fromNs) / kNsPerMs
+                      << "ms behind, from a start point" << (fromNs - point->arrivalNs) / kNsPerMs
+                      << "ms earlier" << (paused ? "(held)" : "");
+    m_replay->play(*m_target);
+    m_nextReader.reset();
+    m_replaying = true;
+    m_position.playFrom(StreamArrival::nowNs(), std::max(fromNs, point->arrivalNs), paused);
+    applyLiveSettings();
+    return true;
+}
+
+void ShiftingEngine::stopReplay() {
+    if (!m_replaying)
+        return;
+    ++m_replayNumber;
+    m_replaying = false;
+    if (m_feed)
+        m_feed->setReader({});
+    m_replay->stop();
+}
+
+void ShiftingEngine::dropShift() {
+    const bool wasLive = m_position.isLive();
+    stopReplay();
+    m_liveFailure.reset();
+    m_position.goLive();
+    setHeld(false);
+    if (!wasLive)
+        applyLiveSettings();
+}
+
+void ShiftingEngine::toLive() {
+    if (m_position.isLive())
+        return;
+    stopReplay();
+    m_position.goLive();
+    applyLiveSettings();
+    setHeld(false);
+    emit m_control->changed();
+    emit m_control->wentLive();
+    tellHeld();
+}
+
+void ShiftingEngine::setHeld(bool held) {
+    if (held == m_held)
+        return;
+    m_held = held;
+    emit this->held(held);
+}
+
+void ShiftingEngine::onLiveFailed(PlayerFailure failure, const QString &detail) {
+    if (m_position.isLive()) {
+        emit failed(failure, detail);
+        return;
+    }
+    qCInfo(lcPlayer) << "timeshift: the live stream failed behind live; what is kept plays on";
+    m_liveFailure = Held{false, failure, detail};
+}
+
+void ShiftingEngine::onLiveEnded() {
+    if (m_position.isLive()) {
+        emit endOfStream();
+        return;
+    }
+    m_liveFailure = Held{true, PlayerFailure::StreamInterrupted, QString()};
+}
+
+void ShiftingEngine::tellHeld() {
+    const std::optional<Held> held = std::exchange(m_liveFailure, std::nullopt);
+    if (!held)
+        return;
+    if (held->ended)
+        emit endOfStream();
+    else
+        emit failed(held->failure, held->detail);
+}
+
+// The end of what is kept: live is there, unless the live stream failed meanwhile.
+void ShiftingEngine::onCaughtUp(quint64 replay) {
+    if (replay != m_replayNumber || !m_liveFailure || m_position.isPaused())
+        return;
+    qCInfo(lcPlayer) << "timeshift: what was kept has played; the live stream's failure is told";
+    toLive();
+}
+
+void ShiftingEngine::onOvertaken(quint64 replay) {
+    if (replay != m_replayNumber)
+        return;
+    startReplay(oldestNs(), m_position.isPaused());
+}
+
+void ShiftingEngine::onReplayFailed(const QString &detail) {
+    qCInfo(lcPlayer).noquote() << "timeshift: the replay failed:" << detail;
+    toLive();
+    emit m_control->unavailable(QStringLiteral("lecture du différé impossible"));
+}
