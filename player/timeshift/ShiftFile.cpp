@@ -91,7 +91,8 @@ qint64 ShiftFile::size() const {
 }
 
 ShiftStorage::Failure ShiftFile::failure() const {
-    return {m_lastError == ENOSPC || m_lastError == EDQUOT, m_lastError ? systemText(m_lastError) : QString()};
+    return {m_lastError == ENOSPC || m_lastError == EDQUOT,
+            m_lastError ? systemText(m_lastError) : QString()};
 }
 
 qint64 ShiftFile::freeBytes() const {

@@ -101,7 +101,8 @@ const char *ShiftStore::inSyncPackets(const QByteArray &packets, qint64 *size) {
     const qint64 count = packets.size() / kPacketSize;
     const char *bytes = packets.constData();
     qint64 firstOut = 0;
-    while (firstOut < count && TsScan::inSync(reinterpret_cast<const uchar *>(bytes + firstOut * kPacketSize)))
+    while (firstOut < count &&
+           TsScan::inSync(reinterpret_cast<const uchar *>(bytes + firstOut * kPacketSize)))
         ++firstOut;
     if (firstOut == count) {
         *size = count * kPacketSize;
@@ -186,7 +187,8 @@ bool ShiftStore::keep(const char *data, qint64 size) {
         QMutexLocker lock(&m_mutex);
         const ShiftStorage::Failure failure = m_storage->failure();
         if (failed->physical == 0) {
-            stopKeeping(failure.diskFull || failure.text.isEmpty() ? QString::fromUtf8(kDiskFull) : failure.text);
+            stopKeeping(failure.diskFull || failure.text.isEmpty() ? QString::fromUtf8(kDiskFull)
+                                                                   : failure.text);
             return false;
         }
         // The ring keeps what was written before the failure and turns there.

@@ -37,7 +37,8 @@ public:
     static std::unique_ptr<ShiftStore> open(const QString &folder, const Limits &limits, QString *why);
 
     // freeBytes gives the free bytes of the storage's disk, -1 when unknown.
-    ShiftStore(std::unique_ptr<ShiftStorage> storage, const Limits &limits, std::function<qint64()> freeBytes);
+    ShiftStore(std::unique_ptr<ShiftStorage> storage, const Limits &limits,
+               std::function<qint64()> freeBytes);
     ~ShiftStore();
     ShiftStore(const ShiftStore &) = delete;
     ShiftStore &operator=(const ShiftStore &) = delete;
