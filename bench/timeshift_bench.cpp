@@ -217,7 +217,8 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "the simulated box did not start: %s\n", qPrintable(box.error()));
             return 1;
         }
-        Figures figures{QStringLiteral("box (MPEG-TS over RTP, encoded live)")};
+        Figures figures;
+        figures.name = QStringLiteral("box (MPEG-TS over RTP, encoded live)");
         runOn(box.address(kChannel), true, settings, figures);
     }
     if (settings.servers.contains("independent")) {
@@ -226,7 +227,8 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "the independent server did not start: %s\n", qPrintable(relay.error()));
             return 1;
         }
-        Figures figures{QStringLiteral("independent (elementary streams, each its own RTP session)")};
+        Figures figures;
+        figures.name = QStringLiteral("independent (elementary streams, each its own RTP session)");
         runOn(relay.address(kChannel), false, settings, figures);
     }
     printShiftCost(settings.keepSeconds);

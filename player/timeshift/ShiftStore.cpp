@@ -317,6 +317,11 @@ qint64 ShiftStore::arrivalAt(qint64 offset) const {
     return entry ? entry->arrivalNs : -1;
 }
 
+bool ShiftStore::hasPictures() const {
+    QMutexLocker lock(&m_mutex);
+    return m_scan.videoPid() >= 0;
+}
+
 QByteArray ShiftStore::tables() const {
     QMutexLocker lock(&m_mutex);
     return m_scan.pat() + m_scan.pmt();

@@ -65,6 +65,8 @@ public:
     qint64 arrivalAt(qint64 offset) const;
     // The PAT then the PMT last seen: what a decoder needs before a start point.
     QByteArray tables() const;
+    // The programme has pictures (its start points are key frames, not sound frames).
+    bool hasPictures() const;
     // Why keeping stopped, in French; empty while all is well.
     QString fault() const;
     // The size the ring wraps at; 0 while it still grows.

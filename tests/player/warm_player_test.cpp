@@ -382,7 +382,7 @@ TEST_F(WarmPlayer, OnABoxOfOneSessionEveryStepRightAfterARecordingWaitsForItsSes
         << log.startingWith(QLatin1String("failed:")).join("\n");
     // Measured, not judged: how long each step took to show its channel.
     std::printf("key to picture (ms): %s; asked again quietly: %d\n", qPrintable(keyToPicture.join(", ")),
-                log.containing(QLatin1String("after the box came back")).size());
+                int(log.containing(QLatin1String("after the box came back")).size()));
 }
 
 } // namespace
