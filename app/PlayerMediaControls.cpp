@@ -1,6 +1,7 @@
 #include "app/PlayerMediaControls.h"
 
 #include "app/Constants.h"
+#include "app/MediaShift.h"
 #include "app/TApplication.h"
 #include "channels/ChannelLineup.h"
 #include "forms/Unit1.h"
@@ -21,7 +22,9 @@ constexpr qint64 kLongestWaitSecs = 3600;
 
 PlayerMediaControls::PlayerMediaControls(TForm1 &player, TForm2 &list, const ChannelLineup &lineup,
                                          QObject *parent)
-    : MediaControls(parent), m_player(player), m_list(list), m_control(*player.vlc), m_lineup(lineup) {
+    : MediaControls(parent), m_player(player), m_list(list), m_control(*player.vlc), m_lineup(lineup),
+      m_shift(new MediaShift([this] { return m_control.shift(); }, this)) {
+    connect(m_shift, &MediaShift::changed, this, &MediaControls::shiftChanged);
     connect(&m_control, &TVLCPlugin::playingChanged, this, &PlayerMediaControls::updatePlaying);
     // A radio channel's sound is told by the line over the picture.
     connect(&m_control, &TVLCPlugin::statusChanged, this, &PlayerMediaControls::updatePlaying);
@@ -47,6 +50,7 @@ void PlayerMediaControls::followProgramme() {
 }
 
 void PlayerMediaControls::updatePlaying() {
+    m_shift->watch();
     const bool playing = isPlaying();
     if (playing == m_wasPlaying)
         return;
@@ -112,4 +116,24 @@ int PlayerMediaControls::volume() const {
 
 void PlayerMediaControls::setVolume(int percent) {
     m_control.setVolume(percent);
+}
+
+MediaControls::Shift PlayerMediaControls::shift() const {
+    return m_shift->state();
+}
+
+void PlayerMediaControls::pause() {
+    m_shift->pause();
+}
+
+void PlayerMediaControls::resume() {
+    m_shift->resume();
+}
+
+void PlayerMediaControls::seekBy(qint64 deltaMs) {
+    m_shift->seekBy(deltaMs);
+}
+
+void PlayerMediaControls::seekTo(qint64 fromOldestMs) {
+    m_shift->seekTo(fromOldestMs);
 }

@@ -5,6 +5,7 @@
 #include "forms/Unit2.h"
 #include "player/TVLCPlugin.h"
 #include "player/VolumeSteps.h"
+#include "player/timeshift/ShiftControl.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -114,6 +115,8 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
     // Shortcuts with Ctrl or Alt belong to whoever defines them.
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
+    if (shiftKeyPressed(event))
+        return true;
     switch (event->key()) {
     // Held down, these would flip back and forth at the keyboard's repeat rate.
     case Qt::Key_F:
@@ -162,6 +165,42 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
         return true;
     }
     return false;
+}
+
+bool PictureCommands::shiftKeyPressed(QKeyEvent *event) {
+    constexpr qint64 kStepMs = 10000;
+    constexpr qint64 kLongStepMs = 60000;
+    const int key = event->key();
+    if (key != Qt::Key_Space && key != Qt::Key_Left && key != Qt::Key_Right && key != Qt::Key_Home &&
+        key != Qt::Key_End)
+        return false;
+    ShiftControl *shift = m_picture->shift();
+    if (!shift)
+        return false;
+    // Held down, Space would pause and resume at the keyboard's repeat rate; a held arrow moves on.
+    if (key == Qt::Key_Space && event->isAutoRepeat())
+        return true;
+    // Shown first, so a refusal or a return to live the control tells at once is what stays.
+    m_picture->shiftKeyPressed();
+    const qint64 step = (event->modifiers() & Qt::ShiftModifier) ? kLongStepMs : kStepMs;
+    switch (key) {
+    case Qt::Key_Space:
+        shift->togglePause();
+        break;
+    case Qt::Key_Left:
+        shift->seekBy(-step);
+        break;
+    case Qt::Key_Right:
+        shift->seekBy(step);
+        break;
+    case Qt::Key_Home:
+        shift->toOldest();
+        break;
+    default:
+        shift->toLive();
+        break;
+    }
+    return true;
 }
 
 void PictureCommands::stepVolume(int steps) {

@@ -18,8 +18,10 @@ class TVLCPlugin;
 // What the user does on the picture, in the window and in full screen, besides what the skin
 // offers: a double-click, F or F11 switch full screen (Escape leaves it), the wheel and + and −
 // step the volume, M mutes, digits choose a channel by its number (Backspace takes one back; Escape,
-// the arrow keys or a click drop them). Watches the picture and the windows it is shown in; keys
-// typed in other windows (the list's own typing) are left alone. A held F, F11 or M acts once.
+// the arrow keys or a click drop them). While the channel is kept, Space pauses and resumes, Left and
+// Right move 10 s (a minute with Shift), Home goes to the oldest moment kept and End back to live.
+// Watches the picture and the windows it is shown in; keys typed in other windows (the list's own
+// typing) are left alone. A held F, F11, M or Space acts once.
 class PictureCommands : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +47,9 @@ private:
     // A channel's tune started, chosen any way: the number being typed goes, its banner comes up.
     void channelWatched();
     bool keyPressed(QKeyEvent *event);
+    // Pausing and moving through the kept channel; false when the key is not one of those or
+    // nothing is kept.
+    bool shiftKeyPressed(QKeyEvent *event);
     void stepVolume(int steps);
     void toggleMute();
     void typeDigit(QChar digit);

@@ -46,24 +46,29 @@ void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, con
     const int u = unit(area);
     const QFont font = fontOf(painter, 0.85, area, false);
     const QRect nowLine(guideBox.left(), guideBox.top(), guideBox.width(), guideBox.height() / 2);
-    const QRect nextLine(guideBox.left(), nowLine.bottom() + 1, guideBox.width(), guideBox.height() - nowLine.height());
+    const QRect nextLine(guideBox.left(), nowLine.bottom() + 1, guideBox.width(),
+                         guideBox.height() - nowLine.height());
     QRect nowText = nowLine;
     if (shown.now) {
         // The bar at the line's right end, a quarter of the banner wide.
         const int barWidth = guideBox.width() / 4;
         const int barHeight = std::max(3, u / 4);
-        const QRect bar(nowLine.right() + 1 - barWidth, nowLine.center().y() - barHeight / 2, barWidth, barHeight);
+        const QRect bar(nowLine.right() + 1 - barWidth, nowLine.center().y() - barHeight / 2, barWidth,
+                        barHeight);
         painter.fillRect(bar, kBarTrack);
-        painter.fillRect(QRect(bar.topLeft(), QSize(int(bar.width() * shown.elapsed), bar.height())), kNumberColour);
+        painter.fillRect(QRect(bar.topLeft(), QSize(int(bar.width() * shown.elapsed), bar.height())),
+                         kNumberColour);
         nowText.setRight(bar.left() - u / 2);
-        drawLabel(painter, nowText, programmeLine(*shown.now), font, Qt::white, Qt::AlignLeft | Qt::AlignVCenter);
+        drawLabel(painter, nowText, programmeLine(*shown.now), font, Qt::white,
+                  Qt::AlignLeft | Qt::AlignVCenter);
     }
     if (shown.next)
         drawLabel(painter, nextLine, QStringLiteral("▸ ") + programmeLine(*shown.next), font, kGuideColour,
                   Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Banner &banner, qint64 guideTime) {
+void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Banner &banner,
+                 qint64 guideTime) {
     const NowNext shown = nowAndNext(banner.programmes, guideTime);
     const bool withGuide = shown.now || shown.next;
     const QRect box = bannerRect(area, withGuide);
@@ -86,9 +91,10 @@ void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Ban
     drawLabel(painter, nameBox, banner.name, fontOf(painter, 1.1, area, true), Qt::white,
               Qt::AlignLeft | Qt::AlignVCenter);
     if (withGuide)
-        paintGuide(painter, area,
-                   QRect(inner.left(), titleLine.bottom() + 1, inner.width(), inner.bottom() - titleLine.bottom()),
-                   shown);
+        paintGuide(
+            painter, area,
+            QRect(inner.left(), titleLine.bottom() + 1, inner.width(), inner.bottom() - titleLine.bottom()),
+            shown);
 }
 
 // A short line in a box of its own, placed in slot, as wide as its text.
@@ -105,7 +111,38 @@ void paintTag(QPainter &painter, const QRect &slot, const QString &text, const Q
     drawLabel(painter, box.adjusted(pad / 2, 0, -pad / 2, 0), text, font, colour, Qt::AlignCenter);
 }
 
+// The time behind live over the bar of the kept span: green up to the point played, a white mark
+// on it.
+void paintShift(QPainter &painter, const QRect &area, const QRect &box, const QString &text, double bar) {
+    const int u = unit(area);
+    const QFont font = fontOf(painter, 1.1, area, true);
+    if (bar < 0) {
+        paintTag(painter, box, text, font, Qt::white, Qt::AlignLeft);
+        return;
+    }
+    fillBackdrop(painter, box, u / 3);
+    const QRect inner = box.adjusted(u / 2, u / 4, -u / 2, -u / 4);
+    const int barHeight = std::max(4, u / 3);
+    const QRect textLine(inner.left(), inner.top(), inner.width(), inner.height() - barHeight - u / 4);
+    drawLabel(painter, textLine, text, font, Qt::white, Qt::AlignLeft | Qt::AlignVCenter);
+    const QRect track(inner.left(), inner.bottom() + 1 - barHeight, inner.width(), barHeight);
+    painter.fillRect(track, kBarTrack);
+    const int played = int(track.width() * std::clamp(bar, 0.0, 1.0));
+    painter.fillRect(QRect(track.topLeft(), QSize(played, track.height())), kNumberColour);
+    const int markWidth = std::max(3, u / 5);
+    const QRect mark(track.left() + played - markWidth / 2, track.top() - barHeight / 2, markWidth,
+                     barHeight * 2);
+    painter.fillRect(mark.intersected(track.adjusted(0, -barHeight, 0, barHeight)), Qt::white);
+}
+
 } // namespace
+
+QRect shiftRect(const QRect &area, bool withBar, const QRect &bannerShown) {
+    const int u = unit(area);
+    const int height = withBar ? u * 3 : u * 2;
+    const int bottom = bannerShown.isEmpty() ? area.bottom() + 1 - u / 2 : bannerShown.top() - u / 4;
+    return QRect(area.left() + u / 2, bottom - height, area.width() - u, height);
+}
 
 QRect bannerRect(const QRect &area, bool withGuide) {
     const int u = unit(area);
@@ -128,8 +165,14 @@ void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const S
     const auto clear = [&](const QRect &box) { return keepClear.isEmpty() || !box.intersects(keepClear); };
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    if (shown.banner && clear(bannerRect(area, !shown.banner->programmes.isEmpty())))
+    QRect bannerShown;
+    if (shown.banner && clear(bannerRect(area, !shown.banner->programmes.isEmpty()))) {
         paintBanner(painter, area, *shown.banner, shown.guideTimeSecs);
+        bannerShown = bannerRect(area, !shown.banner->programmes.isEmpty());
+    }
+    const QRect shift = shiftRect(area, shown.shiftBar >= 0, bannerShown);
+    if (!shown.shiftText.isEmpty() && clear(shift))
+        paintShift(painter, area, shift, shown.shiftText, shown.shiftBar);
     if (!shown.notice.isEmpty() && clear(noticeRect(area)))
         paintTag(painter, noticeRect(area), shown.notice, fontOf(painter, 1.0, area, true), Qt::white,
                  Qt::AlignLeft);

@@ -17,6 +17,10 @@ struct Shown {
     QString typedDigits;
     // The time the banner's now and next are picked for, in seconds since the epoch.
     qint64 guideTimeSecs = 0;
+    // Pause, time behind live or back to live; with the point played in the kept span when
+    // shiftBar is 0 to 1.
+    QString shiftText = {};
+    double shiftBar = -1.0;
 };
 
 void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const Shown &shown);
@@ -25,6 +29,8 @@ void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const S
 // guide's now and next is two lines taller.
 QRect bannerRect(const QRect &area, bool withGuide = false);
 QRect noticeRect(const QRect &area);
+// Over the bottom of the picture as the banner is, or just above the banner when it is up.
+QRect shiftRect(const QRect &area, bool withBar, const QRect &bannerShown = QRect());
 QRect digitsRect(const QRect &area);
 
 } // namespace OverlayPainter

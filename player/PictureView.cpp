@@ -48,6 +48,44 @@ void PictureView::setTypedDigits(const QString &digits) {
     overlayChanged();
 }
 
+void PictureView::watchShift(ShiftControl *control) {
+    if (control == m_shiftControl)
+        return;
+    if (m_shiftControl)
+        m_shiftControl->disconnect(this);
+    m_shiftControl = control;
+    if (control) {
+        connect(control, &ShiftControl::changed, this, [this] {
+            m_shift.moved(m_clock.elapsed());
+            overlayChanged();
+        });
+        connect(control, &ShiftControl::wentLive, this, [this] {
+            m_shift.wentLive(m_clock.elapsed());
+            overlayChanged();
+        });
+        connect(control, &ShiftControl::unavailable, this, [this](const QString &why) {
+            m_shift.unavailable(why, m_clock.elapsed());
+            overlayChanged();
+        });
+    }
+    overlayChanged();
+}
+
+void PictureView::shiftKeyPressed() {
+    m_shift.moved(m_clock.elapsed());
+    overlayChanged();
+}
+
+ShiftControl::Position PictureView::shiftPosition() const {
+    return m_shiftControl ? m_shiftControl->position() : ShiftControl::Position{};
+}
+
+ShiftIndicator::Shown PictureView::shiftShown(qint64 nowMs) const {
+    if (!m_shiftControl)
+        return {};
+    return m_shift.shown(m_shiftControl->position(), nowMs);
+}
+
 QStringList PictureView::overlayTexts() const {
     const qint64 now = m_clock.elapsed();
     QStringList texts;
@@ -59,14 +97,19 @@ QStringList PictureView::overlayTexts() const {
         if (guide.next)
             texts << programmeLine(*guide.next);
     }
-    texts << m_overlay.notice(now) << m_overlay.typedDigits();
+    texts << m_overlay.notice(now) << m_overlay.typedDigits() << shiftShown(now).text;
     texts.removeAll(QString());
     return texts;
 }
 
 void PictureView::overlayChanged() {
     const qint64 now = m_clock.elapsed();
-    const qint64 next = m_overlay.nextExpiryMs(now);
+    qint64 next = m_overlay.nextExpiryMs(now);
+    if (m_shiftControl) {
+        const qint64 shift = m_shift.nextChangeMs(shiftPosition(), now);
+        if (shift >= 0 && (next < 0 || shift < next))
+            next = shift;
+    }
     if (next < 0)
         m_overlayExpiry.stop();
     else
@@ -114,9 +157,10 @@ void PictureView::paintEvent(QPaintEvent *) {
 
     const QRect keepClear = statusRect(painter);
     const qint64 now = m_clock.elapsed();
+    const ShiftIndicator::Shown shift = shiftShown(now);
     OverlayPainter::paint(painter, hasPicture ? pictureRect() : rect(), keepClear,
                           {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits(),
-                           QDateTime::currentSecsSinceEpoch()});
+                           QDateTime::currentSecsSinceEpoch(), shift.text, shift.barFraction});
     if (!m_statusLine.isEmpty()) {
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
         const QRect textRect = rect().adjusted(8, 8, -8, -8);

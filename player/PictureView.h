@@ -1,9 +1,11 @@
 #pragma once
 
 #include "player/PictureOverlay.h"
+#include "player/ShiftIndicator.h"
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,8 +26,14 @@ public:
     void showBanner(const PictureOverlay::Banner &banner);
     void showNotice(const QString &text);
     void setTypedDigits(const QString &digits);
+    // Tells the pauses and moves of control over the picture (replacing the one told before; null
+    // for none).
+    void watchShift(ShiftControl *control);
+    // A key asked control to pause or move: its place is shown, even where it could not move.
+    void shiftKeyPressed();
     // What the overlay shows at this moment: banner number and name, the guide's programme now and
-    // next ("10:30–11:00  Title"), notice, typed digits, in that order, leaving out what is not shown.
+    // next ("10:30–11:00  Title"), notice, typed digits, pause or time behind live, in that order,
+    // leaving out what is not shown.
     QStringList overlayTexts() const;
 
 signals:
@@ -39,12 +47,16 @@ private:
     QRect pictureRect() const;
     QRect statusRect(QPainter &painter) const;
     void overlayChanged();
+    ShiftControl::Position shiftPosition() const;
+    ShiftIndicator::Shown shiftShown(qint64 nowMs) const;
 
     QImage m_frame;
     qreal m_pixelAspectRatio = 1.0;
     QString m_statusLine;
     PictureOverlay m_overlay;
+    ShiftIndicator m_shift;
+    QPointer<ShiftControl> m_shiftControl;
     QElapsedTimer m_clock;
-    // Repaints when an overlay element goes away by itself.
+    // Repaints when an overlay element goes away or changes by itself.
     QTimer m_overlayExpiry;
 };

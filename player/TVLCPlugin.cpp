@@ -28,6 +28,7 @@ TVLCPlugin::TVLCPlugin(std::unique_ptr<PlayerEngine> engine, RecordingSession::E
     connect(controller, &PlayerController::recordingFinished, this, &TVLCPlugin::recordingFinished);
     connect(controller, &PlayerController::playingChanged, this, &TVLCPlugin::playingChanged);
     connect(controller, &PlayerController::tracksChanged, this, &TVLCPlugin::tracksChanged);
+    watchShift(shift());
 }
 
 TVLCPlugin::~TVLCPlugin() = default;
@@ -58,6 +59,8 @@ void TVLCPlugin::play() {
     // A control not shown yet has had no resize event: the size it was given counts from now.
     m_controller.setPictureSize(size());
     m_controller.play(*target);
+    // An engine may begin keeping the channel only once it plays one.
+    watchShift(shift());
     setStatusLine(m_controller.statusText());
 }
 

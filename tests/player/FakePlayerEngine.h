@@ -30,6 +30,9 @@ public:
     // How often the box was said to be this engine's again.
     int boxReturns = 0;
     void boxReturned(const QString &) override { ++boxReturns; }
+    // What the engine keeps of the channel, if the test gives it a control.
+    ShiftControl *shift = nullptr;
+    ShiftControl *shiftControl() override { return shift; }
 
     void sendFrame(QColor colour, QSize size = QSize(720, 576), qreal pixelAspectRatio = 1.0) {
         QImage frame(size, QImage::Format_RGB32);

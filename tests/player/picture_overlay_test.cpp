@@ -67,8 +67,7 @@ bool drawnInside(const QImage &image, const QRect &box, QRgb background) {
 TEST(OverlayPainter, DrawsEachElementInItsPlaceAndNothingOverTheLineToKeepClear) {
     const QRect area(0, 0, 537, 329);
     const QRgb background = qRgb(40, 90, 160);
-    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}}, "Volume 55 %",
-                                      "20"};
+    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}}, "Volume 55 %", "20"};
     const auto paint = [&](const QRect &keepClear) {
         QImage image(area.size(), QImage::Format_RGB32);
         image.fill(background);
@@ -87,6 +86,38 @@ TEST(OverlayPainter, DrawsEachElementInItsPlaceAndNothingOverTheLineToKeepClear)
     const QImage cleared = paint(failureLine);
     EXPECT_FALSE(drawnInside(cleared, OverlayPainter::bannerRect(area), background));
     EXPECT_TRUE(drawnInside(cleared, OverlayPainter::noticeRect(area), background));
+}
+
+TEST(OverlayPainter, TheTimeBehindLiveSitsAboveTheBannerWithItsBarAndNeverOverTheLineToKeepClear) {
+    const QRect area(0, 0, 537, 329);
+    const QRgb background = qRgb(40, 90, 160);
+    OverlayPainter::Shown shown;
+    shown.banner = PictureOverlay::Banner{"201", "Chaine 201", {}};
+    shown.shiftText = QStringLiteral("Différé −00:42");
+    shown.shiftBar = 0.25;
+    const auto paint = [&](const QRect &keepClear) {
+        QImage image(area.size(), QImage::Format_RGB32);
+        image.fill(background);
+        QPainter painter(&image);
+        OverlayPainter::paint(painter, area, keepClear, shown);
+        return image;
+    };
+    const QRect box = OverlayPainter::shiftRect(area, true, OverlayPainter::bannerRect(area));
+    ASSERT_FALSE(box.intersects(OverlayPainter::bannerRect(area)));
+    const QImage all = paint(QRect());
+    EXPECT_TRUE(drawnInside(all, box, background));
+    // The bar runs along the box's foot: played up to a quarter, the kept rest after.
+    const int barY = box.bottom() - box.height() / 8;
+    const auto greenAt = [&](double fraction) {
+        const QRgb pixel = all.pixel(box.left() + int(box.width() * fraction), barY);
+        return qGreen(pixel) > 200 && qRed(pixel) < 80;
+    };
+    EXPECT_TRUE(greenAt(0.15));
+    EXPECT_FALSE(greenAt(0.6));
+
+    const QImage cleared = paint(box.adjusted(150, 5, -150, -5));
+    EXPECT_FALSE(drawnInside(cleared, box, background));
+    EXPECT_TRUE(drawnInside(cleared, OverlayPainter::bannerRect(area), background));
 }
 
 } // namespace
