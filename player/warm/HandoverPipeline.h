@@ -2,8 +2,8 @@
 
 #include "player/PlayerOptions.h"
 #include "player/StreamTrack.h"
-#include "player/engine/PipelineSettings.h"
 #include "player/pipeline/PictureSink.h"
+#include "player/engine/PipelineSettings.h"
 
 #include <functional>
 #include <memory>
