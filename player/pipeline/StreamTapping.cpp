@@ -121,7 +121,7 @@ GstElement *StreamTapping::Side::addStream(GstCaps *caps) {
     gst_util_set_object_arg(G_OBJECT(appsrc), "leaky-type", "downstream");
     gst_bin_add(GST_BIN(pipeline), appsrc);
     GstPad *output = gst_element_get_static_pad(appsrc, "src");
-    TsAssembly::link(pipeline, output);
+    TsAssembly::link(pipeline, output, caps);
     gst_object_unref(output);
     gst_element_sync_state_with_parent(appsrc);
     return GST_ELEMENT(gst_object_ref(appsrc));

@@ -138,13 +138,18 @@ Receiver *receiverOf(GstElement *pipeline) {
 
 } // namespace
 
-void TsAssembly::link(GstElement *pipeline, GstPad *pad) {
+void TsAssembly::link(GstElement *pipeline, GstPad *pad, GstCaps *given) {
     Receiver *receiver = receiverOf(pipeline);
     if (!receiver)
         return;
-    GstCaps *caps = gst_pad_get_current_caps(pad);
+    GstCaps *caps = given ? gst_caps_ref(given) : gst_pad_get_current_caps(pad);
     if (!caps)
         caps = gst_pad_query_caps(pad, nullptr);
+    if (gst_caps_is_empty(caps)) {
+        gst_caps_unref(caps);
+        discard(*receiver, pad);
+        return;
+    }
     const GstStructure *stream = gst_caps_get_structure(caps, 0);
     const QByteArray media = gst_structure_get_string(stream, "media");
     int payloadType = -1;

@@ -4,6 +4,7 @@
 
 typedef struct _GstElement GstElement;
 typedef struct _GstPad GstPad;
+typedef struct _GstCaps GstCaps;
 
 // One MPEG-TS out of the RTP streams of a programme, whatever the server sends: one MPEG-TS over
 // RTP is depayloaded as it comes; elementary streams, each an RTP session of its own, are
@@ -15,8 +16,8 @@ namespace TsAssembly {
 // From now on the RTP streams linked in pipeline go into sink (already in pipeline); name is what
 // the log calls them.
 void prepare(GstElement *pipeline, GstElement *sink, const QByteArray &name);
-// Links pad, which gives one RTP stream (its caps known), into the transport stream of the
-// pipeline prepared; a stream nothing here carries is dropped. On a streaming thread or any.
-void link(GstElement *pipeline, GstPad *pad);
+// Links pad, which gives one RTP stream of caps (null: the pad's own), into the transport stream
+// of the pipeline prepared; a stream nothing here carries is dropped. On any thread.
+void link(GstElement *pipeline, GstPad *pad, GstCaps *caps = nullptr);
 
 } // namespace TsAssembly
