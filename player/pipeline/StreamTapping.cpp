@@ -28,16 +28,21 @@ void append(QByteArray &bytes, GstBuffer *buffer) {
     }
 }
 
-// The packets of a buffer or of a list, as one copy.
-QByteArray bytesOf(GstPadProbeInfo *info) {
-    QByteArray bytes;
+// Calls take with each buffer the probe sees, alone or in a list.
+template <typename Take> void forEachBuffer(GstPadProbeInfo *info, Take take) {
     if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
         GstBufferList *list = GST_PAD_PROBE_INFO_BUFFER_LIST(info);
         for (guint i = 0; i < gst_buffer_list_length(list); ++i)
-            append(bytes, gst_buffer_list_get(list, i));
+            take(gst_buffer_list_get(list, i));
     } else {
-        append(bytes, GST_PAD_PROBE_INFO_BUFFER(info));
+        take(GST_PAD_PROBE_INFO_BUFFER(info));
     }
+}
+
+// The packets of a buffer or of a list, as one copy.
+QByteArray bytesOf(GstPadProbeInfo *info) {
+    QByteArray bytes;
+    forEachBuffer(info, [&bytes](GstBuffer *buffer) { append(bytes, buffer); });
     return bytes;
 }
 
@@ -224,13 +229,7 @@ GstPadProbeReturn copyElementary(GstPad *pad, GstPadProbeInfo *info, gpointer da
         if (!feed.appsrc)
             return GST_PAD_PROBE_REMOVE;
     }
-    if (info->type & GST_PAD_PROBE_TYPE_BUFFER_LIST) {
-        GstBufferList *list = GST_PAD_PROBE_INFO_BUFFER_LIST(info);
-        for (guint i = 0; i < gst_buffer_list_length(list); ++i)
-            push(feed, gst_buffer_list_get(list, i));
-    } else {
-        push(feed, GST_PAD_PROBE_INFO_BUFFER(info));
-    }
+    forEachBuffer(info, [&feed](GstBuffer *buffer) { push(feed, buffer); });
     return GST_PAD_PROBE_OK;
 }
 
