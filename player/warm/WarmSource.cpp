@@ -163,11 +163,6 @@ void WarmSource::tapInto(std::shared_ptr<TapLine> line, bool withHeld) {
         gst_object_unref(clock);
 }
 
-bool WarmSource::tapsInto(const std::shared_ptr<TapLine> &line) const {
-    std::lock_guard lock(m_mutex);
-    return line && m_tap == line;
-}
-
 GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
     auto *self = static_cast<WarmSource *>(data);
     GstSample *sample = gst_app_sink_pull_sample(sink);

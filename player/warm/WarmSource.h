@@ -65,7 +65,6 @@ public:
     // From now on every packet received goes to line too, after what is held from the key frame
     // when withHeld; null stops it. The line given already goes on as it is, nothing sent twice.
     void tapInto(std::shared_ptr<TapLine> line, bool withHeld);
-    bool tapsInto(const std::shared_ptr<TapLine> &line) const;
     // A new reference, or null before open().
     GstClock *clock() const;
     GstClockTime baseTime() const;
