@@ -2,6 +2,7 @@
 
 #include "player/StartupTrace.h"
 #include "player/engine/GstPlugins.h"
+#include "player/engine/TapLine.h"
 #include "player/pipeline/SoundOutput.h"
 
 #include <gst/gst.h>
@@ -27,6 +28,8 @@ EarlyTune::EarlyTune(const PlayTarget &target, QSize pictureBound) : m_state(std
     m_state->target = target;
     m_state->pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                            target.options, m_state->thread);
+    // What comes before the engine takes the pipeline over is held for its tap.
+    m_state->pipeline->tapInto(std::make_shared<TapLine>());
     std::shared_ptr<PlaybackPipeline> pipeline = m_state->pipeline;
     PipelineSettings settings;
     settings.volume = kStartingVolume;

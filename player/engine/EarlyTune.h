@@ -9,7 +9,8 @@
 // The first channel's tune, begun before the player control exists: GStreamer starts, the plugins
 // load and the stream connects on threads of their own while the windows are built, and the
 // engine it is handed to takes that pipeline over at its first play of the same address with the
-// same options instead of connecting anew. A pipeline that nobody took is torn down with it.
+// same options instead of connecting anew. A pipeline that nobody took is torn down with it. What
+// the stream brings before it is taken is held on the pipeline's tap line for the engine's tap.
 class EarlyTune {
 public:
     EarlyTune(const PlayTarget &target, QSize pictureBound);

@@ -6,6 +6,7 @@
 #include "player/engine/EarlyTune.h"
 #include "player/engine/GstPlugins.h"
 #include "player/engine/PipelineError.h"
+#include "player/engine/TapLine.h"
 #include "player/pipeline/PlaybackPipeline.h"
 #include "player/pipeline/SoundOutput.h"
 
@@ -56,6 +57,7 @@ void GstPlayerEngine::later(quint64 generation, std::function<void()> what) {
 }
 
 void GstPlayerEngine::play(const PlayTarget &target) {
+    m_playTap = streamTap();
     tune(target, false);
 }
 
@@ -84,6 +86,15 @@ void GstPlayerEngine::tune(const PlayTarget &target, bool soundRetried) {
     else if (!begun)
         pipeline = std::make_shared<PlaybackPipeline>(PlaybackPipeline::uriFor(target.address),
                                                       target.options, m_pipelines, std::move(events));
+    if (begun) {
+        // The early tune held what it received for whoever would want it.
+        m_line = pipeline->tapLine();
+        if (m_line)
+            m_line->give(m_playTap);
+    } else if (m_playTap) {
+        m_line = std::make_shared<TapLine>(m_playTap);
+        pipeline->tapInto(m_line);
+    }
     m_current = pipeline;
     m_tune = Tune{target, soundRetried};
     const PipelineSettings now = settings();
@@ -95,6 +106,9 @@ void GstPlayerEngine::tune(const PlayTarget &target, bool soundRetried) {
 }
 
 void GstPlayerEngine::stop() {
+    // Whatever the pipeline left still has in flight reaches no tap.
+    if (std::shared_ptr<TapLine> line = std::exchange(m_line, nullptr))
+        line->close();
     if (!m_current)
         return;
     // Anything the old pipeline still has in flight now carries a stale number and is dropped.

@@ -2,8 +2,8 @@
 
 #include "player/BackgroundQueue.h"
 #include "player/engine/HostLookup.h"
-#include "player/pipeline/PlaybackBus.h"
 #include "player/engine/PlayerEngine.h"
+#include "player/pipeline/PlaybackBus.h"
 
 #include <QString>
 #include <functional>
@@ -13,6 +13,7 @@ class CallbackGate;
 class EarlyTune;
 class PlaybackInput;
 class PlaybackPipeline;
+class TapLine;
 
 // Plays through GStreamer, one PlaybackPipeline per stream: pictures and the bus's news reach the
 // owning thread through a CallbackGate. Starting and tearing pipelines down runs on a thread of its
@@ -78,6 +79,10 @@ private:
     BackgroundQueue m_plugins;
     HostLookup m_lookups{this};
     std::shared_ptr<PlaybackPipeline> m_current;
+    // The tap of the play under way (a tune anew for the sound's sake keeps it), and the line of
+    // the pipeline playing, closed as it stops.
+    StreamTap m_playTap;
+    std::shared_ptr<TapLine> m_line;
     Tune m_tune;
     quint64 m_generation = 0;
 };

@@ -3,10 +3,11 @@
 #include "player/PlayerLog.h"
 #include "player/StartupTrace.h"
 #include "player/engine/AddressInput.h"
-#include "player/ring/EarlyKeyFrame.h"
 #include "player/pipeline/PipelineSupport.h"
 #include "player/pipeline/StreamLatency.h"
+#include "player/pipeline/StreamTapping.h"
 #include "player/pipeline/StreamTracks.h"
+#include "player/ring/EarlyKeyFrame.h"
 
 #include <gst/gst.h>
 
@@ -64,6 +65,14 @@ PlaybackPipeline::~PlaybackPipeline() {
 
 QByteArray PlaybackPipeline::uriFor(const QString &address) {
     return AddressInput::uriFor(address);
+}
+
+void PlaybackPipeline::tapInto(std::shared_ptr<TapLine> line) {
+    m_tapping = std::make_unique<StreamTapping>(std::move(line));
+}
+
+std::shared_ptr<TapLine> PlaybackPipeline::tapLine() const {
+    return m_tapping ? m_tapping->line() : nullptr;
 }
 
 int PlaybackPipeline::live() {
@@ -148,6 +157,8 @@ void PlaybackPipeline::teardown() {
     m_input->release();
     // Blocks a few milliseconds, about 100 against a frozen server: never on the window's thread.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    if (m_tapping)
+        m_tapping->stop();
     PlaybackBus::detach(m_pipeline);
     gst_object_unref(m_pipeline);
     m_pipeline = nullptr;
@@ -335,6 +346,8 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
     if (StartupTrace::enabled())
         traceFirstBuffers(element, name);
     self->m_input->elementAdded(element, name);
+    if (self->m_tapping)
+        self->m_tapping->elementMade(element, name);
     // The demultiplexer sees a transport stream first, a parser a stream sent without one.
     if (self->m_streamArrived && (name == "tsdemux" || name.endsWith("parse"))) {
         GstPad *input = gst_element_get_static_pad(element, "sink");

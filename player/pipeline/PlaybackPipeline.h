@@ -3,8 +3,8 @@
 #include "player/BackgroundQueue.h"
 #include "player/PlayerOptions.h"
 #include "player/StreamTrack.h"
-#include "player/pipeline/PictureSink.h"
 #include "player/engine/PipelineSettings.h"
+#include "player/pipeline/PictureSink.h"
 #include "player/pipeline/PlaybackBus.h"
 #include "player/pipeline/PlaybackInput.h"
 
@@ -24,6 +24,9 @@
 // what the pipeline has to say goes out through Events, on GStreamer's threads. A pipeline may be
 // started before anyone listens (the start-up channel, while the windows are built): what it says
 // meanwhile is kept and told to the Events it is given later.
+class StreamTapping;
+class TapLine;
+
 class PlaybackPipeline : public PlaybackBus::Owner, public std::enable_shared_from_this<PlaybackPipeline> {
 public:
     struct Events {
@@ -72,6 +75,10 @@ public:
     // Before start(): called once, on a streaming thread, as the stream's first packet reaches
     // the demultiplexer (or a parser, for a stream sent without one).
     void whenStreamArrives(std::function<void()> arrived) { m_streamArrived = std::move(arrived); }
+    // Before start(): the stream received over RTP is copied to line as MPEG-TS (StreamTapping).
+    void tapInto(std::shared_ptr<TapLine> line);
+    // The line given to tapInto(), or null.
+    std::shared_ptr<TapLine> tapLine() const;
 
     // Any thread: work still queued for this pipeline is skipped from now on.
     void cancel() { m_cancelled = true; }
@@ -135,5 +142,6 @@ private:
     TrackMarks::ByPid m_marks;
     TrackChooser m_chooser;
     std::function<void()> m_streamArrived;
+    std::unique_ptr<StreamTapping> m_tapping;
     std::atomic<bool> m_streamArrivedTold{false};
 };

@@ -2,8 +2,9 @@
 
 #include "player/PlayerLog.h"
 #include "player/engine/CallbackGate.h"
-#include "player/warm/HandoverPipeline.h"
+#include "player/engine/TapLine.h"
 #include "player/pipeline/PlaybackPipeline.h"
+#include "player/warm/HandoverPipeline.h"
 #include "player/warm/WarmSource.h"
 
 #include <algorithm>
@@ -51,6 +52,7 @@ WarmPlayerEngine::WarmPlayerEngine(std::unique_ptr<PlayerEngine> cold, QObject *
 WarmPlayerEngine::~WarmPlayerEngine() {
     m_gate->close();
     dispatch({EventKind::Stop});
+    closeTap();
     // The box may be frozen: every warm session's TEARDOWN goes out at once, and the wait for their
     // answers is bounded. Decoders left need no network and are waited for.
     m_sessions.closeAll(WarmSessions::kExitDeadlineMs);
@@ -71,12 +73,16 @@ void WarmPlayerEngine::play(const PlayTarget &target) {
     m_policy.noteStep(target.address, now());
     ++m_generation;
     m_target = target;
+    closeTap();
+    if (const StreamTap &tap = streamTap())
+        m_line = std::make_shared<TapLine>(tap);
     m_handover.setSource(m_sessions.find(target.address));
     dispatch({EventKind::Play});
 }
 
 void WarmPlayerEngine::stop() {
     dispatch({EventKind::Stop});
+    closeTap();
     ++m_generation;
     m_target.reset();
     m_handover.setSource(nullptr);
@@ -85,6 +91,7 @@ void WarmPlayerEngine::stop() {
 
 void WarmPlayerEngine::stopForRetry() {
     dispatch({EventKind::StopForRetry});
+    closeTap();
     ++m_generation;
     m_target.reset();
     m_handover.setSource(nullptr);
@@ -200,6 +207,7 @@ void WarmPlayerEngine::carryOut(Action action, const WatchRoute::Event &event, c
         startDecoder();
         break;
     case Action::DropDecoder:
+        untapWarm();
         m_handover.drop();
         break;
     case Action::ReleaseCold:
@@ -262,6 +270,7 @@ void WarmPlayerEngine::carryOut(Action action, const WatchRoute::Event &event, c
 }
 
 void WarmPlayerEngine::dropWatched(Action action, const char *why) {
+    untapWarm();
     const std::shared_ptr<WarmSource> source = m_handover.takeSource();
     if (!source)
         return;
@@ -316,6 +325,22 @@ void WarmPlayerEngine::startDecoder() {
         post([this, tracks] { dispatch({EventKind::DecoderTracks}, {{}, 1, tracks, {}}); });
     };
     m_handover.start(m_target->options, settings(), std::move(events));
+    // What the session holds from its key frame first, so that the moments before the step are
+    // there too; not when the play's tap has had packets already (from the cold path): they
+    // would come twice.
+    if (m_line && m_handover.source())
+        m_handover.source()->tapInto(m_line, !m_line->hasDelivered());
+}
+
+void WarmPlayerEngine::untapWarm() {
+    if (const std::shared_ptr<WarmSource> &source = m_handover.source())
+        source->tapInto(nullptr, false);
+}
+
+void WarmPlayerEngine::closeTap() {
+    untapWarm();
+    if (std::shared_ptr<TapLine> line = std::exchange(m_line, nullptr))
+        line->close();
 }
 
 void WarmPlayerEngine::releaseCold() {
@@ -351,6 +376,14 @@ QString WarmPlayerEngine::watchedBox() const {
 void WarmPlayerEngine::tuneCold() {
     m_coldAddress = m_target->address;
     ++m_sessionsRequested;
+    // The warm session has stopped feeding the tap by now (it was let go or never handed over).
+    untapWarm();
+    StreamTap tap;
+    if (m_line)
+        tap = [line = m_line](const QByteArray &packets, qint64 arrivalNs) {
+            line->deliver(packets, arrivalNs);
+        };
+    m_cold->setStreamTap(std::move(tap));
     m_cold->play(*m_target);
     notePeak();
 }

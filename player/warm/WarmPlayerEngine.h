@@ -1,10 +1,10 @@
 #pragma once
 
-#include "player/warm/Handover.h"
+#include "player/engine/PlayerEngine.h"
 #include "player/ring/KeyFrameDecoder.h"
+#include "player/warm/Handover.h"
 #include "player/warm/NeighbourInspection.h"
 #include "player/warm/NeighbourPolicy.h"
-#include "player/engine/PlayerEngine.h"
 #include "player/warm/WarmSessions.h"
 #include "player/warm/WatchRoute.h"
 
@@ -16,6 +16,7 @@
 #include <optional>
 
 class CallbackGate;
+class TapLine;
 class WarmSource;
 
 // Plays through another engine (the cold path) and keeps the channels that neighbour the one
@@ -116,6 +117,10 @@ private:
     void dropWatched(WatchRoute::Action action, const char *why);
     void showStill();
     void startDecoder();
+    // The watched channel's warm session stops feeding the play's tap.
+    void untapWarm();
+    // Ends the play's tap: nothing more reaches it.
+    void closeTap();
     void releaseCold();
     void awaitCloses();
     // The key of the watched channel's box (empty when nothing is watched).
@@ -158,6 +163,8 @@ private:
     QTimer m_deadline;
     WatchRoute::State m_route;
     std::optional<PlayTarget> m_target;
+    // The play's tap, fed by the warm session handed over or by the cold engine, one at a time.
+    std::shared_ptr<TapLine> m_line;
     // Callbacks of an earlier play (or of none) are dropped by this.
     quint64 m_generation = 0;
     int m_sessionsRequested = 0;

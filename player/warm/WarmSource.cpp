@@ -2,10 +2,12 @@
 
 #include "player/PlayerLog.h"
 #include "player/engine/PipelineError.h"
-#include "player/pipeline/PipelineSupport.h"
 #include "player/engine/ServerBye.h"
+#include "player/engine/TapLine.h"
+#include "player/pipeline/PipelineSupport.h"
 #include "player/warm/WarmPipeline.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -61,6 +63,7 @@ void WarmSource::close() {
     if (!pipeline)
         return;
     detach(nullptr);
+    tapInto(nullptr, false);
     // Sends the TEARDOWN and waits for it, so the box counts the session free before the next SETUP.
     PipelineSupport::stopAndRelease(pipeline);
 }
@@ -139,6 +142,27 @@ void WarmSource::detach(GstAppSrc *appsrc) {
     m_keyFramePicture = {};
 }
 
+void WarmSource::tapInto(std::shared_ptr<TapLine> line, bool withHeld) {
+    // The held packets' arrival, from how long ago they ran on this session's clock.
+    GstClock *clock = withHeld && line ? this->clock() : nullptr;
+    const GstClockTime base = baseTime();
+    std::lock_guard lock(m_mutex);
+    const bool same = line == m_tap;
+    m_tap = std::move(line);
+    if (same || !m_tap || !withHeld) {
+        if (clock)
+            gst_object_unref(clock);
+        return;
+    }
+    const qint64 arrival = StreamArrival::nowNs();
+    const qint64 runningNow = clock ? qint64(gst_clock_get_time(clock) - base) : 0;
+    for (const TsRing::Chunk &chunk : m_ring.snapshot())
+        m_tap->deliver(chunk.packets,
+                       clock ? arrival - std::max<qint64>(0, runningNow - chunk.runningTimeNs) : arrival);
+    if (clock)
+        gst_object_unref(clock);
+}
+
 GstFlowReturn WarmSource::onNewSample(GstAppSink *sink, gpointer data) {
     auto *self = static_cast<WarmSource *>(data);
     GstSample *sample = gst_app_sink_pull_sample(sink);
@@ -186,6 +210,8 @@ void WarmSource::take(const QByteArray &packets, qint64 runningTimeNs, bool disc
             // What the channel showed before the gap is no picture of it now.
             m_keyFramePicture = {};
         }
+        if (m_tap)
+            m_tap->deliver(packets, StreamArrival::nowNs());
         const int framesBefore = m_ring.framesHeld();
         m_ring.push(packets, runningTimeNs);
         // The key frame is whole once the picture after it starts: the count reaches two, or

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 // One channel received but not decoded: its RTSP session open (WarmPipeline: one MPEG-TS, whether
@@ -22,6 +23,8 @@
 // open() and close() block on the network: call them from a pipeline thread, never the window's. A
 // close may run on another thread than the open, before it or during it: the session is then
 // never opened, or ended once it is.
+class TapLine;
+
 class WarmSource {
 public:
     WarmSource(const QString &address, int latencyMs, const TsRing::Limits &limits = {});
@@ -59,6 +62,9 @@ public:
     void attach(GstAppSrc *appsrc, const std::function<void(int held)> &beforeFeeding);
     // Does nothing when another appsrc has been attached since.
     void detach(GstAppSrc *appsrc);
+    // From now on every packet received goes to line too, after what is held from the key frame
+    // when withHeld; null stops it. The line given already goes on as it is, nothing sent twice.
+    void tapInto(std::shared_ptr<TapLine> line, bool withHeld);
     // A new reference, or null before open().
     GstClock *clock() const;
     GstClockTime baseTime() const;
@@ -78,6 +84,7 @@ private:
     mutable std::mutex m_mutex;
     TsRing m_ring;
     GstAppSrc *m_consumer = nullptr;
+    std::shared_ptr<TapLine> m_tap;
     std::atomic<qint64> m_lastDataMs{-1};
     std::atomic<qint64> m_bytesReceived{0};
     std::atomic<bool> m_failed{false};
