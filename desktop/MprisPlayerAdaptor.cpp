@@ -38,9 +38,9 @@ QDBusObjectPath MprisPlayerAdaptor::trackId() const {
 QVariantMap MprisPlayerAdaptor::metadata() const {
     const QString title = m_controls.title();
     QVariantMap values{{QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId())}};
-    if (title.isEmpty())
-        return values;
-    values.insert(QStringLiteral("xesam:title"), title);
+    if (!title.isEmpty())
+        values.insert(QStringLiteral("xesam:title"), title);
+    // The start-up channel is kept before any is chosen: its span counts without a title.
     const MediaControls::Shift shift = m_controls.shift();
     if (shift.available)
         values.insert(QStringLiteral("mpris:length"), qlonglong(shift.keptMs) * 1000);

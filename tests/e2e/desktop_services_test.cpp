@@ -1,6 +1,6 @@
 // The program on a session bus of its own, with a stand-in for the desktop's screen-saver
-// service: the screen is kept from blanking while a channel plays, and the desktop's media
-// controls (playerctl) step the channel and name it.
+// service: the screen is kept from blanking while a channel plays, the desktop's media controls
+// (playerctl) step the channel and name it, and see it paused and moved back by the keys.
 
 #include "support/ChildProcess.h"
 #include "support/HalcyonProcess.h"
@@ -11,7 +11,13 @@
 #include "support/Wait.h"
 #include "support/Xdo.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 namespace {
 
@@ -22,6 +28,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_bus.start()) << "no dbus-daemon";
         ASSERT_TRUE(m_screenSaver.start(m_bus.address()));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_cache.path());
+        m_program.setEnvironment(environment);
         SetTopBox::Options options;
         options.port = SetTopBox::startupPort();
         ASSERT_TRUE(m_box.start(options)) << qPrintable(m_box.error());
@@ -46,6 +55,22 @@ protected:
                          15000, 200);
     }
 
+    // Whether the program holds a file open in the cache folder (what it keeps of the channel).
+    bool keepsInCache() const {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(m_program.pid()));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+            if (fd.symLinkTarget().startsWith(m_cache.path()))
+                return true;
+        }
+        return false;
+    }
+    QStringList cacheEntries() const {
+        // Files only: GStreamer keeps its registry in a folder there.
+        return QDir(m_cache.path()).entryList(QDir::Files | QDir::Hidden);
+    }
+    double position() const { return playerctl({"position"}).toDouble(); }
+
+    QTemporaryDir m_cache;
     PrivateSessionBus m_bus;
     ScreenSaverStandIn m_screenSaver;
     SetTopBox m_box;
@@ -108,6 +133,44 @@ TEST_F(DesktopServicesTest, TheProgramGoesOnWhenTheSessionBusGoesAway) {
     ASSERT_TRUE(xdo::key(QStringLiteral("Up")));
     EXPECT_TRUE(showsChannel(202)) << "the keys no longer step the channel";
     EXPECT_TRUE(m_program.isRunning()) << "ended with the bus";
+}
+
+TEST_F(DesktopServicesTest, TheKeysPauseAndRewindTheChannelTheDesktopSeesItAndAKillLeavesNothingKept) {
+    ASSERT_TRUE(showsChannel(201));
+    ASSERT_TRUE(waitUntil([&] { return !playerctl({"status"}).isEmpty(); }, 10000, 200))
+        << "no media player on the bus";
+    EXPECT_TRUE(waitUntil([&] { return keepsInCache(); }, 10000, 200)) << "nothing kept in the cache folder";
+    EXPECT_TRUE(cacheEntries().isEmpty()) << qPrintable(cacheEntries().join(' '));
+    waitUntil([] { return false; }, 12000);
+
+    ASSERT_TRUE(xdo::activate(m_window));
+    ASSERT_TRUE(xdo::key(QStringLiteral("space")));
+    ASSERT_TRUE(waitUntil([&] { return playerctl({"status"}) == QLatin1String("Paused"); }, 5000, 200));
+    const double held = position();
+    waitUntil([] { return false; }, 1000);
+    EXPECT_NEAR(position(), held, 0.3) << "the position moved while paused";
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("Left")));
+    EXPECT_TRUE(waitUntil([&] { return std::abs(position() - (held - 10)) < 1.5; }, 5000, 200))
+        << position() << " after 10 s back from " << held;
+    EXPECT_EQ(playerctl({"status"}), QStringLiteral("Paused"));
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("space")));
+    ASSERT_TRUE(waitUntil([&] { return playerctl({"status"}) == QLatin1String("Playing"); }, 5000, 200));
+    const double playing = position();
+    waitUntil([] { return false; }, 1500);
+    EXPECT_GT(position(), playing + 0.8) << "the position stands still while playing";
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("End")));
+    EXPECT_TRUE(waitUntil(
+        [&] { return std::abs(playerctl({"metadata", "mpris:length"}).toDouble() / 1e6 - position()) < 1.5; },
+        5000, 200))
+        << position() << " at End, kept " << playerctl({"metadata", "mpris:length"}).toStdString();
+    EXPECT_TRUE(showsChannel(201));
+
+    ::kill(pid_t(m_program.pid()), SIGKILL);
+    ASSERT_TRUE(m_program.waitForExit(5000));
+    EXPECT_TRUE(cacheEntries().isEmpty()) << qPrintable(cacheEntries().join(' '));
 }
 
 } // namespace

@@ -84,11 +84,13 @@ TEST_F(RadioChannelTest, TheMediaControlsTellARadioChannelAsPlayingAndPauseIt) {
         waitUntil([&] { return form1->vlc->statusText() == PlaybackSupervisor::soundOnlyText(); }, 20000));
     EXPECT_EQ(mpris.playbackStatus(), QStringLiteral("Playing"));
 
+    // Kept as a picture is: it pauses and resumes without a new tune.
     mpris.PlayPause();
-    EXPECT_EQ(mpris.playbackStatus(), QStringLiteral("Stopped"));
-    EXPECT_EQ(form1->vlc->statusText(), QString()) << "tuned again instead of pausing";
+    EXPECT_EQ(mpris.playbackStatus(), QStringLiteral("Paused"));
+    EXPECT_EQ(form1->vlc->statusText(), PlaybackSupervisor::soundOnlyText());
     mpris.PlayPause();
     EXPECT_TRUE(waitUntil([&] { return mpris.playbackStatus() == QLatin1String("Playing"); }, 20000));
+    EXPECT_EQ(form1->vlc->statusText(), PlaybackSupervisor::soundOnlyText());
     EXPECT_EQ(form2->ListBox1->currentRow(), 1);
 }
 
