@@ -6,6 +6,7 @@
 #include "player/timeshift/ReplayReader.h"
 #include "player/timeshift/ShiftFeed.h"
 #include "player/timeshift/ShiftStore.h"
+#include "player/timeshift/TrackMatch.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -71,7 +72,17 @@ ShiftingEngine::ShiftingEngine(std::unique_ptr<PlayerEngine> live, StoreOpener o
     connect(m_live.get(), &PlayerEngine::failed, this, &ShiftingEngine::onLiveFailed);
     connect(m_live.get(), &PlayerEngine::endOfStream, this, &ShiftingEngine::onLiveEnded);
     connect(m_live.get(), &PlayerEngine::soundOnly, this, &PlayerEngine::soundOnly);
-    connect(m_live.get(), &PlayerEngine::streamsFound, this, &PlayerEngine::streamsFound);
+    connect(m_live.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
+        m_liveTracks = tracks;
+        emit streamsFound(tracks);
+    });
+    // The subtitles chosen live are drawn behind live too.
+    connect(m_replay.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
+        m_replayTracks = tracks;
+        if (m_chosen)
+            m_replay->selectTracks(TrackMatch::sameTrack(m_liveTracks, m_chosen->first, tracks),
+                                   TrackMatch::sameTrack(m_liveTracks, m_chosen->second, tracks));
+    });
     connect(m_replay.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
         if (!m_position.isLive())
             emit frameReady(frame, aspect);
@@ -94,6 +105,8 @@ ShiftControl *ShiftingEngine::shiftControl() {
 
 void ShiftingEngine::play(const PlayTarget &target) {
     dropShift();
+    m_liveTracks.clear();
+    m_chosen.reset();
     m_target = target;
     if (isReceived(target) && !m_store && m_storeFault.isEmpty()) {
         m_store = m_openStore(&m_storeFault);
@@ -134,12 +147,27 @@ void ShiftingEngine::lendBox(const QString &address, std::function<void()> lent)
 void ShiftingEngine::setSettings(const PipelineSettings &settings) {
     PlayerEngine::setSettings(settings);
     applyLiveSettings();
-    m_replay->setSettings(settings);
+    m_replay->setSettings(replaySettings());
 }
 
 void ShiftingEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
+    m_chosen = std::pair{soundId, subtitlesId};
     m_live->selectTracks(soundId, subtitlesId);
-    m_replay->selectTracks(soundId, subtitlesId);
+    m_replay->setSettings(replaySettings());
+    if (m_replaying)
+        m_replay->selectTracks(TrackMatch::sameTrack(m_liveTracks, soundId, m_replayTracks),
+                               TrackMatch::sameTrack(m_liveTracks, subtitlesId, m_replayTracks));
+}
+
+PipelineSettings ShiftingEngine::replaySettings() const {
+    PipelineSettings replay = settings();
+    if (!m_chosen)
+        return replay;
+    replay.tracks = [live = m_liveTracks, chosen = *m_chosen](const QList<StreamTrack> &tracks) {
+        return std::pair{TrackMatch::sameTrack(live, chosen.first, tracks),
+                         TrackMatch::sameTrack(live, chosen.second, tracks)};
+    };
+    return replay;
 }
 
 // Behind live the live stream goes on unheard; its volume stays for when it is heard again.
@@ -268,6 +296,8 @@ bool ShiftingEngine::startReplay(qint64 fromNs, bool paused) {
     m_nextStart = ReplayInput::Start{point->offset, point->arrivalNs, std::max(fromNs, point->arrivalNs), paused,
                                      m_store->hasPictures()};
     m_feed->setReader(m_nextReader);
+    m_replayTracks.clear();
+    m_replay->setSettings(replaySettings());
     qCDebug(lcPlayer) << "timeshift: playing from" << (StreamArrival::nowNs() - fromNs) / kNsPerMs
                       << "ms behind, from a start point" << (fromNs - point->arrivalNs) / kNsPerMs
                       << "ms earlier" << (paused ? "(held)" : "");

@@ -70,6 +70,8 @@ private:
     // Back to live without a word: a new play, a stop.
     void dropShift();
     void applyLiveSettings();
+    // The settings with the tracks chosen live found again among the replay's.
+    PipelineSettings replaySettings() const;
     void setHeld(bool held);
     void onLiveFailed(PlayerFailure failure, const QString &detail);
     void onLiveEnded();
@@ -95,6 +97,11 @@ private:
     // Each replay started has a number; what an older one still says is dropped.
     quint64 m_replayNumber = 0;
     std::optional<Held> m_liveFailure;
+    // The live stream's tracks and the ones chosen among them (ids; empty for none), and the
+    // replay's tracks once found.
+    QList<StreamTrack> m_liveTracks;
+    std::optional<std::pair<QString, QString>> m_chosen;
+    QList<StreamTrack> m_replayTracks;
     // What the next replay input is made of (the replay engine asks for it within play()).
     std::shared_ptr<ReplayReader> m_nextReader;
     ReplayInput::Start m_nextStart;
