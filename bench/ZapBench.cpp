@@ -9,6 +9,7 @@
 
 #include "player/PlayerLog.h"
 #include "player/TVLCPlugin.h"
+#include "player/timeshift/ShiftingEngine.h"
 #include "player/TuneSequence.h"
 #include "player/engine/GstPlayerEngine.h"
 #include "player/engine/PlaybackSupervisor.h"
@@ -50,9 +51,11 @@ public:
     ZapBench(const ZapServer &server, const ZapSettings &settings, ZapFigures &figures)
         : m_server(server), m_settings(settings), m_figures(figures), m_random(settings.seed) {
         m_figures.name = server.name;
-        auto engine = std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
-        m_warm = engine.get();
-        m_control = std::make_unique<TVLCPlugin>(std::move(engine));
+        // The engine as the program builds it, keeping what it plays.
+        auto warm = std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>());
+        m_warm = warm.get();
+        m_control = std::make_unique<TVLCPlugin>(
+            std::make_unique<ShiftingEngine>(std::move(warm), ShiftingEngine::cacheStore()));
         m_control->resize(537, 329);
         m_control->show();
         QObject::connect(m_control.get(), &TVLCPlugin::framePainted, [this] {

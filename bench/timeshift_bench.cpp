@@ -206,6 +206,8 @@ bool runOn(const QByteArray &address, bool match, const Settings &settings, Figu
 } // namespace
 
 int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     gst_init(nullptr, nullptr);
     const Settings settings = parse(app.arguments());

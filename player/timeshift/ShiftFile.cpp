@@ -13,8 +13,24 @@
 
 namespace {
 
+// The user's words for why the cache folder takes nothing: the system's own texts are in English
+// where no French messages are installed.
 QString systemText(int error) {
-    return QString::fromLocal8Bit(strerror(error));
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("espace disque insuffisant");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("dossier de cache protégé en écriture");
+    case EROFS:
+        return QStringLiteral("disque en lecture seule");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("dossier de cache introuvable");
+    default:
+        return QStringLiteral("dossier de cache inaccessible (%1)").arg(QString::fromLocal8Bit(strerror(error)));
+    }
 }
 
 // A file made with a name and unlinked at once, for file systems that refuse O_TMPFILE.

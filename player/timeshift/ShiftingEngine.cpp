@@ -8,13 +8,16 @@
 #include "player/timeshift/ShiftStore.h"
 #include "player/timeshift/TrackMatch.h"
 
-#include <QDir>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
+// Nothing received for this long: the live stream fell silent (the box keeps sending otherwise).
+constexpr qint64 kSilentNs = 1'000'000'000;
 
 // Only a stream received from the network is worth keeping: a file can be read again.
 bool isReceived(const PlayTarget &target) {
@@ -44,16 +47,16 @@ private:
 
 ShiftingEngine::StoreOpener ShiftingEngine::cacheStore() {
     return [](QString *why) -> std::shared_ptr<ShiftStore> {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-        // The user's own cache folder, which a new account may not have yet.
-        QDir().mkpath(folder);
-        return ShiftStore::open(folder, ShiftStore::Limits(), why);
+        return ShiftStore::open(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+                                ShiftStore::Limits(), why);
     };
 }
 
 ShiftingEngine::ShiftingEngine(std::unique_ptr<PlayerEngine> live, StoreOpener openStore, QObject *parent)
     : PlayerEngine(parent), m_live(std::move(live)), m_control(std::make_unique<Control>(*this)),
       m_gate(std::make_shared<CallbackGate>(this)), m_openStore(std::move(openStore)) {
+    m_endCheck.setSingleShot(true);
+    connect(&m_endCheck, &QTimer::timeout, this, &ShiftingEngine::checkEnd);
     m_replay = std::make_unique<GstPlayerEngine>([this](const PlayTarget &) -> std::unique_ptr<PlaybackInput> {
         return std::make_unique<ReplayInput>(m_nextReader, m_nextStart);
     });
@@ -139,8 +142,12 @@ void ShiftingEngine::stopForRetry() {
     m_live->stopForRetry();
 }
 
+// A recording takes the box: nothing plays here until the next play, so nothing is kept.
 void ShiftingEngine::lendBox(const QString &address, std::function<void()> lent) {
     dropShift();
+    m_target.reset();
+    if (m_feed)
+        m_feed->stop();
     m_live->lendBox(address, std::move(lent));
 }
 
@@ -198,8 +205,10 @@ QString ShiftingEngine::unavailableWhy() const {
         return m_storeFault.isEmpty() ? QStringLiteral("aucune chaîne en cours") : m_storeFault;
     if (!m_store->fault().isEmpty())
         return m_store->fault();
-    if (!m_target || !isReceived(*m_target))
+    if (!m_target)
         return QStringLiteral("aucune chaîne en cours");
+    if (!isReceived(*m_target))
+        return QStringLiteral("lecture d'un fichier");
     return QString();
 }
 
@@ -312,6 +321,7 @@ bool ShiftingEngine::startReplay(qint64 fromNs, bool paused) {
 void ShiftingEngine::stopReplay() {
     if (!m_replaying)
         return;
+    m_endCheck.stop();
     ++m_replayNumber;
     m_replaying = false;
     if (m_feed)
@@ -375,12 +385,26 @@ void ShiftingEngine::tellHeld() {
         emit failed(held->failure, held->detail);
 }
 
-// The end of what is kept: live is there, unless the live stream failed meanwhile.
+// The reader is at the end of what is kept; what it read ahead plays out first.
 void ShiftingEngine::onCaughtUp(quint64 replay) {
-    if (replay != m_replayNumber || !m_liveFailure || m_position.isPaused())
+    if (replay != m_replayNumber || m_position.isPaused() || !m_store)
         return;
-    qCInfo(lcPlayer) << "timeshift: what was kept has played; the live stream's failure is told";
-    toLive();
+    const qint64 ahead = m_store->newestNs() - m_position.shownAt(StreamArrival::nowNs());
+    m_endCheck.start(int(std::max<qint64>(0, ahead) / kNsPerMs) + 200);
+}
+
+// A live stream that failed is told now; one that fell silent goes live, where the supervisor's
+// watch of the pictures finds it stopped, as it would have live.
+void ShiftingEngine::checkEnd() {
+    if (!m_replaying || m_position.isPaused() || !m_store)
+        return;
+    if (m_liveFailure) {
+        qCInfo(lcPlayer) << "timeshift: what was kept has played; the live stream's failure is told";
+        toLive();
+    } else if (StreamArrival::nowNs() - m_store->newestNs() > kSilentNs) {
+        qCInfo(lcPlayer) << "timeshift: what was kept has played and the live stream is silent";
+        toLive();
+    }
 }
 
 void ShiftingEngine::onOvertaken(quint64 replay) {

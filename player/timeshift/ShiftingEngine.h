@@ -5,6 +5,8 @@
 #include "player/timeshift/ShiftControl.h"
 #include "player/timeshift/ShiftPosition.h"
 
+#include <QTimer>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -77,6 +79,8 @@ private:
     void onLiveEnded();
     void onReplayFailed(const QString &detail);
     void onCaughtUp(quint64 replay);
+    // What was read ahead has played: live again if the live stream failed or fell silent.
+    void checkEnd();
     void onOvertaken(quint64 replay);
     void tellHeld();
     qint64 oldestNs() const;
@@ -97,6 +101,8 @@ private:
     // Each replay started has a number; what an older one still says is dropped.
     quint64 m_replayNumber = 0;
     std::optional<Held> m_liveFailure;
+    // Fires once what the replay read ahead of the end of what is kept has played.
+    QTimer m_endCheck;
     // The live stream's tracks and the ones chosen among them (ids; empty for none), and the
     // replay's tracks once found.
     QList<StreamTrack> m_liveTracks;

@@ -48,5 +48,10 @@ public:
         emit failed(failure, detail);
     }
     void sendEndOfStream() { emit endOfStream(); }
+    // What the play under way receives, to whoever taps it.
+    void sendPackets(const QByteArray &packets, qint64 arrivalNs) {
+        if (streamTap())
+            streamTap()(packets, arrivalNs);
+    }
     int playCount() const { return calls.filter(QStringLiteral("play ")).size(); }
 };

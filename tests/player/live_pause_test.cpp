@@ -96,6 +96,7 @@ public:
                            [&](const Shown &shown) { return shown.atMs < fromMs || shown.channel == channel; });
     }
     QDir cache() const { return QDir(m_cache.path()); }
+    QString status() const { return m_control->statusText(); }
     int wentLive() const { return m_wentLive; }
 
 private:
@@ -180,6 +181,32 @@ TEST(LivePauseOnOurBox, PauseResumeTenSecondsBackAndEndShowTheRightPicturesAndAC
     ASSERT_TRUE(box.start(options)) << qPrintable(box.error());
     PausingPlayer player({201, 202});
     pauseAndMove(player, box.address(201), box.address(202), true);
+}
+
+TEST(LivePauseOnOurBox, AStreamCutBehindLivePlaysWhatIsKeptToItsEndThenSaysSoAndIsTriedAgain) {
+    SetTopBox box;
+    SetTopBox::Options options;
+    options.channels = {201};
+    ASSERT_TRUE(box.start(options)) << qPrintable(box.error());
+    PausingPlayer player({201});
+    player.play(box.address(201));
+    ASSERT_TRUE(player.firstFrom(0, 20000)) << "no picture";
+    waitUntil([] { return false; }, 9000);
+    const qint64 back = player.now();
+    player.shift().seekBy(-6000);
+    ASSERT_TRUE(player.firstFrom(back));
+
+    const qint64 cut = player.now();
+    ASSERT_TRUE(box.freeze(201));
+    ASSERT_TRUE(waitUntil([&] { return !player.status().isEmpty(); }, 30000)) << "the cut is never told";
+    const qint64 told = player.now();
+    EXPECT_GE(told - cut, 4000) << "told before what was kept had played";
+    EXPECT_GT(player.shownBetween(cut + 2000, cut + 4000), 0) << "what was kept stopped playing at the cut";
+    EXPECT_EQ(player.shift().position().behindMs, 0);
+
+    ASSERT_TRUE(box.resume(201));
+    EXPECT_TRUE(player.firstFrom(player.now(), 30000)) << "not tried again";
+    EXPECT_TRUE(waitUntil([&] { return player.status().isEmpty(); }, 10000)) << qPrintable(player.status());
 }
 
 TEST(LivePauseOnIndependentServer, PauseResumeTenSecondsBackAndEndPlayTheChannelAndAChangeGoesLive) {

@@ -1,4 +1,5 @@
 #include "player/ring/TsRing.h"
+#include "support/TsPackets.h"
 
 #include <gtest/gtest.h>
 
@@ -9,23 +10,7 @@ constexpr int kPmtPid = 0x1000;
 constexpr int kVideoPid = 0x100;
 constexpr int kAudioPid = 0x101;
 
-QByteArray packet(int pid, bool unitStart, const QByteArray &payload, bool randomAccess = false) {
-    QByteArray p(TsRing::kPacketSize, char(0xFF));
-    p[0] = 0x47;
-    p[1] = char((unitStart ? 0x40 : 0) | (pid >> 8));
-    p[2] = char(pid & 0xFF);
-    int at = 4;
-    if (randomAccess) {
-        p[3] = 0x30; // adaptation field and payload
-        p[4] = 1;
-        p[5] = 0x40;
-        at = 6;
-    } else {
-        p[3] = 0x10;
-    }
-    p.replace(at, payload.size(), payload);
-    return p;
-}
+using tspackets::packet;
 
 QByteArray bytes(std::initializer_list<int> values) {
     QByteArray b;
