@@ -4,11 +4,14 @@
 #include <QList>
 #include <QString>
 
-// One programme as the banner needs it. Times are seconds since the epoch, UTC.
+// One programme as the banner and the grid need it. Times are seconds since the epoch, UTC.
 struct GuideProgramme {
     qint64 start = 0;
     qint64 stop = 0;
     QString title;
+    // What the grid's details show; empty when the guide says nothing.
+    QString description;
+    QString category;
 
     bool operator==(const GuideProgramme &) const = default;
 };
