@@ -57,9 +57,6 @@ ShiftingEngine::ShiftingEngine(std::unique_ptr<PlayerEngine> live, StoreOpener o
       m_gate(std::make_shared<CallbackGate>(this)), m_openStore(std::move(openStore)) {
     m_endCheck.setSingleShot(true);
     connect(&m_endCheck, &QTimer::timeout, this, &ShiftingEngine::checkEnd);
-    m_replay = std::make_unique<GstPlayerEngine>([this](const PlayTarget &) -> std::unique_ptr<PlaybackInput> {
-        return std::make_unique<ReplayInput>(m_nextReader, m_nextStart);
-    });
     connect(m_live.get(), &PlayerEngine::frameReady, this, [this](const QImage &frame, qreal aspect) {
         if (m_position.isLive())
             emit frameReady(frame, aspect);
@@ -79,6 +76,15 @@ ShiftingEngine::ShiftingEngine(std::unique_ptr<PlayerEngine> live, StoreOpener o
         m_liveTracks = tracks;
         emit streamsFound(tracks);
     });
+}
+
+// Made at the first move behind live: a program that never pauses pays nothing for it.
+GstPlayerEngine &ShiftingEngine::replay() {
+    if (m_replay)
+        return *m_replay;
+    m_replay = std::make_unique<GstPlayerEngine>([this](const PlayTarget &) -> std::unique_ptr<PlaybackInput> {
+        return std::make_unique<ReplayInput>(m_nextReader, m_nextStart);
+    });
     // The subtitles chosen live are drawn behind live too.
     connect(m_replay.get(), &PlayerEngine::streamsFound, this, [this](const QList<StreamTrack> &tracks) {
         m_replayTracks = tracks;
@@ -93,11 +99,13 @@ ShiftingEngine::ShiftingEngine(std::unique_ptr<PlayerEngine> live, StoreOpener o
     connect(m_replay.get(), &PlayerEngine::failed, this,
             [this](PlayerFailure, const QString &detail) { onReplayFailed(detail); });
     connect(m_replay.get(), &PlayerEngine::endOfStream, this, [this] { onReplayFailed(QString()); });
+    return *m_replay;
 }
 
 ShiftingEngine::~ShiftingEngine() {
     m_gate->close();
-    m_replay->stop();
+    if (m_replay)
+        m_replay->stop();
     if (m_feed)
         m_feed->stop();
 }
@@ -154,12 +162,15 @@ void ShiftingEngine::lendBox(const QString &address, std::function<void()> lent)
 void ShiftingEngine::setSettings(const PipelineSettings &settings) {
     PlayerEngine::setSettings(settings);
     applyLiveSettings();
-    m_replay->setSettings(replaySettings());
+    if (m_replay)
+        m_replay->setSettings(replaySettings());
 }
 
 void ShiftingEngine::selectTracks(const QString &soundId, const QString &subtitlesId) {
     m_chosen = std::pair{soundId, subtitlesId};
     m_live->selectTracks(soundId, subtitlesId);
+    if (!m_replay)
+        return;
     m_replay->setSettings(replaySettings());
     if (m_replaying)
         m_replay->selectTracks(TrackMatch::sameTrack(m_liveTracks, soundId, m_replayTracks),
@@ -306,11 +317,11 @@ bool ShiftingEngine::startReplay(qint64 fromNs, bool paused) {
                                      m_store->hasPictures()};
     m_feed->setReader(m_nextReader);
     m_replayTracks.clear();
-    m_replay->setSettings(replaySettings());
+    replay().setSettings(replaySettings());
     qCDebug(lcPlayer) << "timeshift: playing from" << (StreamArrival::nowNs() - fromNs) / kNsPerMs
                       << "ms behind, from a start point" << (fromNs - point->arrivalNs) / kNsPerMs
                       << "ms earlier" << (paused ? "(held)" : "");
-    m_replay->play(*m_target);
+    replay().play(*m_target);
     m_nextReader.reset();
     m_replaying = true;
     m_position.playFrom(StreamArrival::nowNs(), std::max(fromNs, point->arrivalNs), paused);

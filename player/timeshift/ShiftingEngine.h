@@ -68,6 +68,7 @@ private:
     QString unavailableWhy() const;
     void moveTo(qint64 targetNs);
     bool startReplay(qint64 fromNs, bool paused);
+    GstPlayerEngine &replay();
     void stopReplay();
     // Back to live without a word: a new play, a stop.
     void dropShift();
