@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -120,7 +121,11 @@ TEST_F(PlaylistFileTest, AnotherProcessOpeningTheFileDuringReadsDoesNotKillTheRe
     ASSERT_TRUE(opener.waitForStarted(10000));
     int read = 0;
     int refused = 0;
-    for (int i = 0; i < 300; ++i) {
+    // At least 300 reads, and on until one got through: on a loaded machine the opener may hold
+    // the file at every one of the first few hundred.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (read + refused < 300 || (read == 0 && elapsed.elapsed() < 20000)) {
         try {
             read += PlaylistFile::readAll(path).size() == 4'000'000;
         } catch (const EFOpenError &) {
@@ -129,7 +134,6 @@ TEST_F(PlaylistFileTest, AnotherProcessOpeningTheFileDuringReadsDoesNotKillTheRe
     }
     opener.kill();
     opener.waitForFinished(10000);
-    EXPECT_EQ(read + refused, 300);
     EXPECT_GT(read, 0);
 }
 
