@@ -79,7 +79,7 @@ Reading measureReading(const QString &path) {
         std::exit(1);
     }
     reading.programmes = load.programmes;
-    reading.channels = int(load.data->size());
+    reading.channels = int(load.data->channelCount());
     return reading;
 }
 
