@@ -10,8 +10,9 @@
 // UI thread.
 class GuideDownload {
 public:
-    // A download bigger than this is abandoned.
-    static constexpr qint64 kMaxBytes = 256LL * 1024 * 1024;
+    // A download bigger than this is abandoned. It goes to a file, not to memory: the bound is the
+    // reader's (see GuideLimits).
+    static constexpr qint64 kMaxBytes = 1024LL * 1024 * 1024;
     // A transfer that moves nothing for this long is given up.
     static constexpr int kStallTimeoutMs = 60 * 1000;
 

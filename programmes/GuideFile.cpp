@@ -25,7 +25,9 @@ GuideLoad readGuide(QIODevice &source, qint64 from, qint64 to, const std::atomic
     }
     load.programmes = reader.programmeCount();
     load.skipped = reader.skippedCount();
-    load.data = std::make_shared<const GuideData>(reader.takeData());
+    load.cut = reader.cutCount();
+    load.droppedDescriptions = reader.droppedDescriptionCount();
+    load.data = reader.takeGuide();
     return load;
 }
 

@@ -66,7 +66,8 @@ qint64 GzipDevice::readData(char *data, qint64 maxSize) {
             continue;
         }
         if (status != Z_OK && status != Z_BUF_ERROR)
-            return fail(QStringLiteral("gzip: %1").arg(QString::fromLatin1(z.msg ? z.msg : "damaged stream")));
+            return fail(
+                QStringLiteral("gzip: %1").arg(QString::fromLatin1(z.msg ? z.msg : "damaged stream")));
     }
     const qint64 produced = maxSize - qint64(z.avail_out);
     if (produced == 0 && m_ended)

@@ -31,14 +31,16 @@ NowNext nowAndNext(const ChannelProgrammes &programmes, qint64 at) {
             break;
     }
     const qint64 from = result.now ? result.now->stop : at;
-    const auto next = result.now ? std::lower_bound(programmes.cbegin(), programmes.cend(), from,
-                                                    [](const GuideProgramme &p, qint64 t) { return p.start < t; })
-                                 : after;
+    const auto next = result.now
+                          ? std::lower_bound(programmes.cbegin(), programmes.cend(), from,
+                                             [](const GuideProgramme &p, qint64 t) { return p.start < t; })
+                          : after;
     if (next != programmes.cend())
         result.next = *next;
     if (result.now) {
         const qint64 length = result.now->stop - result.now->start;
-        result.elapsed = length > 0 ? std::clamp(double(at - result.now->start) / double(length), 0.0, 1.0) : 0.0;
+        result.elapsed =
+            length > 0 ? std::clamp(double(at - result.now->start) / double(length), 0.0, 1.0) : 0.0;
     }
     return result;
 }

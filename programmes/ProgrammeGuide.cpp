@@ -3,6 +3,8 @@
 #include "programmes/GuideFetch.h"
 #include "programmes/GuideLog.h"
 
+#include <QThreadPool>
+
 ProgrammeGuide::ProgrammeGuide(QObject *parent) : QObject(parent) {
     m_next.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, &ProgrammeGuide::refresh);
@@ -23,7 +25,13 @@ void ProgrammeGuide::start(const QString &address) {
 ChannelProgrammes ProgrammeGuide::programmes(const QString &channelId) const {
     if (!m_data || channelId.isEmpty())
         return {};
-    return m_data->value(channelId);
+    return m_data->programmes(channelId);
+}
+
+ChannelProgrammes ProgrammeGuide::programmes(const QString &channelId, qint64 from, qint64 to) const {
+    if (!m_data || channelId.isEmpty())
+        return {};
+    return m_data->programmes(channelId, from, to);
 }
 
 void ProgrammeGuide::refresh() {
@@ -43,10 +51,20 @@ void ProgrammeGuide::fetched(const GuideLoad &load) {
         return;
     }
     scheduleNext(m_schedule.afterSuccess());
-    m_data = load.data;
-    qCInfo(lcGuide) << "guide read:" << load.programmes << "programmes of" << m_data->size() << "channels";
+    // The guide before may be the last reference to a hundred megabytes: freeing them is a worker's
+    // job, not the UI thread's.
+    std::shared_ptr<const GuideStore> before = std::exchange(m_data, load.data);
+    if (before)
+        QThreadPool::globalInstance()->start([before = std::move(before)]() mutable { before.reset(); });
+    qCInfo(lcGuide) << "guide read:" << load.programmes << "programmes of" << m_data->channelCount()
+                    << "channels," << m_data->memoryBytes() / (1024 * 1024) << "MB kept";
     if (load.skipped > 0)
         qCWarning(lcGuide) << load.skipped << "programmes of the guide could not be read and were left out";
+    if (load.cut > 0)
+        qCWarning(lcGuide) << "the guide is too big:" << load.cut << "programmes were left out";
+    if (load.droppedDescriptions > 0)
+        qCWarning(lcGuide) << "the guide's texts are too big:" << load.droppedDescriptions
+                           << "programmes are kept without their description";
     emit changed();
 }
 

@@ -34,6 +34,11 @@ public:
     bool hasGuide() const { return m_data != nullptr; }
     // The channel's programmes in order; empty when the guide does not know it.
     ChannelProgrammes programmes(const QString &channelId) const;
+    // Those of them that end after from and start before to: what a view of a few hours needs, made
+    // without the rest of the channel's days.
+    ChannelProgrammes programmes(const QString &channelId, qint64 from, qint64 to) const;
+    // The guide as read, shared: it never changes once handed (a new guide replaces it whole).
+    std::shared_ptr<const GuideStore> store() const { return m_data; }
     // A fetch or a reading is under way.
     bool isBusy() const { return m_fetch.isBusy(); }
     // The wait before the next fetch, set when the last one ended; -1 before any ended.
@@ -53,6 +58,6 @@ private:
     QTimer m_next;
     FetchSchedule m_schedule;
     qint64 m_nextDelayMs = -1;
-    std::shared_ptr<const GuideData> m_data;
+    std::shared_ptr<const GuideStore> m_data;
     FetchThread m_fetch;
 };

@@ -19,6 +19,11 @@ constexpr qint64 kBlockBytes = 64 * 1024;
 // The longest marker of a place to start again, and the character after it.
 constexpr qsizetype kHeldBack = sizeof("<programme");
 
+bool isFrench(QStringView language) {
+    return language.size() >= 2 && language.first(2).compare(u"fr", Qt::CaseInsensitive) == 0 &&
+           (language.size() == 2 || language[2] == u'-' || language[2] == u'_');
+}
+
 bool endsName(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/';
 }
@@ -47,14 +52,17 @@ XmltvReader::~XmltvReader() = default;
 
 bool XmltvReader::refuse(const QString &why) {
     m_error = why;
-    m_data.clear();
+    m_guide.reset();
+    m_builder.reset();
     m_kept = 0;
     return false;
 }
 
 bool XmltvReader::read(QIODevice &device) {
-    m_data.clear();
-    m_kept = m_wellFormed = m_skipped = 0;
+    m_guide.reset();
+    m_builder = std::make_unique<GuideBuilder>(GuideBuilder::Limits{
+        m_limits.maxProgrammes, m_limits.maxChannels, m_limits.maxTextBytes, m_limits.maxDescriptionBytes});
+    m_kept = m_wellFormed = m_skipped = m_cut = m_droppedDescriptions = 0;
     m_error.clear();
     m_pending = Pending();
     m_rootSeen = m_rootClosed = m_skipping = false;
@@ -172,17 +180,21 @@ bool XmltvReader::token() {
         m_rootSeen = true;
         if (m_depth == 2 && m_xml->name() == u"programme")
             startProgramme();
-        else if (m_depth == 3 && m_pending.wanted && !m_pending.hasTitle && m_xml->name() == u"title")
-            m_pending.inTitle = true;
+        else if (m_depth == 3 && m_pending.wanted)
+            startText();
         break;
     case QXmlStreamReader::Characters:
-        if (m_pending.inTitle && m_pending.title.size() < m_limits.maxTitleCharacters)
-            m_pending.title += m_xml->text().left(m_limits.maxTitleCharacters - m_pending.title.size());
+        if (Localised *text = collecting()) {
+            const int most = text == &m_pending.title         ? m_limits.maxTitleCharacters
+                             : text == &m_pending.description ? m_limits.maxDescriptionCharacters
+                                                              : m_limits.maxCategoryCharacters;
+            text->append(m_xml->text(), most);
+        }
         break;
     case QXmlStreamReader::EndElement:
-        if (m_depth == 3 && m_pending.inTitle) {
-            m_pending.inTitle = false;
-            m_pending.hasTitle = true;
+        if (m_depth == 3) {
+            if (Localised *text = collecting())
+                text->close();
         } else if (m_depth == 2 && m_pending.open) {
             endProgramme();
         } else if (m_depth == 1) {
@@ -196,6 +208,43 @@ bool XmltvReader::token() {
     return true;
 }
 
+void XmltvReader::Localised::open(QStringView language) {
+    const bool inFrench = isFrench(language);
+    if (given && (french || !inFrench))
+        return;
+    text.clear();
+    collecting = true;
+    french = inFrench;
+}
+
+void XmltvReader::Localised::append(QStringView characters, int maxCharacters) {
+    if (text.size() < maxCharacters)
+        text += characters.left(maxCharacters - text.size());
+}
+
+void XmltvReader::Localised::close() {
+    collecting = false;
+    given = true;
+}
+
+void XmltvReader::startText() {
+    const QStringView name = m_xml->name();
+    Localised *text = name == u"title"      ? &m_pending.title
+                      : name == u"desc"     ? &m_pending.description
+                      : name == u"category" ? &m_pending.category
+                                            : nullptr;
+    if (text)
+        text->open(m_xml->attributes().value(QLatin1StringView("lang")));
+}
+
+XmltvReader::Localised *XmltvReader::collecting() {
+    for (Localised *text : {&m_pending.title, &m_pending.description, &m_pending.category}) {
+        if (text->collecting)
+            return text;
+    }
+    return nullptr;
+}
+
 void XmltvReader::startProgramme() {
     m_pending = Pending();
     m_pending.open = true;
@@ -205,13 +254,18 @@ void XmltvReader::startProgramme() {
     const QStringView stopText = attributes.value(QLatin1StringView("stop"));
     const std::optional<qint64> stop =
         stopText.isEmpty() ? std::optional<qint64>(-1) : parseXmltvTime(stopText);
-    if (!start || !stop || channel.isEmpty() || (*stop >= 0 && *stop <= *start)) {
+    if (!start || !stop || channel.isEmpty() || channel.size() > m_limits.maxChannelIdCharacters ||
+        (*stop >= 0 && *stop <= *start)) {
         m_pending.unreadable = true;
         return;
     }
     const qint64 reach = *stop >= 0 ? *stop : *start + kLongestOpenProgramme;
-    if (reach <= m_from || *start >= m_to || m_kept >= m_limits.maxProgrammes)
+    if (reach <= m_from || *start >= m_to)
         return;
+    if (m_builder->isFull()) {
+        ++m_cut;
+        return;
+    }
     m_pending.wanted = true;
     m_pending.channel = channel.toString();
     m_pending.start = *start;
@@ -225,15 +279,14 @@ void XmltvReader::endProgramme() {
         ++m_wellFormed;
     }
     if (m_pending.wanted) {
-        m_data[m_pending.channel].append(
-            GuideProgramme{m_pending.start, m_pending.stop, m_pending.title.simplified()});
-        ++m_kept;
+        const bool kept = m_builder->add(
+            m_pending.channel, m_pending.start, m_pending.stop, m_pending.title.text.simplified(),
+            m_pending.description.text.simplified(), m_pending.category.text.simplified());
+        ++(kept ? m_kept : m_cut);
     }
     m_pending = Pending();
 }
 
-// Puts each channel's programmes in order, ends the open ones where the next starts, and drops
-// what still falls outside the window.
 bool XmltvReader::finish() {
     if (!m_rootSeen) {
         const bool broken =
@@ -246,22 +299,9 @@ bool XmltvReader::finish() {
         return refuse(QStringLiteral("the guide ends before </tv>: cut short"));
     if (m_wellFormed == 0 && m_skipped > 0)
         return refuse(QStringLiteral("none of its %1 programmes could be read").arg(m_skipped));
-    m_kept = 0;
-    for (auto it = m_data.begin(); it != m_data.end();) {
-        ChannelProgrammes &programmes = it.value();
-        std::stable_sort(programmes.begin(), programmes.end(),
-                         [](const GuideProgramme &a, const GuideProgramme &b) { return a.start < b.start; });
-        for (qsizetype i = 0; i < programmes.size(); ++i) {
-            if (programmes[i].stop < 0)
-                programmes[i].stop =
-                    i + 1 < programmes.size() ? programmes[i + 1].start : programmes[i].start;
-        }
-        programmes.removeIf(
-            [this](const GuideProgramme &p) { return p.stop <= m_from || p.stop <= p.start; });
-        programmes.squeeze();
-        m_kept += int(programmes.size());
-        it = programmes.isEmpty() ? m_data.erase(it) : std::next(it);
-    }
-    m_data.squeeze();
+    m_droppedDescriptions = m_builder->droppedDescriptions();
+    m_guide = m_builder->finish(m_from);
+    m_builder.reset();
+    m_kept = int(m_guide->programmeCount());
     return true;
 }

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Writes a large XMLTV guide for the guide bench: by default 500 channels over 14 days from
-today, some 100,000 programmes and 60 MB, with descriptions, credits and categories as a real
-guide carries them. --gzip writes it compressed."""
+today, some 130,000 programmes and 120 MB; --channels 2000 writes some 530,000 programmes and
+470 MB, the size of the biggest guides people load. Each programme has its title, description
+and category in French and in English (the French ones given second half the time), credits,
+an icon and a rating, as a real guide carries them; titles repeat as series do. --gzip writes it
+compressed."""
 import argparse
 import datetime as dt
 import gzip
@@ -21,6 +24,13 @@ def xmltv_time(t):
     return t.strftime("%Y%m%d%H%M%S +0100")
 
 
+def localised(rng, tag, french, english):
+    pair = [f'<{tag} lang="fr">{french}</{tag}>', f'<{tag} lang="en">{english}</{tag}>']
+    if rng.random() < 0.5:
+        pair.reverse()
+    return "".join(pair)
+
+
 def write_guide(out, channels, days, seed):
     rng = random.Random(seed)
     tz = dt.timezone(dt.timedelta(hours=1))
@@ -32,21 +42,27 @@ def write_guide(out, channels, days, seed):
         out.write(f'  <channel id="c{c}.bench"><display-name>Chaîne {c}</display-name></channel>\n')
     count = 0
     for c in range(channels):
+        # A channel's series: most of its programmes are episodes of a few dozen titles.
+        series = [sentence(rng, rng.randint(1, 4))[:-1] for _ in range(40)]
         t = start
         while t < end:
-            # About 14 programmes a day: from 20 minutes to three hours.
-            length = dt.timedelta(minutes=rng.choice((20, 30, 45, 60, 90, 100, 120, 150, 180, 205)))
+            # About 18 programmes a day: from 15 minutes to three hours.
+            length = dt.timedelta(minutes=rng.choice((15, 20, 30, 30, 45, 60, 60, 90, 110, 120, 150, 180)))
             stop = t + length
-            title = sentence(rng, rng.randint(1, 4))[:-1]
+            title = rng.choice(series) if rng.random() < 0.8 else sentence(rng, rng.randint(1, 4))[:-1]
+            french = " ".join(sentence(rng, 12) for _ in range(2))
+            english = sentence(rng, 12)
+            category = rng.choice(WORDS)
             out.write(
                 f'  <programme start="{xmltv_time(t)}" stop="{xmltv_time(stop)}" channel="c{c}.bench">\n'
-                f'    <title lang="fr">{title}</title>\n'
-                f'    <sub-title lang="fr">{sentence(rng, 3)}</sub-title>\n'
-                f'    <desc lang="fr">{" ".join(sentence(rng, 12) for _ in range(2))}</desc>\n'
+                f'    {localised(rng, "title", title, title.upper())}\n'
+                f'    {localised(rng, "desc", french, english)}\n'
                 f'    <credits><director>{sentence(rng, 2)}</director><actor>{sentence(rng, 2)}</actor>'
                 f'<actor>{sentence(rng, 2)}</actor></credits>\n'
-                f'    <category lang="fr">{rng.choice(WORDS)}</category>\n'
+                f'    {localised(rng, "category", category, category.upper())}\n'
+                f'    <icon src="http://img.example.net/c{c}/{count}.jpg"/>\n'
                 f'    <episode-num system="onscreen">S{rng.randint(1, 9)}E{rng.randint(1, 30)}</episode-num>\n'
+                f'    <rating system="CSA"><value>-{rng.choice((10, 12, 16))}</value></rating>\n'
                 f'  </programme>\n')
             count += 1
             t = stop

@@ -25,10 +25,11 @@ TEST(NowNext, PicksTheProgrammeOnAndTheOneAfterItAtAnyTime) {
         const char *now, *next;
         double elapsed;
     } cases[] = {
-        {0, "-", "Journal", 0},           {1000, "Journal", "Météo", 0},   {1500, "Journal", "Météo", 0.5},
-        {1999, "Journal", "Météo", 0.999}, {2000, "Météo", "Cinéma", 0},   {3500, "-", "Cinéma", 0},
-        {4850, "Flash", "Concert", 0.5},   {4950, "Cinéma", "Concert", 0.95}, {5999, "Concert", "-", 0.999},
-        {6000, "-", "-", 0},
+        {0, "-", "Journal", 0},          {1000, "Journal", "Météo", 0},
+        {1500, "Journal", "Météo", 0.5}, {1999, "Journal", "Météo", 0.999},
+        {2000, "Météo", "Cinéma", 0},    {3500, "-", "Cinéma", 0},
+        {4850, "Flash", "Concert", 0.5}, {4950, "Cinéma", "Concert", 0.95},
+        {5999, "Concert", "-", 0.999},   {6000, "-", "-", 0},
     };
     for (const auto &c : cases) {
         const NowNext shown = nowAndNext(kDay, c.at);

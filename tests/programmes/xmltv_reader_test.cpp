@@ -9,7 +9,8 @@
 #include <zlib.h>
 
 void PrintTo(const GuideProgramme &p, std::ostream *out) {
-    *out << p.start << "–" << p.stop << " " << p.title.toStdString();
+    *out << p.start << "–" << p.stop << " " << p.title.toStdString() << " [" << p.category.toStdString()
+         << "] " << p.description.toStdString();
 }
 
 namespace {
@@ -37,7 +38,7 @@ const QByteArray kGuide = R"(<?xml version="1.0" encoding="UTF-8"?>
   <channel id="une.fr"><display-name>Une</display-name></channel>
   <programme start="20261208113000 +0100" stop="20261208120000 +0100" channel="une.fr">
     <title lang="fr">Météo &amp; trafic</title><title lang="en">Weather</title>
-    <desc>Long text that is not kept.</desc>
+    <desc>Le temps qu'il fera.</desc>
     <credits><actor>Someone</actor></credits>
   </programme>
   <programme start="20261208100000 +0000" stop="20261208103000 +0000" channel="une.fr">
@@ -64,7 +65,7 @@ Read readBytes(const QByteArray &bytes, const GuideLimits &limits = GuideLimits(
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     const GuideLoad load = readGuide(buffer, kTen - 3600, kTen + 24 * 3600, nullptr, limits);
-    return {load.data != nullptr, load.data ? *load.data : GuideData(), load.error};
+    return {load.data != nullptr, load.data ? load.data->toData() : GuideData(), load.error};
 }
 
 TEST(XmltvTime, ReadsEveryFormOfTheZoneAsUtc) {
@@ -120,9 +121,10 @@ TEST(XmltvReader, KeepsTheWindowsProgrammesInOrderWithTheirFirstTitle) {
         ASSERT_EQ(read.data.size(), 2);
         const ChannelProgrammes une = read.data.value("une.fr");
         // The programme without a stop ends where the next one starts.
-        EXPECT_EQ(une, ChannelProgrammes({{kTen, kTen + 1800, "Journal"},
-                                          {kTen, kTen + 1800, "Sans fin donnée"},
-                                          {kTen + 1800, kTen + 3600, "Météo & trafic"}}));
+        EXPECT_EQ(une,
+                  ChannelProgrammes({{kTen, kTen + 1800, "Journal"},
+                                     {kTen, kTen + 1800, "Sans fin donnée"},
+                                     {kTen + 1800, kTen + 3600, "Météo & trafic", "Le temps qu'il fera."}}));
         EXPECT_EQ(read.data.value("deux.fr"), ChannelProgrammes({{kTen, kTen + 3600, "Deux ici"}}));
     }
 }
@@ -203,10 +205,10 @@ TEST(XmltvReader, SkipsABadProgrammeAndReadsOnAtTheNext) {
             buffer.open(QIODevice::ReadOnly);
             XmltvReader reader(kTen - 3600, kTen + 24 * 3600);
             ASSERT_TRUE(reader.read(buffer)) << qPrintable(reader.error());
-            EXPECT_EQ(
-                reader.data().value("une.fr"),
-                ChannelProgrammes({{kTen, kTen + 1800, "Journal"}, {kTen + 1800, kTen + 3600, "Météo"}}));
-            EXPECT_FALSE(reader.data().contains("deux.fr"));
+            const std::shared_ptr<const GuideStore> kept = reader.takeGuide();
+            EXPECT_EQ(kept->programmes("une.fr"), ChannelProgrammes({{kTen, kTen + 1800, "Journal"},
+                                                                     {kTen + 1800, kTen + 3600, "Météo"}}));
+            EXPECT_FALSE(kept->hasChannel("deux.fr"));
             EXPECT_EQ(reader.skippedCount(), c.skipped);
         }
     }
@@ -251,7 +253,8 @@ TEST(XmltvReader, AHostileGuideIsStoppedAtTheLimits) {
     const Read capped = readBytes(kGuide, small);
     ASSERT_TRUE(capped.ok) << qPrintable(capped.error);
     ASSERT_EQ(capped.data.size(), 1);
-    EXPECT_EQ(capped.data.value("une.fr"), ChannelProgrammes({{kTen + 1800, kTen + 3600, "Météo"}}));
+    EXPECT_EQ(capped.data.value("une.fr"),
+              ChannelProgrammes({{kTen + 1800, kTen + 3600, "Météo", "Le temps qu'il fera."}}));
 }
 
 TEST(GuideFile, ReadsAGzipFileByItsContentAndSaysWhyAFileCannotBeRead) {
