@@ -10,8 +10,8 @@ struct GuideProgramme {
     qint64 stop = 0;
     QString title;
     // What the grid's details show; empty when the guide says nothing.
-    QString description;
-    QString category;
+    QString description = {};
+    QString category = {};
 
     bool operator==(const GuideProgramme &) const = default;
 };
