@@ -1,0 +1,85 @@
+// The programme grid on the player window: G opens it on the watched channel, the arrows move in it
+// without changing channel, Enter watches the channel selected, I shows a programme's details and
+// Escape closes each.
+
+#include "PlayerWindowFixture.h"
+#include "channels/GuideGrid.h"
+#include "forms/GuideGridView.h"
+#include "forms/GuideGridWindow.h"
+#include "forms/ProgrammeDetailsDialog.h"
+#include "support/Xdo.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+
+namespace {
+
+class ProgrammeGridTest : public PlayerWindowFixture {
+protected:
+    int guideProgrammeSeconds() const override { return 1800; }
+    // A channel the guide does not know, played from channel 201's address.
+    QByteArray playlistTail() const override {
+        return "#EXTINF:-1,204 - Sans guide\n" + m_box.address(201) + "\n";
+    }
+};
+
+TEST_F(ProgrammeGridTest, GOpensTheGridOnTheWatchedChannelEnterWatchesTheRowChosenAndEscapeClosesIt) {
+    ASSERT_TRUE(waitUntil([&] { return guide.hasGuide(); }, 20000)) << "the box's guide was not read";
+    form2->chooseRow(0);
+    ASSERT_TRUE(waitForChannel(201));
+    form1->activateWindow();
+    form1->vlc->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return form1->vlc->hasFocus(); }, 5000));
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("g")));
+    ASSERT_TRUE(waitUntil([&] { return form1->guideGrid() && form1->guideGrid()->isActiveWindow(); }, 10000));
+    GuideGridWindow &window = *form1->guideGrid();
+    const GuideGrid &grid = window.view()->grid();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Guide des programmes"));
+    EXPECT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(grid.selectedRow(), 0);
+    EXPECT_TRUE(grid.selectionIsOnNow());
+    EXPECT_FALSE(grid.selectedProgramme().title.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return window.view()->hasFocus(); }, 5000));
+
+    // Down twice: the grid's selection moves, the channel does not.
+    QSignalSpy changed(&lineup, &ChannelLineup::currentChanged);
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    ASSERT_TRUE(waitUntil([&] { return grid.selectedRow() == 2; }, 5000));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Right")));
+    ASSERT_TRUE(waitUntil([&] { return !grid.selectionIsOnNow(); }, 5000));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Return")));
+    ASSERT_TRUE(xdo::key(QStringLiteral("Home")));
+    ASSERT_TRUE(waitUntil([&] { return grid.selectionIsOnNow(); }, 5000));
+    keepShot(screenshotRoot(), "programme-grid");
+
+    // Only a programme on now is watched, as a click on its row of the list.
+    EXPECT_TRUE(changed.isEmpty()) << "Enter on a programme to come, or an arrow, changed channel";
+    ASSERT_TRUE(xdo::key(QStringLiteral("Return")));
+    ASSERT_TRUE(waitUntil([&] { return lineup.current() == 2; }, 5000));
+    EXPECT_EQ(form2->ListBox1->currentRow(), 2);
+    EXPECT_TRUE(waitForChannel(203));
+    EXPECT_EQ(changed.size(), 1);
+
+    // I: the details of the programme selected; Escape closes them, then the grid.
+    ASSERT_TRUE(xdo::key(QStringLiteral("i")));
+    ProgrammeDetailsDialog &details = *window.details();
+    ASSERT_TRUE(waitUntil([&] { return details.isActiveWindow(); }, 5000));
+    EXPECT_EQ(details.Title->text(), grid.selectedProgramme().title);
+    EXPECT_EQ(details.Channel->text(), QStringLiteral("203 - Chaine 203"));
+    keepShot(screenshotRoot(), "programme-details");
+    ASSERT_TRUE(xdo::key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return !details.isVisible() && window.isActiveWindow(); }, 5000));
+
+    // The channel the guide does not know says so, and is watched from now as well.
+    ASSERT_TRUE(xdo::key(QStringLiteral("Down")));
+    ASSERT_TRUE(waitUntil([&] { return grid.selectedRow() == 3; }, 5000));
+    EXPECT_EQ(grid.selectedIndex(), -1);
+    ASSERT_TRUE(xdo::key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return !window.isVisible(); }, 5000));
+    EXPECT_EQ(lineup.current(), 2);
+    EXPECT_TRUE(waitForChannel(203));
+}
+
+} // namespace
