@@ -13,7 +13,7 @@ const qint64 kNow = QDateTime(QDate(2026, 12, 8), QTime(20, 10)).toSecsSinceEpoc
 constexpr qint64 kMinute = 60;
 
 GuideProgramme programme(qint64 startMinutes, qint64 stopMinutes, const char *title) {
-    return {kNow + startMinutes * kMinute, kNow + stopMinutes * kMinute, QString::fromLatin1(title), {}, {}};
+    return {kNow + startMinutes * kMinute, kNow + stopMinutes * kMinute, QString::fromUtf8(title), {}, {}};
 }
 
 // Row 0: a long film begun before now, then two; row 1: nothing known; rows 2 to 39 alike, each
