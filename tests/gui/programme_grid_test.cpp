@@ -4,12 +4,15 @@
 
 #include "PlayerWindowFixture.h"
 #include "channels/GuideGrid.h"
+#include "forms/FullScreenView.h"
 #include "forms/GuideGridView.h"
 #include "forms/GuideGridWindow.h"
+#include "forms/PictureCommands.h"
 #include "forms/ProgrammeDetailsDialog.h"
 #include "support/Xdo.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 
 namespace {
@@ -80,6 +83,33 @@ TEST_F(ProgrammeGridTest, GOpensTheGridOnTheWatchedChannelEnterWatchesTheRowChos
     ASSERT_TRUE(waitUntil([&] { return !window.isVisible(); }, 5000));
     EXPECT_EQ(lineup.current(), 2);
     EXPECT_TRUE(waitForChannel(203));
+
+    // In full screen, G brings the grid above the picture, and Escape closes it before full screen.
+    form1->vlc->setFocus();
+    ASSERT_TRUE(xdo::key(QStringLiteral("f")));
+    FullScreenView &fullScreen = *form1->pictureCommands()->fullScreen();
+    ASSERT_TRUE(waitUntil([&] { return fullScreen.isActive() && fullScreen.isActiveWindow(); }, 10000));
+    ASSERT_TRUE(xdo::key(QStringLiteral("g")));
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }, 10000));
+    const QPoint middle = window.mapToGlobal(QPoint(window.width() / 2, window.height() / 2));
+    EXPECT_EQ(QApplication::topLevelAt(middle), &window) << "the grid is behind the full screen";
+    keepShot(screenshotRoot(), "programme-grid-full-screen");
+    ASSERT_TRUE(xdo::key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitUntil([&] { return !window.isVisible(); }, 5000));
+    EXPECT_TRUE(fullScreen.isActive());
+}
+
+TEST_F(ProgrammeGridTest, TheMenuOffersTheGridLastBehindALine) {
+    emit form1->PopupMenu1->aboutToShow();
+    const QList<QAction *> entries = form1->PopupMenu1->actions();
+    ASSERT_EQ(entries.last(), form1->GuideDesProgrammes1);
+    EXPECT_EQ(form1->GuideDesProgrammes1->text(), QStringLiteral("Guide des programmes"));
+    EXPECT_TRUE(form1->GuideDesProgrammes1->isVisible());
+    const auto separator =
+        std::find_if(entries.begin(), entries.end(), [](QAction *a) { return a->isSeparator(); });
+    ASSERT_NE(separator, entries.end());
+    EXPECT_TRUE((*separator)->isVisible());
+    EXPECT_LT(entries.indexOf(form1->Exit1), entries.indexOf(*separator));
 }
 
 } // namespace
