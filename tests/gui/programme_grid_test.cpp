@@ -4,6 +4,7 @@
 
 #include "PlayerWindowFixture.h"
 #include "channels/GuideGrid.h"
+#include "channels/ProgrammeMarks.h"
 #include "forms/FullScreenView.h"
 #include "forms/GuideGridView.h"
 #include "forms/GuideGridWindow.h"
@@ -16,6 +17,31 @@
 #include <QSignalSpy>
 
 namespace {
+
+// Marks as the recorder keeps them: R plans a programme; the test can fail one.
+class FakeMarks : public ProgrammeMarks {
+public:
+    Mark mark(int row, const GuideProgramme &programme) const override {
+        return marks.value({row, programme.start}, Mark::None);
+    }
+    void toggle(int row, const GuideProgramme &programme) override {
+        if (!marks.remove({row, programme.start}))
+            marks.insert({row, programme.start}, Mark::Planned);
+        emit changed();
+    }
+    QMap<std::pair<int, qint64>, Mark> marks;
+};
+
+// How much of a cell's area is the marks' red.
+int redPixels(const QImage &image, const QRect &area) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            count += qRed(p) > 180 && qGreen(p) < 80 && qBlue(p) < 80;
+        }
+    return count;
+}
 
 class ProgrammeGridTest : public PlayerWindowFixture {
 protected:
@@ -97,6 +123,38 @@ TEST_F(ProgrammeGridTest, GOpensTheGridOnTheWatchedChannelEnterWatchesTheRowChos
     ASSERT_TRUE(xdo::key(QStringLiteral("Escape")));
     ASSERT_TRUE(waitUntil([&] { return !window.isVisible(); }, 5000));
     EXPECT_TRUE(fullScreen.isActive());
+}
+
+TEST_F(ProgrammeGridTest, RMarksTheProgrammeSelectedAndItsCellShowsTheMark) {
+    ASSERT_TRUE(waitUntil([&] { return guide.hasGuide(); }, 20000)) << "the box's guide was not read";
+    FakeMarks marks;
+    form1->setProgrammeMarks(&marks);
+    form1->GuideDesProgrammes1Click();
+    GuideGridWindow &window = *form1->guideGrid();
+    ASSERT_TRUE(waitUntil([&] { return window.view()->hasFocus(); }, 10000));
+    const GuideGrid &grid = window.view()->grid();
+    ASSERT_TRUE(xdo::key(QStringLiteral("Right")));
+    ASSERT_TRUE(waitUntil([&] { return !grid.selectionIsOnNow(); }, 5000));
+    const GuideProgramme chosen = grid.selectedProgramme();
+    const QRect cell = grid.cellRect(0, chosen);
+    EXPECT_EQ(redPixels(grabWidget(window.view()), cell), 0);
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("r")));
+    ASSERT_TRUE(waitUntil([&] { return marks.mark(0, chosen) == ProgrammeMarks::Mark::Planned; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return redPixels(grabWidget(window.view()), cell) > 20; }, 5000));
+    // A recording that failed shows another mark, still red.
+    const GuideProgramme next = grid.programmes(1).value(grid.selectedIndex() + 1);
+    marks.marks.insert({1, next.start}, ProgrammeMarks::Mark::Failed);
+    emit marks.changed();
+    const QRect failedCell(window.view()->mapToGlobal(grid.cellRect(1, next).topLeft()),
+                           grid.cellRect(1, next).size());
+    EXPECT_TRUE(waitUntil([&] { return redPixels(screenshotRoot(), failedCell) > 10; }, 5000));
+    keepShot(screenshotRoot(), "programme-grid-marks");
+
+    ASSERT_TRUE(xdo::key(QStringLiteral("r")));
+    ASSERT_TRUE(waitUntil([&] { return marks.mark(0, chosen) == ProgrammeMarks::Mark::None; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return redPixels(grabWidget(window.view()), cell) == 0; }, 5000));
+    form1->setProgrammeMarks(nullptr);
 }
 
 TEST_F(ProgrammeGridTest, TheMenuOffersTheGridLastBehindALine) {
