@@ -41,8 +41,8 @@ double percentile(QList<double> values, double share) {
 }
 
 void report(const char *what, const QList<double> &ms, double target, double share) {
-    std::printf("| %-34s | %7.2f | %7.2f | %7.2f | %6.1f (%s) |\n", what, percentile(ms, 0.5),
-                percentile(ms, 0.9), percentile(ms, 1.0), target, share == 0.5 ? "median" : "p90");
+    std::printf("| %-34s | %7.2f | %7.2f | %7.2f | %6.1f %-8s |\n", what, percentile(ms, 0.5),
+                percentile(ms, 0.9), percentile(ms, 1.0), target, share == 0.5 ? "(median)" : "(p90)");
 }
 
 } // namespace
