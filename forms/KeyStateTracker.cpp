@@ -1,5 +1,7 @@
 #include "forms/KeyStateTracker.h"
 
+#include "forms/GuideGridView.h"
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -39,6 +41,7 @@ bool KeyStateTracker::usesArrowKeys(const QWidget *widget) {
         if (qobject_cast<const QAbstractItemView *>(w) || qobject_cast<const QLineEdit *>(w) ||
             qobject_cast<const QTextEdit *>(w) || qobject_cast<const QPlainTextEdit *>(w) ||
             qobject_cast<const QAbstractSpinBox *>(w) || qobject_cast<const QComboBox *>(w) ||
+            qobject_cast<const GuideGridView *>(w) ||
             // The guide's browser comes from a library of its own: known by its class's name.
             w->inherits("QWebEngineView"))
             return true;

@@ -151,6 +151,10 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
         if (!event->isAutoRepeat())
             toggleMute();
         return true;
+    case Qt::Key_G:
+        if (!event->isAutoRepeat())
+            emit gridRequested();
+        return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (m_entry.isEmpty())

@@ -20,6 +20,7 @@ class TVLCPlugin;
 // step the volume, M mutes, digits choose a channel by its number (Backspace takes one back; Escape,
 // the arrow keys or a click drop them). While the channel is kept, Space pauses and resumes, Left and
 // Right move 10 s (a minute with Shift), Home goes to the oldest moment kept and End back to live.
+// G asks for the programme grid.
 // Watches the picture and the windows it is shown in; keys typed in other windows (the list's own
 // typing) are left alone. A held F, F11, M or Space acts once.
 class PictureCommands : public QObject {
@@ -39,6 +40,10 @@ public:
     void showCurrentBanner();
     // True while digits typed wait to count as a channel number.
     bool isTypingNumber() const { return !m_entry.isEmpty(); }
+
+signals:
+    // G: the programme grid is asked for.
+    void gridRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -6,7 +6,8 @@
 #include <QMenu>
 
 TrackMenus::TrackMenus(PlayerController *player, QMenu *menu, QObject *parent)
-    : QObject(parent), m_player(player), m_sound(new QMenu(QStringLiteral("Langue audio"), menu)),
+    : QObject(parent), m_player(player), m_menu(menu),
+      m_sound(new QMenu(QStringLiteral("Langue audio"), menu)),
       m_subtitles(new QMenu(QStringLiteral("Sous-titres"), menu)), m_soundGroup(new QActionGroup(m_sound)),
       m_subtitlesGroup(new QActionGroup(m_subtitles)) {
     m_sound->setObjectName(QStringLiteral("LangueAudio1"));
@@ -25,10 +26,18 @@ void TrackMenus::refresh() {
          [this](int place) { m_player->chooseSound(place); });
     QStringList subtitles = m_player->subtitleTracks();
     m_subtitlesEntry->setVisible(!subtitles.isEmpty());
-    m_separator->setVisible(m_soundEntry->isVisible() || m_subtitlesEntry->isVisible());
+    updateSeparator();
     subtitles.prepend(QStringLiteral("Aucun"));
     fill(m_subtitles, m_subtitlesGroup, subtitles, m_player->currentSubtitles() + 1,
          [this](int place) { m_player->chooseSubtitles(place - 1); });
+}
+
+void TrackMenus::updateSeparator() {
+    const QList<QAction *> entries = m_menu->actions();
+    bool any = false;
+    for (qsizetype i = entries.indexOf(m_separator) + 1; i > 0 && i < entries.size(); ++i)
+        any = any || entries[i]->isVisible();
+    m_separator->setVisible(any);
 }
 
 void TrackMenus::fill(QMenu *menu, QActionGroup *group, const QStringList &names, int current,

@@ -19,6 +19,9 @@ public:
 
     QMenu *soundMenu() const { return m_sound; }
     QMenu *subtitlesMenu() const { return m_subtitles; }
+    // The separator before these menus shows while any entry after it does: entries added to the
+    // menu later, shown or hidden by their owner, call this once they change.
+    void updateSeparator();
 
 private:
     void refresh();
@@ -29,6 +32,7 @@ private:
                      const std::function<void(int)> &choose);
 
     PlayerController *m_player;
+    QMenu *m_menu;
     QMenu *m_sound;
     QMenu *m_subtitles;
     // One each, for the program's life: a choice in one unchecks the others.

@@ -1,6 +1,9 @@
 #include "forms/Unit1.h"
 
+#include "channels/ChannelLineup.h"
+#include "channels/ProgrammeMarks.h"
 #include "forms/FullScreenView.h"
+#include "forms/GuideGridWindow.h"
 #include "forms/KeyStateTracker.h"
 #include "forms/PictureCommands.h"
 #include "forms/RecordCommand.h"
@@ -62,6 +65,11 @@ void TForm1::setDestinationWindow(TForm4 *destination) {
 }
 void TForm1::setGuideWindow(TForm5 *guide) {
     m_guide = guide;
+}
+void TForm1::setProgrammeMarks(ProgrammeMarks *marks) {
+    m_marks = marks;
+    if (m_grid)
+        m_grid->setMarks(marks);
 }
 
 void TForm1::setupDescription(EarlyTune *earlyTune) {
@@ -150,6 +158,7 @@ void TForm1::setupDescription(EarlyTune *earlyTune) {
 
     setupMenu();
     m_pictureCommands = new PictureCommands(vlc, this, PopupMenu1, m_lineup, this);
+    connect(m_pictureCommands, &PictureCommands::gridRequested, this, &TForm1::GuideDesProgrammes1Click);
     connect(m_pictureCommands->fullScreen(), &FullScreenView::activeChanged, this,
             &TForm1::fullScreenChanged);
     connect(m_pictureCommands->fullScreen(), &FullScreenView::pointerMovedTo, this,
@@ -190,6 +199,14 @@ void TForm1::setupMenu() {
                                   &TForm1::optiondenregistrement1Click);
     Exit1 = item("Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
     m_trackMenus = new TrackMenus(&vlc->controller(), PopupMenu1, this);
+    GuideDesProgrammes1 = item("GuideDesProgrammes1", QStringLiteral("Guide des programmes"),
+                               &TForm1::GuideDesProgrammes1Click);
+    GuideDesProgrammes1->setVisible(false);
+    // The playlist is read after the menu is built, and may name a guide or not.
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        GuideDesProgrammes1->setVisible(!m_lineup.guideAddress().isEmpty());
+        m_trackMenus->updateSeparator();
+    });
 }
 
 void TForm1::FormCreate() {
@@ -323,6 +340,16 @@ void TForm1::optiondenregistrement1Click() {
 
 void TForm1::Exit1Click() {
     close();
+}
+
+void TForm1::GuideDesProgrammes1Click() {
+    if (!m_grid) {
+        m_grid = new GuideGridWindow(m_lineup, this);
+        m_grid->setMarks(m_marks);
+    }
+    m_grid->setListWindow(m_list);
+    m_grid->openAbove(
+        m_pictureCommands->isFullScreen() ? static_cast<QWidget *>(m_pictureCommands->fullScreen()) : this);
 }
 
 void TForm1::listWindowShown() {

@@ -20,6 +20,8 @@ class TForm2;
 class TForm4;
 class TForm5;
 class TrackMenus;
+class GuideGridWindow;
+class ProgrammeMarks;
 
 // The player window: the skin, its buttons, the picture and the right-click menu.
 class TForm1 : public QWidget {
@@ -37,6 +39,8 @@ public:
     void setAboutWindow(QWidget *about);
     void setDestinationWindow(TForm4 *destination);
     void setGuideWindow(TForm5 *guide);
+    // The programmes marked for recording, which the programme grid shows and R toggles.
+    void setProgrammeMarks(ProgrammeMarks *marks);
 
     // Run by the main block once the window's description is in place.
     void FormCreate();
@@ -64,11 +68,15 @@ public:
     QAction *Enregistrer1 = nullptr;
     QAction *optiondenregistrement1 = nullptr;
     QAction *Exit1 = nullptr;
+    // After the track menus, shown while the playlist names a guide.
+    QAction *GuideDesProgrammes1 = nullptr;
 
     // Sets the channel number under the picture; the label grows to the right.
     void setChannelNumber(const QString &number);
     // Full screen, the volume keys and the channel number typed on the picture.
     PictureCommands *pictureCommands() const { return m_pictureCommands; }
+    // The programme grid, once it has been opened.
+    GuideGridWindow *guideGrid() const { return m_grid; }
 
 public slots:
     void Image2Click();
@@ -87,6 +95,8 @@ public slots:
     void Enregistrer1Click();
     void optiondenregistrement1Click();
     void Exit1Click();
+    // G on the picture, or the menu: the programme grid.
+    void GuideDesProgrammes1Click();
     // The list window came up (it sits to the right of the picture) or went away.
     void listWindowShown();
     void listWindowHidden();
@@ -116,5 +126,7 @@ private:
     QPointer<QWidget> m_about;
     QPointer<TForm4> m_destination;
     QPointer<TForm5> m_guide;
+    GuideGridWindow *m_grid = nullptr;
+    QPointer<ProgrammeMarks> m_marks;
     TImage *addButtonImage(const char *name, const QRect &place, const char *bitmap, const QString &hint);
 };
