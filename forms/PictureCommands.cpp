@@ -137,9 +137,10 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
         return true;
     // While a number is typed it takes a digit back; otherwise it goes back to the channel before.
     case Qt::Key_Backspace:
+        // Held down, it takes back digit after digit, but goes back to the channel before once.
         if (isTypingNumber())
             takeBackDigit();
-        else
+        else if (!event->isAutoRepeat())
             watchPrevious();
         return true;
     // The unshifted key that carries + on most main rows counts as + too.

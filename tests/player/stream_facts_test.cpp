@@ -42,10 +42,15 @@ protected:
             20000);
         return facts;
     }
-    void expectFacts(const StreamFacts &facts, const QByteArray &address, const QString &video,
-                     const QString &sound) {
-        EXPECT_EQ(StreamFactsText::codecName(facts.video), video) << facts.video.media;
-        EXPECT_EQ(StreamFactsText::codecName(facts.sound), sound) << facts.sound.media;
+    struct Expected {
+        QString video;
+        QString sound;
+        bool interlaced = false;
+    };
+    void expectFacts(const StreamFacts &facts, const QByteArray &address, const Expected &expected) {
+        EXPECT_EQ(StreamFactsText::codecName(facts.video), expected.video) << facts.video.media;
+        EXPECT_EQ(facts.interlaced, expected.interlaced) << address.constData();
+        EXPECT_EQ(StreamFactsText::codecName(facts.sound), expected.sound) << facts.sound.media;
         EXPECT_GT(facts.size.width(), 0);
         EXPECT_GT(facts.frameRate, 0);
         EXPECT_GT(facts.soundChannels, 0);
@@ -57,15 +62,15 @@ protected:
         EXPECT_EQ(StreamFactsText::lines(facts).last(),
                   "Décodeur : " + StreamFactsText::boxOf(QString::fromLatin1(address)));
     }
-    void checkColdThenHandedOver(const QByteArray &first, const QByteArray &second, const QString &video,
-                                 const QString &sound) {
+    void checkColdThenHandedOver(const QByteArray &first, const Expected &firstFacts,
+                                 const QByteArray &second, const Expected &secondFacts) {
         tune(first, second);
-        expectFacts(settledFacts(), first, video, sound);
+        expectFacts(settledFacts(), first, firstFacts);
         ASSERT_TRUE(
             waitUntil([&] { return warm->warmAddresses().contains(QString::fromLatin1(second)); }, 15000));
         tune(second, first);
         ASSERT_TRUE(warm->lastPlayWasHandedOver());
-        expectFacts(settledFacts(), second, video, sound);
+        expectFacts(settledFacts(), second, secondFacts);
     }
 
     WarmPlayerEngine *warm = nullptr;
@@ -75,14 +80,18 @@ protected:
 class StreamFactsOnOurBox : public StreamFactsOn {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(box.start(SetTopBox::Options())) << box.error();
+        SetTopBox::Options options;
+        // An interlaced channel with AC-3 sound beside the usual progressive ones.
+        options.profiles = {{202, "hd-h264i"}};
+        ASSERT_TRUE(box.start(options)) << box.error();
         startPlayer();
     }
     SetTopBox box;
 };
 
 TEST_F(StreamFactsOnOurBox, TellTheTransportStreamsFormatsRateAndTheBox) {
-    checkColdThenHandedOver(box.address(201), box.address(202), "H.264", "MPEG-1 Layer II");
+    checkColdThenHandedOver(box.address(201), {"H.264", "MPEG-1 Layer II", false}, box.address(202),
+                            {"H.264", "AC-3", true});
 }
 
 class StreamFactsOnIndependentServer : public StreamFactsOn {
@@ -96,7 +105,8 @@ protected:
 };
 
 TEST_F(StreamFactsOnIndependentServer, TellTheElementaryStreamsFormatsRateAndTheServer) {
-    checkColdThenHandedOver(server.address(201), server.address(202), "MPEG-2", "MPEG-1 Layer II");
+    const Expected facts{"MPEG-2", "MPEG-1 Layer II", false};
+    checkColdThenHandedOver(server.address(201), facts, server.address(202), facts);
 }
 
 } // namespace
