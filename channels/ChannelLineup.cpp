@@ -64,6 +64,20 @@ QStringList ChannelLineup::neighbourAddresses(int row, int eachWay) const {
     return addresses;
 }
 
+QStringList ChannelLineup::offeredAddresses(int row, int eachWay) const {
+    QStringList addresses = neighbourAddresses(row, eachWay);
+    if (m_previous < 0 || m_previous == row)
+        return addresses;
+    try {
+        const QString before = QString::fromLocal8Bit(m_playlist.addressOfRow(m_previous));
+        if (!before.isEmpty() && !addresses.contains(before))
+            addresses.append(before);
+    } catch (const EListError &) {
+        // A row without an address is never offered.
+    }
+    return addresses;
+}
+
 ChannelProgrammes ChannelLineup::programmes(int row) const {
     const QString id = guideId(row);
     return m_guide && !id.isEmpty() ? m_guide->programmes(id) : ChannelProgrammes();

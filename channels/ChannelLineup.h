@@ -43,6 +43,9 @@ public:
     // and before, up to eachWay rows each way. A row without an address (or beyond an end) is an
     // empty string, so each keeps its place; none ends the list.
     QStringList neighbourAddresses(int row, int eachWay) const;
+    // Those, then the channel watched before when it is another row with an address of its own
+    // and not among them: what the player may keep ready around row.
+    QStringList offeredAddresses(int row, int eachWay) const;
 
     // The channel playing (-1: none, or the start-up stream) and the one that played before it.
     int current() const { return m_current; }

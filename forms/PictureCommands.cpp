@@ -3,6 +3,7 @@
 #include "channels/ChannelLineup.h"
 #include "forms/FullScreenView.h"
 #include "forms/Unit2.h"
+#include "player/StreamFactsText.h"
 #include "player/TVLCPlugin.h"
 #include "player/VolumeSteps.h"
 #include "player/timeshift/ShiftControl.h"
@@ -134,10 +135,13 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
             return false;
         setFullScreen(false);
         return true;
+    // While a number is typed it takes a digit back; otherwise it goes back to the channel before.
     case Qt::Key_Backspace:
-        if (!isTypingNumber())
-            return false;
-        takeBackDigit();
+        // Held down, it takes back digit after digit, but goes back to the channel before once.
+        if (isTypingNumber())
+            takeBackDigit();
+        else if (!event->isAutoRepeat())
+            watchPrevious();
         return true;
     // The unshifted key that carries + on most main rows counts as + too.
     case Qt::Key_Plus:
@@ -154,6 +158,10 @@ bool PictureCommands::keyPressed(QKeyEvent *event) {
     case Qt::Key_G:
         if (!event->isAutoRepeat())
             emit gridRequested();
+        return true;
+    case Qt::Key_I:
+        if (!event->isAutoRepeat())
+            m_picture->showFacts(StreamFactsText::lines(m_picture->controller().streamFacts()));
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -266,6 +274,12 @@ bool PictureCommands::cancelsTypedNumber(QObject *watched, QEvent *event) const 
         return false;
     const int key = static_cast<QKeyEvent *>(event)->key();
     return key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
+void PictureCommands::watchPrevious() {
+    const int row = m_lineup.previous();
+    if (m_list && row >= 0)
+        m_list->chooseRow(row);
 }
 
 void PictureCommands::chooseTypedNumber() {

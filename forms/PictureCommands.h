@@ -18,11 +18,12 @@ class TVLCPlugin;
 // What the user does on the picture, in the window and in full screen, besides what the skin
 // offers: a double-click, F or F11 switch full screen (Escape leaves it), the wheel and + and −
 // step the volume, M mutes, digits choose a channel by its number (Backspace takes one back; Escape,
-// the arrow keys or a click drop them). While the channel is kept, Space pauses and resumes, Left and
-// Right move 10 s (a minute with Shift), Home goes to the oldest moment kept and End back to live.
-// G asks for the programme grid.
+// the arrow keys or a click drop them), Backspace otherwise goes back to the channel watched
+// before. While the channel is kept, Space pauses and resumes, Left and Right move 10 s (a minute
+// with Shift), Home goes to the oldest moment kept and End back to live. G asks for the programme
+// grid; I shows the stream's facts (formats, rate, lost packets, the box) for a few seconds.
 // Watches the picture and the windows it is shown in; keys typed in other windows (the list's own
-// typing) are left alone. A held F, F11, M or Space acts once.
+// typing) are left alone. A held F, F11, M, Space, G, I or Backspace acts once.
 class PictureCommands : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +63,8 @@ private:
     // Forgets the digits typed, choosing nothing.
     void cancelTypedNumber();
     void chooseTypedNumber();
+    // The channel watched before, chosen as a click on its row.
+    void watchPrevious();
     void showTypedDigits();
     // Another way of choosing a channel drops the number being typed: watched only while one is.
     void watchOtherChoices(bool watch);

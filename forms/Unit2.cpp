@@ -116,9 +116,9 @@ void TForm2::tuneRow(int row) {
     m_lineup.watch(row);
     runTuneSequence(m_player, address, {QByteArrayLiteral("nooverlay")}, true);
     // A held key goes on one way: the control is offered several rows each way, nearest first, and
-    // keeps as many as it can.
+    // keeps as many as it can; Backspace goes back to the channel before, offered after them.
     constexpr int kRowsEachWay = 8;
-    m_player.setNeighbours(m_lineup.neighbourAddresses(row, kRowsEachWay));
+    m_player.setNeighbours(m_lineup.offeredAddresses(row, kRowsEachWay));
 }
 
 void TForm2::setPictureKeysTarget(QObject *target) {

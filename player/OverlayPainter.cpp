@@ -135,7 +135,32 @@ void paintShift(QPainter &painter, const QRect &area, const QRect &box, const QS
     painter.fillRect(mark.intersected(track.adjusted(0, -barHeight, 0, barHeight)), Qt::white);
 }
 
+// The title in the channel number's colour, each fact under it in white.
+void paintFacts(QPainter &painter, const QRect &area, const QStringList &lines) {
+    const int u = unit(area);
+    const QFont titleFont = fontOf(painter, 1.0, area, true);
+    const QFont lineFont = fontOf(painter, 0.8, area, false);
+    int textWidth = QFontMetrics(titleFont).horizontalAdvance(lines.value(0));
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        textWidth = std::max(textWidth, QFontMetrics(lineFont).horizontalAdvance(lines[i]));
+    const QRect box = factsRect(area, int(lines.size()), textWidth);
+    fillBackdrop(painter, box, u / 3);
+    const QRect inner = box.adjusted(u / 2, u / 4, -u / 2, -u / 4);
+    const int lineHeight = inner.height() / std::max<qsizetype>(1, lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QRect line(inner.left(), inner.top() + int(i) * lineHeight, inner.width(), lineHeight);
+        drawLabel(painter, line, lines[i], i == 0 ? titleFont : lineFont, i == 0 ? kNumberColour : Qt::white,
+                  Qt::AlignLeft | Qt::AlignVCenter);
+    }
+}
+
 } // namespace
+
+QRect factsRect(const QRect &area, int lines, int textWidth) {
+    const int u = unit(area);
+    const int width = std::min(area.width() - u, textWidth + u + u / 2);
+    return QRect(area.left() + u / 2, area.top() + u * 3, width, lines * (u * 6 / 5) + u / 2);
+}
 
 QRect shiftRect(const QRect &area, bool withBar, const QRect &bannerShown) {
     const int u = unit(area);
@@ -173,6 +198,9 @@ void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const S
     const QRect shift = shiftRect(area, shown.shiftBar >= 0, bannerShown);
     if (!shown.shiftText.isEmpty() && clear(shift))
         paintShift(painter, area, shift, shown.shiftText, shown.shiftBar);
+    // Drawn even where it would cross the failure line: it tells what the stream is, failing or not.
+    if (!shown.facts.isEmpty())
+        paintFacts(painter, area, shown.facts);
     if (!shown.notice.isEmpty() && clear(noticeRect(area)))
         paintTag(painter, noticeRect(area), shown.notice, fontOf(painter, 1.0, area, true), Qt::white,
                  Qt::AlignLeft);

@@ -21,6 +21,8 @@ struct Shown {
     // shiftBar is 0 to 1.
     QString shiftText = {};
     double shiftBar = -1.0;
+    // The stream's facts: a title line, then one line each.
+    QStringList facts = {};
 };
 
 void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const Shown &shown);
@@ -32,5 +34,7 @@ QRect noticeRect(const QRect &area);
 // Over the bottom of the picture as the banner is, or just above the banner when it is up.
 QRect shiftRect(const QRect &area, bool withBar, const QRect &bannerShown = QRect());
 QRect digitsRect(const QRect &area);
+// Under the notice, at the left, as many lines high as given, at most the picture's width.
+QRect factsRect(const QRect &area, int lines, int textWidth);
 
 } // namespace OverlayPainter

@@ -10,6 +10,15 @@ void PictureOverlay::showNotice(const QString &text, qint64 nowMs) {
     m_noticeUntilMs = nowMs + kNoticeMs;
 }
 
+void PictureOverlay::showFacts(const QStringList &lines, qint64 nowMs) {
+    m_facts = lines;
+    m_factsUntilMs = nowMs + kFactsMs;
+}
+
+QStringList PictureOverlay::facts(qint64 nowMs) const {
+    return nowMs < m_factsUntilMs ? m_facts : QStringList();
+}
+
 std::optional<PictureOverlay::Banner> PictureOverlay::banner(qint64 nowMs) const {
     if (nowMs >= m_bannerUntilMs)
         return std::nullopt;
@@ -22,7 +31,7 @@ QString PictureOverlay::notice(qint64 nowMs) const {
 
 qint64 PictureOverlay::nextExpiryMs(qint64 nowMs) const {
     qint64 next = -1;
-    for (const qint64 until : {m_bannerUntilMs, m_noticeUntilMs}) {
+    for (const qint64 until : {m_bannerUntilMs, m_noticeUntilMs, m_factsUntilMs}) {
         if (until > nowMs && (next < 0 || until < next))
             next = until;
     }

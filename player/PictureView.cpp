@@ -38,6 +38,11 @@ void PictureView::showBanner(const PictureOverlay::Banner &banner) {
     overlayChanged();
 }
 
+void PictureView::showFacts(const QStringList &lines) {
+    m_overlay.showFacts(lines, m_clock.elapsed());
+    overlayChanged();
+}
+
 void PictureView::showNotice(const QString &text) {
     m_overlay.showNotice(text, m_clock.elapsed());
     overlayChanged();
@@ -97,7 +102,7 @@ QStringList PictureView::overlayTexts() const {
         if (guide.next)
             texts << programmeLine(*guide.next);
     }
-    texts << m_overlay.notice(now) << m_overlay.typedDigits() << shiftShown(now).text;
+    texts << m_overlay.notice(now) << m_overlay.typedDigits() << shiftShown(now).text << m_overlay.facts(now);
     texts.removeAll(QString());
     return texts;
 }
@@ -160,7 +165,8 @@ void PictureView::paintEvent(QPaintEvent *) {
     const ShiftIndicator::Shown shift = shiftShown(now);
     OverlayPainter::paint(painter, hasPicture ? pictureRect() : rect(), keepClear,
                           {m_overlay.banner(now), m_overlay.notice(now), m_overlay.typedDigits(),
-                           QDateTime::currentSecsSinceEpoch(), shift.text, shift.barFraction});
+                           QDateTime::currentSecsSinceEpoch(), shift.text, shift.barFraction,
+                           m_overlay.facts(now)});
     if (!m_statusLine.isEmpty()) {
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
         const QRect textRect = rect().adjusted(8, 8, -8, -8);

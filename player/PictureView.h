@@ -26,13 +26,16 @@ public:
     void showBanner(const PictureOverlay::Banner &banner);
     void showNotice(const QString &text);
     void setTypedDigits(const QString &digits);
+    // The stream's facts for five seconds: a title line, then one line each.
+    void showFacts(const QStringList &lines);
     // Tells the pauses and moves of control over the picture (replacing the one told before; null
     // for none).
     void watchShift(ShiftControl *control);
     // A key asked control to pause or move: its place is shown, even where it could not move.
     void shiftKeyPressed();
     // What the overlay shows at this moment: banner number and name, the guide's programme now and
-    // next ("10:30–11:00  Title"), notice, typed digits, pause or time behind live, in that order,
+    // next ("10:30–11:00  Title"), notice, typed digits, pause or time behind live, the stream's
+    // facts, in that order,
     // leaving out what is not shown.
     QStringList overlayTexts() const;
 

@@ -1,11 +1,11 @@
 #include "player/PlayerController.h"
 
 #include "player/TrackNames.h"
-#include "player/warm/Boxes.h"
 #include "player/engine/GstPlayerEngine.h"
-#include "player/timeshift/ShiftingEngine.h"
-#include "player/warm/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
+#include "player/timeshift/ShiftingEngine.h"
+#include "player/warm/Boxes.h"
+#include "player/warm/WarmPlayerEngine.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -16,7 +16,8 @@ constexpr int kMaximumVolume = 200;
 
 std::unique_ptr<PlayerEngine> PlayerController::gstreamerEngine(EarlyTune *earlyTune) {
     return std::make_unique<ShiftingEngine>(
-        std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune)), ShiftingEngine::cacheStore());
+        std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune)),
+        ShiftingEngine::cacheStore());
 }
 
 RecordingSession::EngineFactory PlayerController::loadedRecorder() {
@@ -201,6 +202,13 @@ TrackChooser PlayerController::chooserFor(const TrackChoice &choice) {
         return std::pair{selection.sound >= 0 ? choice.sounds()[selection.sound].id : QString(),
                          selection.subtitles >= 0 ? choice.subtitles()[selection.subtitles].id : QString()};
     };
+}
+
+StreamFacts PlayerController::streamFacts() {
+    StreamFacts facts = m_engine->streamFacts();
+    facts.soundTracks = soundTracks();
+    facts.address = m_tracks.channel();
+    return facts;
 }
 
 void PlayerController::channelChanged(const QString &address) {

@@ -69,6 +69,10 @@ public:
     void chooseSubtitles(int place);
     // Pausing and rewinding the channel watched; null when the engine keeps nothing of it.
     ShiftControl *shift() { return m_engine->shiftControl(); }
+    // The engine it plays through, for what it can tell of the stream playing.
+    PlayerEngine &engine() { return *m_engine; }
+    // The stream's facts with the address played and its sound tracks as the menu names them.
+    StreamFacts streamFacts();
 
 signals:
     // A picture to show (a still kept from before the tune as well); pixelAspectRatio is the width

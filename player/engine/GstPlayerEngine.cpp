@@ -228,3 +228,7 @@ void GstPlayerEngine::report(PlayerFailure failure, const QString &detail) {
     qCInfo(lcPlayer).noquote() << "failed:" << int(failure) << detail << m_tune.target.address;
     emit failed(failure, detail);
 }
+
+StreamFacts GstPlayerEngine::streamFacts() {
+    return m_current ? m_current->facts() : StreamFacts();
+}

@@ -38,6 +38,7 @@ public:
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
     // Holds the stream playing or plays it on, for an input that is not live.
     void setPaused(bool paused);
+    StreamFacts streamFacts() override;
 
     // Blocks until every pipeline started or stopped so far has finished changing state.
     void waitForPipelines();

@@ -3,6 +3,7 @@
 #include "player/PlayTarget.h"
 #include "player/StreamTrack.h"
 #include "player/engine/PipelineSettings.h"
+#include "player/engine/StreamFacts.h"
 #include "player/engine/StreamTap.h"
 
 #include <QImage>
@@ -83,6 +84,9 @@ public:
     // Pausing and rewinding the watched channel, for an engine that keeps what it plays; null when
     // it keeps nothing.
     virtual ShiftControl *shiftControl() { return nullptr; }
+    // What the stream playing is made of and how it arrives, for the user to read; nothing known
+    // by default. The address and the tracks are the caller's to add.
+    virtual StreamFacts streamFacts() { return {}; }
 
 signals:
     // A decoded picture; pixelAspectRatio is the width of one pixel over its height.

@@ -4,12 +4,15 @@
 #include "player/StartupTrace.h"
 #include "player/engine/AddressInput.h"
 #include "player/pipeline/PipelineSupport.h"
+#include "player/pipeline/StreamFactsReader.h"
 #include "player/pipeline/StreamLatency.h"
 #include "player/pipeline/StreamTapping.h"
 #include "player/pipeline/StreamTracks.h"
 #include "player/ring/EarlyKeyFrame.h"
 
 #include <gst/gst.h>
+
+#include <chrono>
 
 namespace {
 
@@ -23,6 +26,12 @@ constexpr int kTsDemuxLatencyMs = 0;
 constexpr GstClockTime kPrerollWait = 3 * GST_SECOND;
 
 std::atomic<int> s_live{0};
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Marks the first buffer into the demuxer and into and out of a video decoder.
 void traceFirstBuffers(GstElement *element, const QByteArray &name) {
@@ -348,6 +357,8 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
     self->m_input->elementAdded(element, name);
     if (self->m_tapping)
         self->m_tapping->elementMade(element, name);
+    if (name == "tsdemux" || name.endsWith("parse"))
+        self->countBytes(element, name == "tsdemux");
     // The demultiplexer sees a transport stream first, a parser a stream sent without one.
     if (self->m_streamArrived && (name == "tsdemux" || name.endsWith("parse"))) {
         GstPad *input = gst_element_get_static_pad(element, "sink");
@@ -375,4 +386,53 @@ void PlaybackPipeline::onElementSetup(GstElement *, GstElement *element, Playbac
         // Joining mid-GOP or after a lost packet, broken pictures would show as grey until the next
         // key frame: the last good one stays instead.
         g_object_set(element, "output-corrupt", FALSE, nullptr);
+}
+
+void PlaybackPipeline::countBytes(GstElement *element, bool transport) {
+    GstPad *input = gst_element_get_static_pad(element, "sink");
+    if (!input)
+        return;
+    struct Counter {
+        PlaybackPipeline *pipeline;
+        bool transport;
+    };
+    gst_pad_add_probe(
+        input, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad *, GstPadProbeInfo *info, gpointer data) {
+            const auto *counter = static_cast<Counter *>(data);
+            counter->pipeline->counted(qsizetype(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info))),
+                                       counter->transport);
+            return GST_PAD_PROBE_OK;
+        },
+        new Counter{this, transport}, [](gpointer data) { delete static_cast<Counter *>(data); });
+    gst_object_unref(input);
+}
+
+void PlaybackPipeline::counted(qsizetype bytes, bool transport) {
+    const qint64 now = steadyMs();
+    std::lock_guard lock(m_rateMutex);
+    if (transport) {
+        m_transportSeen = true;
+        m_transportRate.add(now, bytes);
+    } else {
+        m_elementaryRate.add(now, bytes);
+    }
+}
+
+StreamFacts PlaybackPipeline::facts() {
+    StreamFacts facts;
+    GstElement *pipeline = nullptr;
+    {
+        std::unique_lock lock(m_lifecycle, std::try_to_lock);
+        if (!lock.owns_lock() || !m_pipeline)
+            return facts;
+        pipeline = GST_ELEMENT(gst_object_ref(m_pipeline));
+    }
+    StreamFactsReader::readDecoders(pipeline, facts);
+    facts.lostPackets = StreamFactsReader::lostPackets(pipeline);
+    gst_object_unref(pipeline);
+    std::lock_guard lock(m_rateMutex);
+    // Behind a demultiplexer the parsers see the same bytes again: the transport stream's count.
+    facts.bitsPerSecond = (m_transportSeen ? m_transportRate : m_elementaryRate).bitsPerSecond(steadyMs());
+    return facts;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/ByteRate.h"
 #include "player/PlayerOptions.h"
 #include "player/StreamTrack.h"
 #include "player/engine/PipelineSettings.h"
+#include "player/engine/StreamFacts.h"
 #include "player/pipeline/PictureSink.h"
 #include "player/pipeline/PlaybackBus.h"
 #include "player/pipeline/PlaybackInput.h"
@@ -83,6 +85,9 @@ public:
     // Any thread: work still queued for this pipeline is skipped from now on.
     void cancel() { m_cancelled = true; }
     PictureSink::Picture takePicture() { return m_pictures.take(); }
+    // Any thread: the coded formats, the rate the stream comes at and the packets lost, as the
+    // pipeline knows them now; nothing while it is being started or torn down.
+    StreamFacts facts();
     const PlaybackInput &input() const { return *m_input; }
 
     // Pipelines created and not yet freed, in the whole process.
@@ -108,6 +113,10 @@ private:
     static void onSourceSetup(GstElement *playbin, GstElement *source, PlaybackPipeline *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, PlaybackPipeline *self);
     static void onAudioChanged(GstElement *playbin, PlaybackPipeline *self);
+    // Counts the bytes into element's input from now on, as a transport stream's or one elementary
+    // stream's.
+    void countBytes(GstElement *element, bool transport);
+    void counted(qsizetype bytes, bool transport);
 
     struct Held {
         bool pictureWaiting = false;
@@ -144,4 +153,9 @@ private:
     std::function<void()> m_streamArrived;
     std::unique_ptr<StreamTapping> m_tapping;
     std::atomic<bool> m_streamArrivedTold{false};
+    // The stream's bytes at the demultiplexer, or at the parsers of a stream sent without one.
+    std::mutex m_rateMutex;
+    ByteRate m_transportRate;
+    ByteRate m_elementaryRate;
+    bool m_transportSeen = false;
 };

@@ -42,6 +42,8 @@ public:
     void boxReturned(const QString &address) override { m_live->boxReturned(address); }
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
     ShiftControl *shiftControl() override;
+    // The live stream's, behind live as well: it is what comes from the box.
+    StreamFacts streamFacts() override { return m_live->streamFacts(); }
 
     PlayerEngine &live() { return *m_live; }
 

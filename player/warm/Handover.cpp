@@ -37,3 +37,10 @@ void Handover::selectTracks(const QString &soundId, const QString &subtitlesId) 
         m_starts.post(
             [decoder = m_decoder, soundId, subtitlesId] { decoder->selectTracks(soundId, subtitlesId); });
 }
+
+StreamFacts Handover::facts() const {
+    StreamFacts facts = m_decoder ? m_decoder->pipeline().facts() : StreamFacts();
+    if (m_source)
+        facts.lostPackets = m_source->lostPackets();
+    return facts;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/BackgroundQueue.h"
+#include "player/engine/StreamFacts.h"
 #include "player/warm/HandoverPipeline.h"
 #include "player/warm/WatchRoute.h"
 
@@ -35,6 +36,8 @@ public:
     // The decoder running takes them at once.
     void apply(const PipelineSettings &settings);
     void selectTracks(const QString &soundId, const QString &subtitlesId);
+    // The decoder's facts, with the packets the warm session lost.
+    StreamFacts facts() const;
 
 private:
     std::shared_ptr<WarmSource> m_source;

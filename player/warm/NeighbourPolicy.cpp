@@ -10,13 +10,17 @@ void NeighbourPolicy::noteStep(const QString &address, qint64 nowMs) {
         return;
     }
     const qsizetype offered = m_offered.indexOf(address);
-    const int direction = offered < 0 ? 0 : offered % 2 == 0 ? 1 : -1;
+    // Going back to the channel before from afar is no step one way: it never makes a held key.
+    const bool farReturn = address == m_before && offered >= 2;
+    const int direction = offered < 0 || farReturn ? 0 : offered % 2 == 0 ? 1 : -1;
     const bool sameRun = direction != 0 && direction == m_direction && m_lastStepMs >= 0 &&
                          nowMs - m_lastStepMs <= m_rules.steppingGapMs;
     m_stepsOneWay = direction == 0 ? 0 : sameRun ? m_stepsOneWay + 1 : 1;
     m_direction = direction;
     m_lastStepMs = nowMs;
     m_watched = address;
+    if (m_left != address)
+        m_before = m_left;
     m_left = address;
     m_shown = false;
 }
@@ -58,6 +62,11 @@ QStringList NeighbourPolicy::wanted(qint64 nowMs) const {
         count = m_rules.steppingNeighbours;
     } else {
         candidates = after.mid(0, 1) + before.mid(0, 1);
+        if (m_rules.returnNeighbours > 0 && !m_before.isEmpty() && m_before != around &&
+            m_offered.contains(m_before) && !boxLent(m_before)) {
+            candidates.append(m_before);
+            count += m_rules.returnNeighbours;
+        }
     }
     QStringList chosen;
     QHash<QString, int> chosenOnBox;

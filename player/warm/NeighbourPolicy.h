@@ -20,6 +20,9 @@ public:
         int restingNeighbours = 2;
         // While a key is held: three rows ahead and the one just left, five times the bitrate in all.
         int steppingNeighbours = 4;
+        // At rest, besides those, the channel watched before when it is offered: going back to it
+        // is a step too. Counted against each box's limit like the others.
+        int returnNeighbours = 1;
         // Steps one way this close together are a held key.
         qint64 steppingGapMs = 700;
         // Without a channel change this long nobody is zapping: warmth lapses until the next one.
@@ -47,7 +50,8 @@ public:
     void setRules(const Rules &rules) { m_rules = rules; }
     const Rules &rules() const { return m_rules; }
 
-    // Nearest first, alternately after and before the watched row (an empty string for none).
+    // Nearest first, alternately after and before the watched row (an empty string for none), then
+    // perhaps the channel watched before it: it is warmed only if offered.
     void offer(const QStringList &addresses) { m_offered = addresses; }
     // A play of address: a channel change, perhaps one more repeat of a held key. The watched
     // channel played again (tuned anew after its server ended it) is no step.
@@ -103,8 +107,9 @@ private:
     Rules m_rules;
     QStringList m_offered;
     QString m_watched;
-    // The channel watched last, stopped or not.
+    // The channel watched last, stopped or not, and the one watched before it.
     QString m_left;
+    QString m_before;
     bool m_shown = false;
     // The last step's direction (1 after, -1 before, 0 elsewhere), when it came, how many came one
     // way, and when the channel last changed at all.

@@ -111,6 +111,10 @@ void WarmPlayerEngine::selectTracks(const QString &soundId, const QString &subti
         m_handover.selectTracks(soundId, subtitlesId);
 }
 
+StreamFacts WarmPlayerEngine::streamFacts() {
+    return WatchRoute::playsCold(m_route.phase) ? m_cold->streamFacts() : m_handover.facts();
+}
+
 void WarmPlayerEngine::setNeighbours(const QStringList &addresses) {
     m_policy.offer(addresses);
     reconcile();

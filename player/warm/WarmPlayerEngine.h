@@ -70,6 +70,8 @@ public:
     void lendBox(const QString &address, std::function<void()> lent) override;
     void boxReturned(const QString &address) override;
     void selectTracks(const QString &soundId, const QString &subtitlesId) override;
+    // The cold engine's, or the hand-over decoder's with the warm session's lost packets.
+    StreamFacts streamFacts() override;
 
     void setTiming(const Timing &timing);
     void setPolicyRules(const NeighbourPolicy::Rules &rules) { m_policy.setRules(rules); }

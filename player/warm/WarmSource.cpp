@@ -5,6 +5,7 @@
 #include "player/engine/ServerBye.h"
 #include "player/engine/TapLine.h"
 #include "player/pipeline/PipelineSupport.h"
+#include "player/pipeline/StreamFactsReader.h"
 #include "player/warm/WarmPipeline.h"
 
 #include <algorithm>
@@ -256,4 +257,18 @@ void WarmSource::fail(WarmFailure failure) {
         return;
     if (m_onFailure)
         m_onFailure(failure);
+}
+
+qint64 WarmSource::lostPackets() const {
+    GstElement *pipeline = nullptr;
+    {
+        // Asked from the window's thread: an open or close under way is not waited for.
+        std::unique_lock lock(m_lifecycle, std::try_to_lock);
+        if (!lock.owns_lock() || !m_pipeline)
+            return -1;
+        pipeline = GST_ELEMENT(gst_object_ref(m_pipeline));
+    }
+    const qint64 lost = StreamFactsReader::lostPackets(pipeline);
+    gst_object_unref(pipeline);
+    return lost;
 }

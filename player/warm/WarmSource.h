@@ -55,6 +55,8 @@ public:
     void setKeyFramePicture(const PictureSink::Picture &picture);
     qsizetype bytesHeld() const;
     qint64 bytesReceived() const { return m_bytesReceived; }
+    // The packets the session's receiver counted as lost; -1 before it opened.
+    qint64 lostPackets() const;
 
     // Feeds appsrc with the held stream, then the live one until detach(appsrc). beforeFeeding
     // learns how many pictures the held stream starts, before any of it goes out. The pipeline of

@@ -63,6 +63,16 @@ TEST(ChannelLineup, OffersTheRowsAroundNearestFirstEachInItsPlace) {
     EXPECT_EQ(lineup.neighbourAddresses(2, 2), QStringList({"", "rtsp://box/202", "", "rtsp://box/201"}));
     EXPECT_EQ(lineup.neighbourAddresses(1, 1), QStringList({"", "rtsp://box/201"}));
     EXPECT_TRUE(lineup.neighbourAddresses(0, 0).isEmpty());
+    // The channel watched before comes after the rows around, unless it is one of them.
+    EXPECT_EQ(lineup.offeredAddresses(0, 2), QStringList({"rtsp://box/202"})) << "none watched before";
+    lineup.watch(0);
+    lineup.watch(1);
+    EXPECT_EQ(lineup.offeredAddresses(1, 0), QStringList({"rtsp://box/201"}));
+    EXPECT_EQ(lineup.offeredAddresses(1, 1), QStringList({"", "rtsp://box/201"}));
+    lineup.watch(2);
+    EXPECT_EQ(lineup.offeredAddresses(2, 0), QStringList({"rtsp://box/202"}));
+    lineup.watch(0);
+    EXPECT_EQ(lineup.offeredAddresses(0, 0), QStringList()) << "the row before has no address";
     EXPECT_EQ(lineup.title(0).number, "201");
     EXPECT_EQ(lineup.title(0).name, "Une");
 }

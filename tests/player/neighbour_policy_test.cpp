@@ -69,6 +69,35 @@ TEST_F(Policy, ASinglePressWarmsOnlyTheRowsNextToTheNewChannelAndPlayingItAgainI
     EXPECT_EQ(policy.wanted(now).size(), 4);
 }
 
+// Backspace goes back to the channel watched before: kept warm after the rows next to the one
+// watched, when the list offers it, within what the box gives; never a held key.
+TEST_F(Policy, TheChannelWatchedBeforeIsWarmAfterTheNearestRowsWithinTheBoxsLimit) {
+    const auto around = [](int row, const QString &before) {
+        return QStringList({QStringLiteral("rtsp://box/%1").arg(row + 1),
+                            QStringLiteral("rtsp://box/%1").arg(row - 1), before});
+    };
+    now += 5000;
+    policy.noteStep("rtsp://box/20", now);
+    policy.offer(around(20, kWatched));
+    EXPECT_EQ(policy.wanted(now), QStringList({"rtsp://box/21", "rtsp://box/19", kWatched}));
+    policy.offer(around(20, QString()));
+    EXPECT_EQ(policy.wanted(now).size(), 2) << "not offered, not warmed";
+
+    // Back and forth at once: no held key, each time the other one warm.
+    for (int press = 0; press < 3; ++press) {
+        const bool toWatched = press % 2 == 0;
+        now += 300;
+        policy.noteStep(toWatched ? kWatched : "rtsp://box/20", now);
+        policy.offer(toWatched ? around(5, "rtsp://box/20") : around(20, kWatched));
+        EXPECT_FALSE(policy.keyHeld(now)) << press;
+        EXPECT_EQ(policy.wanted(now).last(), toWatched ? "rtsp://box/20" : kWatched) << press;
+    }
+
+    // A box of three sessions: the watched channel and its two nearest rows fill it.
+    policy.noteFailure("rtsp://box/30", WarmFailure::Refused, {3, 2}, now);
+    EXPECT_EQ(policy.wanted(now), QStringList({"rtsp://box/6", "rtsp://box/4"}));
+}
+
 TEST_F(Policy, ANeighbourItsServerEndedIsReopenedAtOnceUnlessItEndsSoonAfterOpening) {
     policy.noteEnded("rtsp://box/6", now - 20000, now);
     EXPECT_EQ(policy.wanted(now), QStringList({"rtsp://box/6", "rtsp://box/4"}));

@@ -25,6 +25,17 @@ TEST(VolumeSteps, TheIndicatorSaysTheVolumeOrThatTheSoundIsOff) {
     EXPECT_EQ(VolumeSteps::indicatorText(55, true), QStringLiteral("Son coupé"));
 }
 
+TEST(PictureOverlay, TheStreamsFactsStayFiveSecondsBesideTheBanner) {
+    PictureOverlay overlay;
+    overlay.showBanner({"201", "Chaine 201", {}}, 1000);
+    overlay.showFacts({"Informations sur le flux", "Débit : 2 Mbit/s"}, 2000);
+    EXPECT_EQ(overlay.nextExpiryMs(2000), 5000) << "the banner goes first";
+    EXPECT_EQ(overlay.nextExpiryMs(5000), 7000);
+    EXPECT_EQ(overlay.facts(6999).size(), 2);
+    EXPECT_TRUE(overlay.facts(7000).isEmpty());
+    EXPECT_EQ(overlay.nextExpiryMs(7000), -1);
+}
+
 TEST(PictureOverlay, TheBannerStaysFourSecondsAndANoticeTwo) {
     PictureOverlay overlay;
     EXPECT_FALSE(overlay.banner(0));
