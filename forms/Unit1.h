@@ -16,6 +16,7 @@ class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
 class PictureCommands;
+class ProgrammeMarks;
 class TForm2;
 class TForm4;
 class TForm5;
@@ -69,6 +70,10 @@ public:
     void setChannelNumber(const QString &number);
     // Full screen, the volume keys and the channel number typed on the picture.
     PictureCommands *pictureCommands() const { return m_pictureCommands; }
+    // The programmes marked for recording, which the banner shows and the guide's grid sets; not
+    // owned, null until given.
+    void setProgrammeMarks(ProgrammeMarks *marks);
+    ProgrammeMarks *programmeMarks() const { return m_marks; }
 
 public slots:
     void Image2Click();
@@ -107,6 +112,7 @@ private:
     void pointerMovedOver(const QPoint &globalPos, const QScreen *screen);
     void fullScreenChanged(bool active);
     PictureCommands *m_pictureCommands = nullptr;
+    ProgrammeMarks *m_marks = nullptr;
     TrackMenus *m_trackMenus = nullptr;
     KeyStateTracker *m_keys = nullptr;
     QByteArray m_startupStream;

@@ -14,6 +14,7 @@ const QColor kBackdrop(0, 0, 0, 170);
 const QColor kNumberColour(0, 255, 0);
 const QColor kGuideColour(200, 200, 200);
 const QColor kBarTrack(255, 255, 255, 60);
+const QColor kMarkColour(230, 40, 40);
 
 // One unit of the layout: a line of text a little taller than a twentieth of the picture.
 int unit(const QRect &area) {
@@ -42,7 +43,19 @@ void drawLabel(QPainter &painter, const QRect &box, const QString &text, const Q
 
 // The programme now with how far it has got, and the next one under it, in the guide's part of
 // the banner.
-void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, const NowNext &shown) {
+// A red dot before the title of a programme marked for recording; the room left for the title.
+QRect markIfMarked(QPainter &painter, QRect line, const GuideProgramme &programme,
+                   const QList<qint64> &markedStarts, const QFont &font) {
+    if (!markedStarts.contains(programme.start))
+        return line;
+    const QString dot = QStringLiteral("● ");
+    drawLabel(painter, line, dot, font, kMarkColour, Qt::AlignLeft | Qt::AlignVCenter);
+    line.setLeft(line.left() + QFontMetrics(font).horizontalAdvance(dot));
+    return line;
+}
+
+void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, const NowNext &shown,
+                const QList<qint64> &markedStarts) {
     const int u = unit(area);
     const QFont font = fontOf(painter, 0.85, area, false);
     const QRect nowLine(guideBox.left(), guideBox.top(), guideBox.width(), guideBox.height() / 2);
@@ -59,11 +72,13 @@ void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, con
         painter.fillRect(QRect(bar.topLeft(), QSize(int(bar.width() * shown.elapsed), bar.height())),
                          kNumberColour);
         nowText.setRight(bar.left() - u / 2);
+        nowText = markIfMarked(painter, nowText, *shown.now, markedStarts, font);
         drawLabel(painter, nowText, programmeLine(*shown.now), font, Qt::white,
                   Qt::AlignLeft | Qt::AlignVCenter);
     }
     if (shown.next)
-        drawLabel(painter, nextLine, QStringLiteral("▸ ") + programmeLine(*shown.next), font, kGuideColour,
+        drawLabel(painter, markIfMarked(painter, nextLine, *shown.next, markedStarts, font),
+                  QStringLiteral("▸ ") + programmeLine(*shown.next), font, kGuideColour,
                   Qt::AlignLeft | Qt::AlignVCenter);
 }
 
@@ -94,7 +109,7 @@ void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Ban
         paintGuide(
             painter, area,
             QRect(inner.left(), titleLine.bottom() + 1, inner.width(), inner.bottom() - titleLine.bottom()),
-            shown);
+            shown, banner.markedStarts);
 }
 
 // A short line in a box of its own, placed in slot, as wide as its text.

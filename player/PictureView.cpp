@@ -38,8 +38,8 @@ void PictureView::showBanner(const PictureOverlay::Banner &banner) {
     overlayChanged();
 }
 
-void PictureView::showNotice(const QString &text) {
-    m_overlay.showNotice(text, m_clock.elapsed());
+void PictureView::showNotice(const QString &text, qint64 durationMs) {
+    m_overlay.showNotice(text, m_clock.elapsed(), durationMs);
     overlayChanged();
 }
 

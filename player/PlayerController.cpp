@@ -1,11 +1,11 @@
 #include "player/PlayerController.h"
 
 #include "player/TrackNames.h"
-#include "player/warm/Boxes.h"
 #include "player/engine/GstPlayerEngine.h"
-#include "player/timeshift/ShiftingEngine.h"
-#include "player/warm/WarmPlayerEngine.h"
 #include "player/recording/LoadedRecordingEngine.h"
+#include "player/timeshift/ShiftingEngine.h"
+#include "player/warm/Boxes.h"
+#include "player/warm/WarmPlayerEngine.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -16,7 +16,8 @@ constexpr int kMaximumVolume = 200;
 
 std::unique_ptr<PlayerEngine> PlayerController::gstreamerEngine(EarlyTune *earlyTune) {
     return std::make_unique<ShiftingEngine>(
-        std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune)), ShiftingEngine::cacheStore());
+        std::make_unique<WarmPlayerEngine>(std::make_unique<GstPlayerEngine>(earlyTune)),
+        ShiftingEngine::cacheStore());
 }
 
 RecordingSession::EngineFactory PlayerController::loadedRecorder() {
@@ -87,15 +88,27 @@ void PlayerController::record(const PlayTarget &target) {
         m_recording.start(address, chain);
     });
     // Once lent: a box lent keeps the neighbours on the others warm, a stopped player does not.
-    m_engine->setNeighbours(Boxes::besides(m_neighbours, m_lentAddress));
+    setNeighbours(m_neighbours);
 }
 
 void PlayerController::setNeighbours(const QStringList &addresses) {
     m_neighbours = addresses;
+    QStringList offered = addresses;
     if (m_recording.isRecording() || m_awaitingBox)
-        m_engine->setNeighbours(Boxes::besides(addresses, m_lentAddress));
-    else
-        m_engine->setNeighbours(addresses);
+        offered = Boxes::besides(offered, m_lentAddress);
+    for (const QString &reserved : std::as_const(m_reserved))
+        offered = Boxes::besides(offered, reserved);
+    m_engine->setNeighbours(offered);
+}
+
+void PlayerController::reserveBox(const QString &address) {
+    m_reserved.append(address);
+    setNeighbours(m_neighbours);
+}
+
+void PlayerController::releaseBox(const QString &address) {
+    m_reserved.removeOne(address);
+    setNeighbours(m_neighbours);
 }
 
 void PlayerController::refuse(const QString &why) {
