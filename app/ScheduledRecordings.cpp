@@ -202,9 +202,12 @@ void ScheduledRecordings::playerRecordingFinished(const QString &path, bool ok) 
         if (!active->viaPlayer ||
             !QFileInfo(path).completeBaseName().startsWith(QFileInfo(active->path).completeBaseName()))
             continue;
-        // Stopped while it was due to go on: the user took the player elsewhere. Cut by the stream,
-        // the player takes it up again by itself.
-        if (!active->ending && ok) {
+        if (active->ending) {
+            emit recordingFinished(path, ok);
+            release(id);
+        } else if (ok) {
+            // Stopped while it was due to go on: the user took the player elsewhere. Cut by the
+            // stream, the player takes it up again by itself.
             emit recordingFinished(path, false);
             fail(*active, QString());
         }
@@ -219,11 +222,7 @@ void ScheduledRecordings::end(const PlannedRecording &recording) {
     active->ending = true;
     if (active->viaPlayer) {
         // The player goes back to showing the channel live, which ends its recording's file.
-        const QString path = active->path;
-        const int row = active->row;
-        release(recording.id);
-        m_player.watchRow(row);
-        emit recordingFinished(path, true);
+        m_player.watchRow(active->row);
     } else if (active->session) {
         active->session->stop();
         // Waiting for the stream to return, it had no file open: nothing more will be told.
