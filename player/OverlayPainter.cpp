@@ -126,6 +126,19 @@ void paintTag(QPainter &painter, const QRect &slot, const QString &text, const Q
     drawLabel(painter, box.adjusted(pad / 2, 0, -pad / 2, 0), text, font, colour, Qt::AlignCenter);
 }
 
+// A notice's font, smaller for a long notice (a recording's, naming its programme) down to a size
+// still read at a glance, so that its end is shown rather than cut.
+QFont fittedFont(const QPainter &painter, const QRect &area, const QRect &slot, const QString &text) {
+    const int room = slot.width() - 3 * (slot.height() / 4);
+    QFont font;
+    for (double units = 1.0; units >= 0.6; units -= 0.1) {
+        font = fontOf(painter, units, area, true);
+        if (QFontMetrics(font).horizontalAdvance(text) <= room)
+            break;
+    }
+    return font;
+}
+
 // The time behind live over the bar of the kept span: green up to the point played, a white mark
 // on it.
 void paintShift(QPainter &painter, const QRect &area, const QRect &box, const QString &text, double bar) {
@@ -189,8 +202,8 @@ void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const S
     if (!shown.shiftText.isEmpty() && clear(shift))
         paintShift(painter, area, shift, shown.shiftText, shown.shiftBar);
     if (!shown.notice.isEmpty() && clear(noticeRect(area)))
-        paintTag(painter, noticeRect(area), shown.notice, fontOf(painter, 1.0, area, true), Qt::white,
-                 Qt::AlignLeft);
+        paintTag(painter, noticeRect(area), shown.notice,
+                 fittedFont(painter, area, noticeRect(area), shown.notice), Qt::white, Qt::AlignLeft);
     if (!shown.typedDigits.isEmpty() && clear(digitsRect(area)))
         paintTag(painter, digitsRect(area), shown.typedDigits, fontOf(painter, 1.6, area, true),
                  kNumberColour, Qt::AlignRight);
