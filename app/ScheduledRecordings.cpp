@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // A box refuses a session while the warm ones given back are still closing: it is asked again
@@ -20,6 +22,10 @@ constexpr int kRetryMs = 1000;
 constexpr int kNoticeMs = 5000;
 // The plan is looked at this often: a recording begins and ends within a second of its time.
 constexpr int kTickMs = 500;
+
+QString interruptedNotice(const QString &title) {
+    return QStringLiteral("Enregistrement interrompu : « %1 »").arg(title);
+}
 
 } // namespace
 
@@ -151,7 +157,7 @@ void ScheduledRecordings::onFinished(int id, const QString &path, bool ok) {
     }
     qCWarning(lcRecording) << "recording broke" << active->title;
     emit recordingFinished(path, false);
-    fail(*active, QStringLiteral("Enregistrement interrompu : « %1 »").arg(active->title));
+    fail(*active, interruptedNotice(active->title));
 }
 
 void ScheduledRecordings::refused(Active &active) {
@@ -174,7 +180,10 @@ void ScheduledRecordings::refused(Active &active) {
     }
     // The player holds the session the recording needs: the recording wins, and the player shows
     // what it records.
-    if (!watchedAddress.isEmpty() && Boxes::sameBox(watchedAddress, active.address) &&
+    // Never at the cost of another recording the player makes already.
+    const bool playerRecords = std::any_of(m_active.cbegin(), m_active.cend(),
+                                           [](const auto &entry) { return entry.second->viaPlayer; });
+    if (!playerRecords && !watchedAddress.isEmpty() && Boxes::sameBox(watchedAddress, active.address) &&
         m_player.recordInstead) {
         qCInfo(lcRecording) << "the box has no session left: the player records" << active.title;
         active.viaPlayer = true;
@@ -209,7 +218,7 @@ void ScheduledRecordings::playerRecordingFinished(const QString &path, bool ok) 
             // Stopped while it was due to go on: the user took the player elsewhere. Cut by the
             // stream, the player takes it up again by itself.
             emit recordingFinished(path, false);
-            fail(*active, QString());
+            fail(*active, interruptedNotice(active->title));
         }
         return;
     }
