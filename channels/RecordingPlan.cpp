@@ -93,6 +93,7 @@ void RecordingPlan::begin(PlannedRecording &recording) {
 
 void RecordingPlan::end(PlannedRecording &recording) {
     recording.done = true;
+    // A programme recorded keeps its mark: the grid still shows it was set.
     recording.state = Mark::Planned;
     const PlannedRecording told = recording;
     m_recorder.end(told);
