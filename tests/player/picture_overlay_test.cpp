@@ -67,7 +67,8 @@ bool drawnInside(const QImage &image, const QRect &box, QRgb background) {
 TEST(OverlayPainter, DrawsEachElementInItsPlaceAndNothingOverTheLineToKeepClear) {
     const QRect area(0, 0, 537, 329);
     const QRgb background = qRgb(40, 90, 160);
-    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}, {}}, "Volume 55 %", "20"};
+    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}, {}}, "Volume 55 %",
+                                      "20"};
     const auto paint = [&](const QRect &keepClear) {
         QImage image(area.size(), QImage::Format_RGB32);
         image.fill(background);
