@@ -163,4 +163,19 @@ TEST_F(ScheduledRecordingTest, OnABoxOfOneSessionTheRecordingTakesThePlayersAndG
     EXPECT_GE(probe.duration, double(RecordingPlan::endsAt(next) - next.start) / kSpeed - 2.0);
 }
 
+TEST_F(ScheduledRecordingTest, EndingTheProgramDuringARecordingFinishesItsFile) {
+    ASSERT_NO_FATAL_FAILURE(startBox(0));
+    startPlan(1);
+    recordings->toggle(2, next);
+    ASSERT_TRUE(waitUntil([&] { return recordings->mark(2, next) == Mark::Recording; }, 20000));
+    const QString path = recordings->pathOf(2, next);
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(path).size() > 100000; }, 20000));
+    recordings.reset();
+
+    const RecordingProbe probe = RecordingProbe::of(path);
+    ASSERT_TRUE(probe.readable);
+    EXPECT_EQ(probe.format, QStringLiteral("mpeg"));
+    EXPECT_GT(probe.duration, 0.5);
+}
+
 } // namespace
