@@ -2,6 +2,7 @@
 #include "app/Constants.h"
 #include "app/DesktopServices.h"
 #include "app/FormWiring.h"
+#include "app/ScheduledRecordings.h"
 #include "app/ShutdownRequests.h"
 #include "app/TApplication.h"
 #include "channels/ChannelLineup.h"
@@ -85,6 +86,8 @@ int main(int argc, char **argv) {
     std::unique_ptr<TForm3> form3;
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<TForm5> form5;
+    // The recordings set from the guide; the grid reaches them as the player window's marks.
+    std::unique_ptr<ScheduledRecordings> recordings;
     try {
         form1 = createForm<TForm1>(
             app, [](TForm1 &) {}, halcyon::StartupStream(), halcyon::RecordFallbackStream(), *lineup,
@@ -100,6 +103,7 @@ int main(int argc, char **argv) {
         form5 = createForm<TForm5>(
             app, [&](TForm5 &guide) { FormWiring::wireGuide(*form1, guide); },
             QString::fromUtf8(halcyon::GuidePageUrl));
+        recordings = FormWiring::scheduledRecordings(*form1, *form2, form4.get(), *lineup);
         StartupTrace::mark("windows built");
     } catch (const std::exception &error) {
         return app.fatalStartupError(error);
@@ -113,6 +117,9 @@ int main(int argc, char **argv) {
         QTimer::singleShot(0, [] { StartupTrace::mark("event loop running"); });
     const int status = app.exec();
     desktop.reset();
+    // Before the windows its hooks reach: each file under way is finished first.
+    form1->setProgrammeMarks(nullptr);
+    recordings.reset();
     // Windows go in the reverse order of their creation, the player last.
     form5.reset();
     form4.reset();

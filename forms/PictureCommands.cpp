@@ -1,6 +1,7 @@
 #include "forms/PictureCommands.h"
 
 #include "channels/ChannelLineup.h"
+#include "channels/ProgrammeMarks.h"
 #include "forms/FullScreenView.h"
 #include "forms/Unit2.h"
 #include "player/StreamFactsText.h"
@@ -74,7 +75,14 @@ void PictureCommands::showCurrentBanner() {
     if (row < 0)
         return;
     const ChannelTitle title = m_lineup.title(row);
-    m_picture->showBanner({title.number, title.name, m_lineup.programmes(row)});
+    PictureOverlay::Banner banner{title.number, title.name, m_lineup.programmes(row), {}};
+    if (m_marks) {
+        for (const GuideProgramme &programme : std::as_const(banner.programmes)) {
+            if (m_marks->mark(row, programme) != ProgrammeMarks::Mark::None)
+                banner.markedStarts.append(programme.start);
+        }
+    }
+    m_picture->showBanner(banner);
 }
 
 void PictureCommands::channelWatched() {

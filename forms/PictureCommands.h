@@ -8,6 +8,7 @@
 #include <QTimer>
 
 class ChannelLineup;
+class ProgrammeMarks;
 class FullScreenView;
 class QKeyEvent;
 class QMenu;
@@ -39,6 +40,8 @@ public:
     void setFullScreen(bool on);
     // The banner of the channel playing, if one of the list's was chosen.
     void showCurrentBanner();
+    // The marks the banner shows before the titles of programmes set to be recorded; not owned.
+    void setMarks(const ProgrammeMarks *marks) { m_marks = marks; }
     // True while digits typed wait to count as a channel number.
     bool isTypingNumber() const { return !m_entry.isEmpty(); }
 
@@ -74,6 +77,7 @@ private:
     QWidget *m_window;
     QMenu *m_menu;
     const ChannelLineup &m_lineup;
+    const ProgrammeMarks *m_marks = nullptr;
     QPointer<TForm2> m_list;
     FullScreenView *m_fullScreen;
     ChannelNumberEntry m_entry;

@@ -63,11 +63,14 @@ void TForm1::setAboutWindow(QWidget *about) {
 void TForm1::setDestinationWindow(TForm4 *destination) {
     m_destination = destination;
 }
+
 void TForm1::setGuideWindow(TForm5 *guide) {
     m_guide = guide;
 }
+
 void TForm1::setProgrammeMarks(ProgrammeMarks *marks) {
     m_marks = marks;
+    m_pictureCommands->setMarks(marks);
     if (m_grid)
         m_grid->setMarks(marks);
 }

@@ -16,6 +16,7 @@ class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
 class PictureCommands;
+class ProgrammeMarks;
 class TForm2;
 class TForm4;
 class TForm5;
@@ -39,8 +40,6 @@ public:
     void setAboutWindow(QWidget *about);
     void setDestinationWindow(TForm4 *destination);
     void setGuideWindow(TForm5 *guide);
-    // The programmes marked for recording, which the programme grid shows and R toggles.
-    void setProgrammeMarks(ProgrammeMarks *marks);
 
     // Run by the main block once the window's description is in place.
     void FormCreate();
@@ -77,6 +76,10 @@ public:
     PictureCommands *pictureCommands() const { return m_pictureCommands; }
     // The programme grid, once it has been opened.
     GuideGridWindow *guideGrid() const { return m_grid; }
+    // The programmes marked for recording, which the banner shows and the guide's grid sets; not
+    // owned, null until given.
+    void setProgrammeMarks(ProgrammeMarks *marks);
+    ProgrammeMarks *programmeMarks() const { return m_marks; }
 
 public slots:
     void Image2Click();

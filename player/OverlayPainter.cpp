@@ -14,6 +14,7 @@ const QColor kBackdrop(0, 0, 0, 170);
 const QColor kNumberColour(0, 255, 0);
 const QColor kGuideColour(200, 200, 200);
 const QColor kBarTrack(255, 255, 255, 60);
+const QColor kMarkColour(230, 40, 40);
 
 // One unit of the layout: a line of text a little taller than a twentieth of the picture.
 int unit(const QRect &area) {
@@ -42,7 +43,19 @@ void drawLabel(QPainter &painter, const QRect &box, const QString &text, const Q
 
 // The programme now with how far it has got, and the next one under it, in the guide's part of
 // the banner.
-void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, const NowNext &shown) {
+// A red dot before the title of a programme marked for recording; the room left for the title.
+QRect markIfMarked(QPainter &painter, QRect line, const GuideProgramme &programme,
+                   const QList<qint64> &markedStarts, const QFont &font) {
+    if (!markedStarts.contains(programme.start))
+        return line;
+    const QString dot = QStringLiteral("● ");
+    drawLabel(painter, line, dot, font, kMarkColour, Qt::AlignLeft | Qt::AlignVCenter);
+    line.setLeft(line.left() + QFontMetrics(font).horizontalAdvance(dot));
+    return line;
+}
+
+void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, const NowNext &shown,
+                const QList<qint64> &markedStarts) {
     const int u = unit(area);
     const QFont font = fontOf(painter, 0.85, area, false);
     const QRect nowLine(guideBox.left(), guideBox.top(), guideBox.width(), guideBox.height() / 2);
@@ -59,11 +72,13 @@ void paintGuide(QPainter &painter, const QRect &area, const QRect &guideBox, con
         painter.fillRect(QRect(bar.topLeft(), QSize(int(bar.width() * shown.elapsed), bar.height())),
                          kNumberColour);
         nowText.setRight(bar.left() - u / 2);
+        nowText = markIfMarked(painter, nowText, *shown.now, markedStarts, font);
         drawLabel(painter, nowText, programmeLine(*shown.now), font, Qt::white,
                   Qt::AlignLeft | Qt::AlignVCenter);
     }
     if (shown.next)
-        drawLabel(painter, nextLine, QStringLiteral("▸ ") + programmeLine(*shown.next), font, kGuideColour,
+        drawLabel(painter, markIfMarked(painter, nextLine, *shown.next, markedStarts, font),
+                  QStringLiteral("▸ ") + programmeLine(*shown.next), font, kGuideColour,
                   Qt::AlignLeft | Qt::AlignVCenter);
 }
 
@@ -94,7 +109,7 @@ void paintBanner(QPainter &painter, const QRect &area, const PictureOverlay::Ban
         paintGuide(
             painter, area,
             QRect(inner.left(), titleLine.bottom() + 1, inner.width(), inner.bottom() - titleLine.bottom()),
-            shown);
+            shown, banner.markedStarts);
 }
 
 // A short line in a box of its own, placed in slot, as wide as its text.
@@ -109,6 +124,19 @@ void paintTag(QPainter &painter, const QRect &slot, const QString &text, const Q
         box.moveRight(slot.right());
     fillBackdrop(painter, box, pad);
     drawLabel(painter, box.adjusted(pad / 2, 0, -pad / 2, 0), text, font, colour, Qt::AlignCenter);
+}
+
+// A notice's font, smaller for a long notice (a recording's, naming its programme) down to a size
+// still read at a glance, so that its end is shown rather than cut.
+QFont fittedFont(const QPainter &painter, const QRect &area, const QRect &slot, const QString &text) {
+    const int room = slot.width() - 3 * (slot.height() / 4);
+    QFont font;
+    for (double units = 1.0; units >= 0.6; units -= 0.1) {
+        font = fontOf(painter, units, area, true);
+        if (QFontMetrics(font).horizontalAdvance(text) <= room)
+            break;
+    }
+    return font;
 }
 
 // The time behind live over the bar of the kept span: green up to the point played, a white mark
@@ -202,8 +230,8 @@ void paint(QPainter &painter, const QRect &area, const QRect &keepClear, const S
     if (!shown.facts.isEmpty())
         paintFacts(painter, area, shown.facts);
     if (!shown.notice.isEmpty() && clear(noticeRect(area)))
-        paintTag(painter, noticeRect(area), shown.notice, fontOf(painter, 1.0, area, true), Qt::white,
-                 Qt::AlignLeft);
+        paintTag(painter, noticeRect(area), shown.notice,
+                 fittedFont(painter, area, noticeRect(area), shown.notice), Qt::white, Qt::AlignLeft);
     if (!shown.typedDigits.isEmpty() && clear(digitsRect(area)))
         paintTag(painter, digitsRect(area), shown.typedDigits, fontOf(painter, 1.6, area, true),
                  kNumberColour, Qt::AlignRight);

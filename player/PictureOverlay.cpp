@@ -5,9 +5,9 @@ void PictureOverlay::showBanner(const Banner &banner, qint64 nowMs) {
     m_bannerUntilMs = nowMs + kBannerMs;
 }
 
-void PictureOverlay::showNotice(const QString &text, qint64 nowMs) {
+void PictureOverlay::showNotice(const QString &text, qint64 nowMs, qint64 durationMs) {
     m_notice = text;
-    m_noticeUntilMs = nowMs + kNoticeMs;
+    m_noticeUntilMs = nowMs + durationMs;
 }
 
 void PictureOverlay::showFacts(const QStringList &lines, qint64 nowMs) {

@@ -21,10 +21,12 @@ public:
         // The channel's programmes from the guide, in order; empty without one. Now and next are
         // picked from them when drawn, so a banner up across a programme's end follows it.
         ChannelProgrammes programmes;
+        // The starts of those marked for recording: their titles carry a red dot.
+        QList<qint64> markedStarts;
     };
 
     void showBanner(const Banner &banner, qint64 nowMs);
-    void showNotice(const QString &text, qint64 nowMs);
+    void showNotice(const QString &text, qint64 nowMs, qint64 durationMs = kNoticeMs);
     // The stream's facts, a title line then one line each.
     void showFacts(const QStringList &lines, qint64 nowMs);
     // Shown until replaced or cleared with an empty text.

@@ -43,8 +43,8 @@ void PictureView::showFacts(const QStringList &lines) {
     overlayChanged();
 }
 
-void PictureView::showNotice(const QString &text) {
-    m_overlay.showNotice(text, m_clock.elapsed());
+void PictureView::showNotice(const QString &text, qint64 durationMs) {
+    m_overlay.showNotice(text, m_clock.elapsed(), durationMs);
     overlayChanged();
 }
 

@@ -24,7 +24,7 @@ public:
     // Drawn over the picture, never over the line above: the channel banner for a few seconds, a
     // short notice for two, the digits being typed until cleared with an empty text.
     void showBanner(const PictureOverlay::Banner &banner);
-    void showNotice(const QString &text);
+    void showNotice(const QString &text, qint64 durationMs = PictureOverlay::kNoticeMs);
     void setTypedDigits(const QString &digits);
     // The stream's facts for five seconds: a title line, then one line each.
     void showFacts(const QStringList &lines);

@@ -88,15 +88,27 @@ void PlayerController::record(const PlayTarget &target) {
         m_recording.start(address, chain);
     });
     // Once lent: a box lent keeps the neighbours on the others warm, a stopped player does not.
-    m_engine->setNeighbours(Boxes::besides(m_neighbours, m_lentAddress));
+    setNeighbours(m_neighbours);
 }
 
 void PlayerController::setNeighbours(const QStringList &addresses) {
     m_neighbours = addresses;
+    QStringList offered = addresses;
     if (m_recording.isRecording() || m_awaitingBox)
-        m_engine->setNeighbours(Boxes::besides(addresses, m_lentAddress));
-    else
-        m_engine->setNeighbours(addresses);
+        offered = Boxes::besides(offered, m_lentAddress);
+    for (const QString &reserved : std::as_const(m_reserved))
+        offered = Boxes::besides(offered, reserved);
+    m_engine->setNeighbours(offered);
+}
+
+void PlayerController::reserveBox(const QString &address) {
+    m_reserved.append(address);
+    setNeighbours(m_neighbours);
+}
+
+void PlayerController::releaseBox(const QString &address) {
+    m_reserved.removeOne(address);
+    setNeighbours(m_neighbours);
 }
 
 void PlayerController::refuse(const QString &why) {

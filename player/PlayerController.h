@@ -32,6 +32,10 @@ public:
     void play(const PlayTarget &target);
     void stop();
     void setNeighbours(const QStringList &addresses);
+    // A recording of its own takes sessions of the box of address: the neighbours there give theirs
+    // back and none is warmed there until it is released. Counted: one release per reservation.
+    void reserveBox(const QString &address);
+    void releaseBox(const QString &address);
     // A target refused before it could play: the line says why instead of the picture going blank,
     // until something else is played or stopped.
     void refuse(const QString &why);
@@ -119,4 +123,5 @@ private:
     // The box the last recording was lent, by an address of it, and the neighbours last offered.
     QString m_lentAddress;
     QStringList m_neighbours;
+    QStringList m_reserved;
 };

@@ -40,7 +40,7 @@ TEST(PictureOverlay, TheBannerStaysFourSecondsAndANoticeTwo) {
     PictureOverlay overlay;
     EXPECT_FALSE(overlay.banner(0));
     EXPECT_EQ(overlay.nextExpiryMs(0), -1);
-    overlay.showBanner({"201", "Chaine 201", {}}, 1000);
+    overlay.showBanner({"201", "Chaine 201", {}, {}}, 1000);
     overlay.showNotice("Volume 55 %", 2000);
     EXPECT_EQ(overlay.nextExpiryMs(2000), 4000);
     EXPECT_EQ(overlay.notice(3999), QStringLiteral("Volume 55 %"));
@@ -54,8 +54,8 @@ TEST(PictureOverlay, TheBannerStaysFourSecondsAndANoticeTwo) {
 
 TEST(PictureOverlay, AnotherBannerOrNoticeReplacesTheOneShownAndStartsItsTimeAgain) {
     PictureOverlay overlay;
-    overlay.showBanner({"201", "A", {}}, 0);
-    overlay.showBanner({"202", "B", {}}, 3000);
+    overlay.showBanner({"201", "A", {}, {}}, 0);
+    overlay.showBanner({"202", "B", {}, {}}, 3000);
     ASSERT_TRUE(overlay.banner(6000));
     EXPECT_EQ(overlay.banner(6000)->number, QStringLiteral("202"));
     overlay.showNotice("Volume 55 %", 0);
@@ -78,7 +78,8 @@ bool drawnInside(const QImage &image, const QRect &box, QRgb background) {
 TEST(OverlayPainter, DrawsEachElementInItsPlaceAndNothingOverTheLineToKeepClear) {
     const QRect area(0, 0, 537, 329);
     const QRgb background = qRgb(40, 90, 160);
-    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}}, "Volume 55 %", "20"};
+    const OverlayPainter::Shown shown{PictureOverlay::Banner{"201", "Chaine 201", {}, {}}, "Volume 55 %",
+                                      "20"};
     const auto paint = [&](const QRect &keepClear) {
         QImage image(area.size(), QImage::Format_RGB32);
         image.fill(background);
@@ -103,7 +104,7 @@ TEST(OverlayPainter, TheTimeBehindLiveSitsAboveTheBannerWithItsBarAndNeverOverTh
     const QRect area(0, 0, 537, 329);
     const QRgb background = qRgb(40, 90, 160);
     OverlayPainter::Shown shown;
-    shown.banner = PictureOverlay::Banner{"201", "Chaine 201", {}};
+    shown.banner = PictureOverlay::Banner{"201", "Chaine 201", {}, {}};
     shown.shiftText = QStringLiteral("Différé −00:42");
     shown.shiftBar = 0.25;
     const auto paint = [&](const QRect &keepClear) {
