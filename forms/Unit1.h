@@ -1,5 +1,7 @@
 #pragma once
 
+#include "channels/ProgrammeMarks.h"
+
 #include <QByteArray>
 #include <QPointer>
 #include <QWidget>
@@ -16,13 +18,11 @@ class TVLCPlugin;
 class TSkTranspaMoveForm;
 class KeyStateTracker;
 class PictureCommands;
-class ProgrammeMarks;
 class TForm2;
 class TForm4;
 class TForm5;
 class TrackMenus;
 class GuideGridWindow;
-class ProgrammeMarks;
 
 // The player window: the skin, its buttons, the picture and the right-click menu.
 class TForm1 : public QWidget {

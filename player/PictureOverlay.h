@@ -22,7 +22,7 @@ public:
         // picked from them when drawn, so a banner up across a programme's end follows it.
         ChannelProgrammes programmes;
         // The starts of those marked for recording: their titles carry a red dot.
-        QList<qint64> markedStarts;
+        QList<qint64> markedStarts = {};
     };
 
     void showBanner(const Banner &banner, qint64 nowMs);
