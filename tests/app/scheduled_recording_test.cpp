@@ -4,6 +4,7 @@
 
 #include "app/ScheduledRecordings.h"
 #include "channels/ChannelLineup.h"
+#include "channels/RecordingFileName.h"
 #include "forms/RecordCommand.h"
 #include "player/TVLCPlugin.h"
 #include "player/TuneSequence.h"
@@ -92,9 +93,10 @@ protected:
                          });
     }
 
+    // The guide's titles change with the hour and some carry a ':', which a name cannot.
     QString expectedName() const {
         return QStringLiteral("%1 - %2 - %3.mpg")
-            .arg(lineup.title(2).name, next.title,
+            .arg(RecordingFileName::cleaned(lineup.title(2).name), RecordingFileName::cleaned(next.title),
                  QDateTime::fromSecsSinceEpoch(next.start).toLocalTime().toString("yyyy-MM-dd HH'h'mm"));
     }
 
